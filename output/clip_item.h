@@ -1,0 +1,19 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The Kestrine developers
+#pragma once
+
+#include "output/media_time.h"
+
+#include <QString>
+
+namespace kestrine {
+
+// One file of the join and its playing length as measured when it was added.
+struct ClipItem {
+    QString path;
+    MediaTime duration = 0;
+
+    friend bool operator==(const ClipItem&, const ClipItem&) = default;
+};
+
+} // namespace kestrine

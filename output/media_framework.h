@@ -1,0 +1,203 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The Kestrine developers
+#pragma once
+
+#include "output/media_result.h"
+#include "output/media_time.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The media services a join is made of: an editing timeline, a render engine
+// that turns it into a graph of filters up to one output pin per group, the
+// components that write that output to a file, and the events the running graph
+// reports. Objects are shared (reference-counted) so a holder releases its
+// reference whenever its step ends, as the join's own code expects.
+//
+// Every operation answers a MediaResult; out-parameters are set only on success.
+// Paths are UTF-8 (the file system's own encoding on POSIX).
+
+namespace kestrine {
+
+enum class NodeType { Group = 128, Track = 2, Source = 4 };
+enum class PinDirection { Input, Output };
+
+enum class MajorType { None, Audio, Video };
+struct MediaType {
+    MajorType major = MajorType::None; // no subtype and no format block: the group picks its default
+};
+
+// Graph event codes.
+inline constexpr int kEventComplete = 1;   // the whole timeline is written
+inline constexpr int kEventUserAbort = 2;
+inline constexpr int kEventErrorAbort = 3; // param1 is the MediaResult that stopped the run
+
+// Flags of Timeline::validateSourceNames.
+inline constexpr int kValidateCheck = 0x1;
+inline constexpr int kValidatePopup = 0x2;
+inline constexpr int kValidateTellMe = 0x4;
+inline constexpr int kValidateReplace = 0x8;
+
+// Components created by class identifier.
+inline constexpr std::string_view kWaveMuxClassId = "{3C78B8E2-6C4D-11D1-ADE2-0000F8754B96}";
+inline constexpr std::string_view kFileWriterClassId = "{8596E5F0-0DA5-11D0-BD21-00A0C911CE86}";
+
+class TimelineObject {
+public:
+    virtual ~TimelineObject() = default;
+    virtual NodeType nodeType() const = 0;
+    // Position on the timeline, [start, stop).
+    virtual MediaResult setStartStop(MediaTime start, MediaTime stop) = 0;
+    virtual MediaResult startStop(MediaTime& start, MediaTime& stop) const = 0;
+};
+
+class TimelineSource : public TimelineObject {
+public:
+    // The span of the file that plays, [start, stop).
+    virtual MediaResult setMediaTimes(MediaTime start, MediaTime stop) = 0;
+    virtual MediaResult mediaTimes(MediaTime& start, MediaTime& stop) const = 0;
+    virtual MediaResult setMediaName(const std::string& path) = 0;
+    virtual MediaResult mediaName(std::string& path) const = 0;
+};
+
+class TimelineTrack : public TimelineObject {
+public:
+    virtual MediaResult srcAdd(std::shared_ptr<TimelineSource> source) = 0;
+    virtual std::vector<std::shared_ptr<TimelineSource>> sources() const = 0;
+};
+
+class TimelineGroup : public TimelineObject {
+public:
+    virtual MediaResult setMediaType(const MediaType& type) = 0;
+    // Priority -1 appends after every earlier track.
+    virtual MediaResult vtrackInsBefore(std::shared_ptr<TimelineTrack> track, int priority) = 0;
+    virtual std::vector<std::shared_ptr<TimelineTrack>> tracks() const = 0;
+    // Preview mode may drop data to keep up; off means every sample is rendered.
+    virtual MediaResult setPreviewMode(bool preview) = 0;
+};
+
+// Asked about every source that cannot be read; answers a replacement path, or
+// nothing to leave the source as it is.
+using MissingSourceHandler = std::function<std::optional<std::string>(const std::string& path)>;
+
+class Timeline {
+public:
+    virtual ~Timeline() = default;
+    virtual MediaResult createGroup(std::shared_ptr<TimelineGroup>& group) = 0;
+    virtual MediaResult createTrack(std::shared_ptr<TimelineTrack>& track) = 0;
+    virtual MediaResult createSource(std::shared_ptr<TimelineSource>& source) = 0;
+    virtual MediaResult addGroup(std::shared_ptr<TimelineGroup> group) = 0;
+    virtual MediaResult groupCount(int& count) const = 0;
+    virtual MediaResult group(int index, std::shared_ptr<TimelineGroup>& group) const = 0;
+    // With kValidateCheck, every source that cannot be read is found; with
+    // kValidatePopup the handler is asked; with kValidateReplace its answer is used.
+    virtual MediaResult validateSourceNames(int flags, const MissingSourceHandler& handler) = 0;
+};
+
+class Filter;
+
+class Pin {
+public:
+    virtual ~Pin() = default;
+    virtual PinDirection direction() const = 0;
+};
+
+class Filter {
+public:
+    virtual ~Filter() = default;
+    virtual MediaResult enumPins(std::vector<std::shared_ptr<Pin>>& pins) const = 0;
+    // File writers take the path of the file they write.
+    virtual MediaResult setFileName(const std::string& path) = 0;
+    // kNoInterface where the filter does not offer the option.
+    virtual MediaResult setOverwriteMode(bool overwrite) = 0;
+    virtual MediaResult setFullInterleaving() = 0;
+};
+
+class MediaControl {
+public:
+    virtual ~MediaControl() = default;
+    // Returns at once; the graph works on threads of its own.
+    virtual MediaResult run() = 0;
+    // Returns once the graph's threads have stopped and the file is closed.
+    virtual MediaResult stop() = 0;
+};
+
+class MediaSeeking {
+public:
+    virtual ~MediaSeeking() = default;
+    virtual MediaResult stopPosition(MediaTime& position) const = 0;
+    // How far a running graph has written, from the beginning.
+    virtual MediaResult currentPosition(MediaTime& position) const = 0;
+};
+
+struct GraphEvent {
+    int code = 0;
+    std::intptr_t param1 = 0;
+    std::intptr_t param2 = 0;
+};
+
+class MediaEvents {
+public:
+    virtual ~MediaEvents() = default;
+    // Called, from any thread, whenever events wait; an empty function stops it.
+    virtual MediaResult setNotify(std::function<void()> notify) = 0;
+    // kNoEvent when nothing arrives within timeoutMs.
+    virtual MediaResult getEvent(GraphEvent& event, int timeoutMs) = 0;
+    virtual MediaResult freeEventParams(const GraphEvent& event) = 0;
+};
+
+class FilterGraph {
+public:
+    virtual ~FilterGraph() = default;
+    virtual MediaResult addFilter(std::shared_ptr<Filter> filter, const std::string& name) = 0;
+    virtual MediaResult connect(std::shared_ptr<Pin> output, std::shared_ptr<Pin> input) = 0;
+    // Builds the playback chain for one file; what measuring relies on.
+    virtual MediaResult renderFile(const std::string& path) = 0;
+    virtual MediaResult mediaControl(std::shared_ptr<MediaControl>& control) = 0;
+    virtual MediaResult mediaEvents(std::shared_ptr<MediaEvents>& events) = 0;
+    virtual MediaResult mediaSeeking(std::shared_ptr<MediaSeeking>& seeking) = 0;
+};
+
+class RenderEngine {
+public:
+    virtual ~RenderEngine() = default;
+    virtual MediaResult setTimelineObject(std::shared_ptr<Timeline> timeline) = 0;
+    virtual MediaResult timelineObject(std::shared_ptr<Timeline>& timeline) const = 0;
+    virtual MediaResult setDynamicReconnectLevel(int level) = 0;
+    // Builds the graph up to one output pin per group.
+    virtual MediaResult connectFrontEnd() = 0;
+    virtual MediaResult filterGraph(std::shared_ptr<FilterGraph>& graph) const = 0;
+    virtual MediaResult groupOutputPin(int group, std::shared_ptr<Pin>& pin) const = 0;
+    // Drops the graph; the engine can build a new one afterwards.
+    virtual MediaResult scrapIt() = 0;
+};
+
+class CaptureGraphBuilder {
+public:
+    virtual ~CaptureGraphBuilder() = default;
+    virtual MediaResult setFiltergraph(std::shared_ptr<FilterGraph> graph) = 0;
+    // Connects source to sink, with whatever converters are needed between them.
+    virtual MediaResult renderStream(std::shared_ptr<Pin> source, std::shared_ptr<Filter> sink) = 0;
+};
+
+// The entry point: creates every object above. Thread-safe: separate graphs
+// may be built and run on separate threads.
+class MediaFramework {
+public:
+    virtual ~MediaFramework() = default;
+    virtual MediaResult createTimeline(std::shared_ptr<Timeline>& timeline) = 0;
+    virtual MediaResult createRenderEngine(std::shared_ptr<RenderEngine>& engine) = 0;
+    virtual MediaResult createCaptureGraphBuilder(std::shared_ptr<CaptureGraphBuilder>& builder) = 0;
+    virtual MediaResult createFilterGraph(std::shared_ptr<FilterGraph>& graph) = 0;
+    // kNotRegistered when no component has that identifier.
+    virtual MediaResult createFilter(std::string_view classId, std::shared_ptr<Filter>& filter) = 0;
+    // A short sentence (at most 160 characters) for any result code.
+    virtual std::string errorText(MediaResult result) const = 0;
+};
+
+} // namespace kestrine

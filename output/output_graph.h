@@ -1,0 +1,43 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The Kestrine developers
+#pragma once
+
+#include "output/join_references.h"
+
+#include <QString>
+#include <functional>
+
+namespace kestrine {
+
+class UserDialogs;
+
+// The side of the program that a starting join reports to.
+class JoinHost {
+public:
+    virtual ~JoinHost() = default;
+    // Called from the graph's threads whenever events wait; must only post.
+    virtual std::function<void()> graphEventNotifier() = 0;
+    // The graph runs: the host enters its joining state.
+    virtual void joinStarted() = 0;
+};
+
+// Renders a join's timeline into the output WAV file.
+class OutputGraph {
+public:
+    OutputGraph(MediaFramework& framework, UserDialogs& dialogs);
+
+    // references.timeline is the join's timeline; the other references are
+    // filled as the graph is built. Every failure is shown to the user, and the
+    // host hears joinStarted() only when the graph runs.
+    void start(JoinReferences& references, const QString& outputPath, JoinHost& host);
+
+    // Stops the graph and releases the join's objects, in the order that lets
+    // each one shut down cleanly.
+    static void release(JoinReferences& references);
+
+private:
+    MediaFramework& framework_;
+    UserDialogs& dialogs_;
+};
+
+} // namespace kestrine

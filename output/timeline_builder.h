@@ -1,0 +1,36 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The Kestrine developers
+#pragma once
+
+#include "output/clip_item.h"
+#include "output/media_framework.h"
+
+#include <memory>
+#include <span>
+
+namespace kestrine {
+
+class UserDialogs;
+
+// Turns the clip list into a timeline: one audio group, one track holding one
+// source per item, the sources back to back from time zero.
+class TimelineBuilder {
+public:
+    TimelineBuilder(MediaFramework& framework, UserDialogs& dialogs,
+                    MissingSourceHandler missingSourceHandler);
+
+    // clipList gives the total length; audioList the items placed. Failures
+    // after the timeline exists are shown to the user and the build goes on.
+    MediaResult build(std::span<const ClipItem> clipList, std::span<const ClipItem> audioList,
+                      std::shared_ptr<Timeline>& timeline);
+
+    MediaTime totalDuration() const { return totalDuration_; }
+
+private:
+    MediaFramework& framework_;
+    UserDialogs& dialogs_;
+    MissingSourceHandler missingSourceHandler_;
+    MediaTime totalDuration_ = 0;
+};
+
+} // namespace kestrine

@@ -1,0 +1,59 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The Kestrine developers
+#include "platform/qt_user_dialogs.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+
+namespace kestrine {
+
+QString QtUserDialogs::applicationTitle() const
+{
+    return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+}
+
+MessageAnswer QtUserDialogs::showMessage(const MessageRequest& request)
+{
+    QMessageBox box(owner_);
+    box.setWindowTitle(request.caption);
+    box.setText(request.text);
+    switch (request.icon) {
+    case MessageIcon::None: box.setIcon(QMessageBox::NoIcon); break;
+    case MessageIcon::Information: box.setIcon(QMessageBox::Information); break;
+    case MessageIcon::Warning: box.setIcon(QMessageBox::Warning); break;
+    case MessageIcon::Error: box.setIcon(QMessageBox::Critical); break;
+    }
+    if (request.buttons == MessageButtons::YesNo) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::Yes);
+        return box.exec() == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
+    }
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+    return MessageAnswer::Ok;
+}
+
+QStringList QtUserDialogs::chooseFilesToOpen(const OpenFilesRequest& request)
+{
+    const QString filter = request.filters.join(QStringLiteral(";;"));
+    QString selected = request.filters.value(0);
+    return QFileDialog::getOpenFileNames(owner_, request.title, request.initialFolder, filter,
+                                         &selected);
+}
+
+std::optional<QString> QtUserDialogs::chooseFileToSave(const SaveFileRequest& request)
+{
+    const QString filter = request.filters.join(QStringLiteral(";;"));
+    QString start = request.initialFolder;
+    if (!request.initialName.isEmpty() && request.initialName != QStringLiteral("*.*"))
+        start = QDir(start).filePath(request.initialName);
+    const QString chosen = QFileDialog::getSaveFileName(owner_, request.title, start, filter);
+    if (chosen.isEmpty())
+        return std::nullopt;
+    return chosen;
+}
+
+} // namespace kestrine
