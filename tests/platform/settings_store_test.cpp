@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Copyright (c) 2026 The Kestrine developers
-#include "app/settings_store.h"
+#include "platform/settings_store.h"
 
 #include <QSettings>
 #include <gtest/gtest.h>
