@@ -2,6 +2,8 @@
 // Copyright (c) 2026 The Kestrine developers
 #pragma once
 
+#include <memory>
+
 // FFmpeg's headers are C; they enter the program here and nowhere else.
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -12,3 +14,39 @@ extern "C" {
 #include <libavutil/samplefmt.h>
 #include <libswresample/swresample.h>
 }
+
+namespace kestrine {
+
+// Every FFmpeg handle has one owner; these deleters make it a unique_ptr.
+struct InputFormatDeleter {
+    void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
+};
+struct OutputFormatDeleter {
+    void operator()(AVFormatContext* context) const
+    {
+        if (context && context->pb && !(context->oformat->flags & AVFMT_NOFILE))
+            avio_closep(&context->pb);
+        avformat_free_context(context);
+    }
+};
+struct CodecContextDeleter {
+    void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
+};
+struct FrameDeleter {
+    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
+};
+struct PacketDeleter {
+    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
+};
+struct ResamplerDeleter {
+    void operator()(SwrContext* context) const { swr_free(&context); }
+};
+
+using InputFormatPtr = std::unique_ptr<AVFormatContext, InputFormatDeleter>;
+using OutputFormatPtr = std::unique_ptr<AVFormatContext, OutputFormatDeleter>;
+using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextDeleter>;
+using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
+using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
+using ResamplerPtr = std::unique_ptr<SwrContext, ResamplerDeleter>;
+
+} // namespace kestrine

@@ -2,15 +2,14 @@
 // Copyright (c) 2026 The Kestrine developers
 #include "media/render_job.h"
 
+#include "media/ffmpeg.h"
+
 namespace kestrine {
 
 std::int64_t frameAt(MediaTime time, int sampleRate)
 {
-    // Exact in 128-bit: round half away from zero of time * rate / 10^7.
-    const __int128 scaled = static_cast<__int128>(time) * sampleRate;
-    const __int128 half = kUnitsPerSecond / 2;
-    return static_cast<std::int64_t>(scaled >= 0 ? (scaled + half) / kUnitsPerSecond
-                                                 : -((-scaled + half) / kUnitsPerSecond));
+    // FFmpeg's rescale is exact past 64 bits and rounds half away from zero.
+    return av_rescale_rnd(time, sampleRate, kUnitsPerSecond, AV_ROUND_NEAR_INF);
 }
 
 MediaResult renderToWav(const RenderPlan&, const std::string&, RenderProgress&, std::stop_token,

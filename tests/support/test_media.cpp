@@ -1,0 +1,443 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The Kestrine developers
+#include "tests/support/test_media.h"
+
+#include "media/ffmpeg.h"
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <functional>
+#include <numbers>
+
+namespace kestrine::testmedia {
+namespace {
+
+struct FormatTraits {
+    const char* extension;
+    const char* muxer;
+    const char* audioEncoder;
+    bool withVideo;
+};
+
+FormatTraits traitsOf(MediaFormat format)
+{
+    switch (format) {
+    case MediaFormat::WavS16: return {".wav", "wav", "pcm_s16le", false};
+    case MediaFormat::WavU8: return {".wav", "wav", "pcm_u8", false};
+    case MediaFormat::WavS24: return {".wav", "wav", "pcm_s24le", false};
+    case MediaFormat::WavS32: return {".wav", "wav", "pcm_s32le", false};
+    case MediaFormat::WavFloat: return {".wav", "wav", "pcm_f32le", false};
+    case MediaFormat::Mp3: return {".mp3", "mp3", "libmp3lame", false};
+    case MediaFormat::Ogg: return {".ogg", "ogg", "libvorbis", false};
+    case MediaFormat::M4a: return {".m4a", "ipod", "aac", false};
+    case MediaFormat::Flac: return {".flac", "flac", "flac", false};
+    case MediaFormat::Mp4WithVideo: return {".mp4", "mp4", "aac", true};
+    case MediaFormat::MkvWithVideo: return {".mkv", "matroska", "libvorbis", true};
+    }
+    return {".bin", "", "", false};
+}
+
+std::string errorText(int error)
+{
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(error, text, sizeof text);
+    return text;
+}
+
+Generated failure(Status status, std::string message)
+{
+    Generated generated;
+    generated.status = status;
+    generated.message = std::move(message);
+    return generated;
+}
+
+// Stores one value in [-1, 1] as sample format `format`, at `index` of a
+// frame's buffers.
+void storeSample(AVFrame& frame, AVSampleFormat format, int channels, int index, int channel,
+                 double value)
+{
+    const bool planar = av_sample_fmt_is_planar(format);
+    const int plane = planar ? channel : 0;
+    const int slot = planar ? index : index * channels + channel;
+    value = std::clamp(value, -1.0, 1.0);
+    switch (av_get_packed_sample_fmt(format)) {
+    case AV_SAMPLE_FMT_U8:
+        frame.extended_data[plane][slot] = static_cast<std::uint8_t>(std::lround(value * 127.0) + 128);
+        break;
+    case AV_SAMPLE_FMT_S16:
+        reinterpret_cast<std::int16_t*>(frame.extended_data[plane])[slot] =
+            static_cast<std::int16_t>(std::lround(value * 32767.0));
+        break;
+    case AV_SAMPLE_FMT_S32:
+        reinterpret_cast<std::int32_t*>(frame.extended_data[plane])[slot] =
+            static_cast<std::int32_t>(std::llround(value * 2147483647.0));
+        break;
+    case AV_SAMPLE_FMT_FLT:
+        reinterpret_cast<float*>(frame.extended_data[plane])[slot] = static_cast<float>(value);
+        break;
+    case AV_SAMPLE_FMT_DBL:
+        reinterpret_cast<double*>(frame.extended_data[plane])[slot] = value;
+        break;
+    default:
+        break;
+    }
+}
+
+class Encoder {
+public:
+    CodecContextPtr context;
+    AVStream* stream = nullptr;
+    std::int64_t nextPts = 0;
+};
+
+int writePackets(AVFormatContext& output, Encoder& encoder, AVFrame* frame)
+{
+    int error = avcodec_send_frame(encoder.context.get(), frame);
+    if (error < 0)
+        return error;
+    PacketPtr packet(av_packet_alloc());
+    if (!packet)
+        return AVERROR(ENOMEM);
+    for (;;) {
+        error = avcodec_receive_packet(encoder.context.get(), packet.get());
+        if (error == AVERROR(EAGAIN) || error == AVERROR_EOF)
+            return 0;
+        if (error < 0)
+            return error;
+        av_packet_rescale_ts(packet.get(), encoder.context->time_base, encoder.stream->time_base);
+        packet->stream_index = encoder.stream->index;
+        error = av_interleaved_write_frame(&output, packet.get());
+        if (error < 0)
+            return error;
+    }
+}
+
+int openEncoder(AVFormatContext& output, const AVCodec& codec, Encoder& encoder,
+                const std::function<void(AVCodecContext&)>& configure)
+{
+    encoder.context.reset(avcodec_alloc_context3(&codec));
+    if (!encoder.context)
+        return AVERROR(ENOMEM);
+    configure(*encoder.context);
+    if (output.oformat->flags & AVFMT_GLOBALHEADER)
+        encoder.context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    int error = avcodec_open2(encoder.context.get(), &codec, nullptr);
+    if (error < 0)
+        return error;
+    encoder.stream = avformat_new_stream(&output, nullptr);
+    if (!encoder.stream)
+        return AVERROR(ENOMEM);
+    encoder.stream->time_base = encoder.context->time_base;
+    return avcodec_parameters_from_context(encoder.stream->codecpar, encoder.context.get());
+}
+
+// A small moving picture, so the file really has a video stream to skip.
+int encodeVideoFrame(AVFormatContext& output, Encoder& video, AVFrame& picture)
+{
+    int error = av_frame_make_writable(&picture);
+    if (error < 0)
+        return error;
+    const auto n = video.nextPts;
+    for (int y = 0; y < picture.height; ++y)
+        for (int x = 0; x < picture.width; ++x)
+            picture.data[0][y * picture.linesize[0] + x] = static_cast<std::uint8_t>(x + y + n * 3);
+    for (int y = 0; y < picture.height / 2; ++y)
+        for (int x = 0; x < picture.width / 2; ++x) {
+            picture.data[1][y * picture.linesize[1] + x] = 128;
+            picture.data[2][y * picture.linesize[2] + x] = static_cast<std::uint8_t>(64 + n);
+        }
+    picture.pts = video.nextPts++;
+    return writePackets(output, video, &picture);
+}
+
+} // namespace
+
+std::string extensionOf(MediaFormat format) { return traitsOf(format).extension; }
+
+std::string nameOf(MediaFormat format)
+{
+    switch (format) {
+    case MediaFormat::WavS16: return "WavS16";
+    case MediaFormat::WavU8: return "WavU8";
+    case MediaFormat::WavS24: return "WavS24";
+    case MediaFormat::WavS32: return "WavS32";
+    case MediaFormat::WavFloat: return "WavFloat";
+    case MediaFormat::Mp3: return "Mp3";
+    case MediaFormat::Ogg: return "Ogg";
+    case MediaFormat::M4a: return "M4a";
+    case MediaFormat::Flac: return "Flac";
+    case MediaFormat::Mp4WithVideo: return "Mp4WithVideo";
+    case MediaFormat::MkvWithVideo: return "MkvWithVideo";
+    }
+    return "Unknown";
+}
+
+double toneValue(const ToneSpec& tone, std::int64_t n)
+{
+    // Phase from an exact integer product, so a split tone lines up to the bit.
+    const std::int64_t sample = tone.firstSample + n;
+    const double cycles = std::fmod(static_cast<double>(sample) * tone.frequency, tone.sampleRate);
+    return tone.amplitude * std::sin(2.0 * std::numbers::pi * cycles / tone.sampleRate);
+}
+
+Generated writeTone(const std::string& folder, const std::string& baseName, MediaFormat format,
+                    const ToneSpec& tone)
+{
+    const FormatTraits traits = traitsOf(format);
+    const std::string path = folder + "/" + baseName + traits.extension;
+
+    const AVOutputFormat* muxer = av_guess_format(traits.muxer, nullptr, nullptr);
+    if (!muxer)
+        return failure(Status::Unavailable, std::string("no muxer ") + traits.muxer);
+    const AVCodec* audioCodec = avcodec_find_encoder_by_name(traits.audioEncoder);
+    if (!audioCodec)
+        return failure(Status::Unavailable, std::string("no encoder ") + traits.audioEncoder);
+    const AVCodec* videoCodec = nullptr;
+    if (traits.withVideo) {
+        videoCodec = avcodec_find_encoder(AV_CODEC_ID_MPEG4);
+        if (!videoCodec)
+            return failure(Status::Unavailable, "no mpeg4 video encoder");
+    }
+
+    AVFormatContext* rawOutput = nullptr;
+    int error = avformat_alloc_output_context2(&rawOutput, muxer, nullptr, path.c_str());
+    OutputFormatPtr output(rawOutput);
+    if (error < 0)
+        return failure(Status::Failed, "cannot create output: " + errorText(error));
+
+    const std::int64_t frames = tone.frames >= 0
+                                    ? tone.frames
+                                    : std::llround(tone.seconds * tone.sampleRate);
+    Encoder audio;
+    error = openEncoder(*output, *audioCodec, audio, [&](AVCodecContext& context) {
+        context.sample_fmt = audioCodec->sample_fmts ? audioCodec->sample_fmts[0] : AV_SAMPLE_FMT_S16;
+        context.sample_rate = tone.sampleRate;
+        av_channel_layout_default(&context.ch_layout, tone.channels);
+        context.time_base = AVRational{1, tone.sampleRate};
+        if (format == MediaFormat::Mp3 && tone.variableBitRate) {
+            context.flags |= AV_CODEC_FLAG_QSCALE;
+            context.global_quality = FF_QP2LAMBDA * 4;
+        } else if (format != MediaFormat::Flac && traits.muxer != std::string("wav")) {
+            context.bit_rate = 64000 * tone.channels;
+        }
+    });
+    if (error < 0)
+        return failure(Status::Failed, std::string("cannot open ") + traits.audioEncoder + ": " +
+                                           errorText(error));
+
+    Encoder video;
+    if (videoCodec) {
+        error = openEncoder(*output, *videoCodec, video, [](AVCodecContext& context) {
+            context.width = 64;
+            context.height = 48;
+            context.pix_fmt = AV_PIX_FMT_YUV420P;
+            context.time_base = AVRational{1, 25};
+            context.framerate = AVRational{25, 1};
+            context.gop_size = 12;
+            context.bit_rate = 100000;
+        });
+        if (error < 0)
+            return failure(Status::Failed, "cannot open mpeg4: " + errorText(error));
+    }
+
+    error = avio_open(&output->pb, path.c_str(), AVIO_FLAG_WRITE);
+    if (error < 0)
+        return failure(Status::Failed, "cannot create " + path + ": " + errorText(error));
+    AVDictionary* muxerOptions = nullptr;
+    if (format == MediaFormat::Mp3 && !tone.frameIndex)
+        av_dict_set(&muxerOptions, "write_xing", "0", 0);
+    error = avformat_write_header(output.get(), &muxerOptions);
+    av_dict_free(&muxerOptions);
+    if (error < 0)
+        return failure(Status::Failed, "cannot write header: " + errorText(error));
+
+    AVCodecContext& audioContext = *audio.context;
+    const bool anyFrameSize = audioContext.frame_size <= 0 ||
+                              (audioCodec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE);
+    const int chunk = anyFrameSize ? 1024 : audioContext.frame_size;
+    FramePtr samples(av_frame_alloc());
+    FramePtr picture(av_frame_alloc());
+    if (!samples || !picture)
+        return failure(Status::Failed, "out of memory");
+    if (videoCodec) {
+        picture->format = video.context->pix_fmt;
+        picture->width = video.context->width;
+        picture->height = video.context->height;
+        if ((error = av_frame_get_buffer(picture.get(), 0)) < 0)
+            return failure(Status::Failed, "cannot allocate picture: " + errorText(error));
+    }
+
+    std::int64_t written = 0;
+    while (written < frames) {
+        // Keep the video no further ahead than the sound, as a real file would.
+        while (videoCodec && av_compare_ts(video.nextPts, video.context->time_base, written,
+                                           audioContext.time_base) <= 0) {
+            if ((error = encodeVideoFrame(*output, video, *picture)) < 0)
+                return failure(Status::Failed, "cannot encode video: " + errorText(error));
+        }
+        const int count = static_cast<int>(std::min<std::int64_t>(chunk, frames - written));
+        av_frame_unref(samples.get());
+        samples->nb_samples = count;
+        samples->format = audioContext.sample_fmt;
+        samples->sample_rate = audioContext.sample_rate;
+        if ((error = av_channel_layout_copy(&samples->ch_layout, &audioContext.ch_layout)) < 0 ||
+            (error = av_frame_get_buffer(samples.get(), 0)) < 0)
+            return failure(Status::Failed, "cannot allocate samples: " + errorText(error));
+        for (int i = 0; i < count; ++i) {
+            const double value = toneValue(tone, written + i);
+            for (int channel = 0; channel < tone.channels; ++channel)
+                storeSample(*samples, audioContext.sample_fmt, tone.channels, i, channel, value);
+        }
+        samples->pts = written;
+        if ((error = writePackets(*output, audio, samples.get())) < 0)
+            return failure(Status::Failed, "cannot encode sound: " + errorText(error));
+        written += count;
+    }
+    if ((error = writePackets(*output, audio, nullptr)) < 0)
+        return failure(Status::Failed, "cannot flush sound: " + errorText(error));
+    if (videoCodec && (error = writePackets(*output, video, nullptr)) < 0)
+        return failure(Status::Failed, "cannot flush video: " + errorText(error));
+    if ((error = av_write_trailer(output.get())) < 0)
+        return failure(Status::Failed, "cannot write trailer: " + errorText(error));
+
+    Generated generated;
+    generated.status = Status::Ok;
+    generated.path = path;
+    generated.frames = written;
+    return generated;
+}
+
+namespace {
+
+struct OpenedAudio {
+    InputFormatPtr input;
+    CodecContextPtr decoder;
+    int streamIndex = -1;
+    std::string message;
+};
+
+OpenedAudio openAudio(const std::string& path)
+{
+    OpenedAudio opened;
+    AVFormatContext* rawInput = nullptr;
+    int error = avformat_open_input(&rawInput, path.c_str(), nullptr, nullptr);
+    if (error < 0) {
+        opened.message = "cannot open " + path + ": " + errorText(error);
+        return opened;
+    }
+    opened.input.reset(rawInput);
+    if ((error = avformat_find_stream_info(rawInput, nullptr)) < 0) {
+        opened.message = "no stream info: " + errorText(error);
+        return opened;
+    }
+    const AVCodec* codec = nullptr;
+    error = av_find_best_stream(rawInput, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
+    if (error < 0) {
+        opened.message = "no audio stream: " + errorText(error);
+        return opened;
+    }
+    opened.streamIndex = error;
+    opened.decoder.reset(avcodec_alloc_context3(codec));
+    if (!opened.decoder) {
+        opened.message = "out of memory";
+        return opened;
+    }
+    if ((error = avcodec_parameters_to_context(opened.decoder.get(), rawInput->streams[opened.streamIndex]->codecpar)) < 0 ||
+        (error = avcodec_open2(opened.decoder.get(), codec, nullptr)) < 0) {
+        opened.message = "cannot open decoder: " + errorText(error);
+        opened.decoder.reset();
+        return opened;
+    }
+    return opened;
+}
+
+// Hands every decoded frame of the audio stream to `take`; the empty string on success.
+template <typename Take>
+std::string decodeAll(OpenedAudio& opened, Take take)
+{
+    PacketPtr packet(av_packet_alloc());
+    FramePtr frame(av_frame_alloc());
+    if (!packet || !frame)
+        return "out of memory";
+    bool draining = false;
+    while (!draining) {
+        int error = av_read_frame(opened.input.get(), packet.get());
+        if (error == AVERROR_EOF) {
+            draining = true;
+            error = avcodec_send_packet(opened.decoder.get(), nullptr);
+        } else if (error < 0) {
+            return "read failed: " + errorText(error);
+        } else if (packet->stream_index != opened.streamIndex) {
+            av_packet_unref(packet.get());
+            continue;
+        } else {
+            error = avcodec_send_packet(opened.decoder.get(), packet.get());
+            av_packet_unref(packet.get());
+        }
+        if (error < 0 && error != AVERROR_EOF)
+            return "decode failed: " + errorText(error);
+        for (;;) {
+            error = avcodec_receive_frame(opened.decoder.get(), frame.get());
+            if (error == AVERROR(EAGAIN) || error == AVERROR_EOF)
+                break;
+            if (error < 0)
+                return "decode failed: " + errorText(error);
+            take(*frame);
+            av_frame_unref(frame.get());
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+WavData readWav(const std::string& path)
+{
+    WavData wav;
+    OpenedAudio opened = openAudio(path);
+    if (!opened.decoder) {
+        wav.message = opened.message;
+        return wav;
+    }
+    const AVStream* stream = opened.input->streams[opened.streamIndex];
+    wav.container = opened.input->iformat->name;
+    wav.sampleRate = stream->codecpar->sample_rate;
+    wav.channels = stream->codecpar->ch_layout.nb_channels;
+    wav.bitsPerSample = stream->codecpar->bits_per_coded_sample;
+    wav.headerFrames = stream->duration;
+    if (stream->codecpar->codec_id != AV_CODEC_ID_PCM_S16LE) {
+        wav.message = "not 16-bit PCM";
+        return wav;
+    }
+    wav.message = decodeAll(opened, [&](const AVFrame& frame) {
+        const auto* data = reinterpret_cast<const std::int16_t*>(frame.extended_data[0]);
+        wav.samples.insert(wav.samples.end(), data, data + frame.nb_samples * wav.channels);
+    });
+    wav.ok = wav.message.empty();
+    return wav;
+}
+
+DecodedCount countDecodedFrames(const std::string& path)
+{
+    DecodedCount count;
+    OpenedAudio opened = openAudio(path);
+    if (!opened.decoder) {
+        count.message = opened.message;
+        return count;
+    }
+    count.sampleRate = opened.decoder->sample_rate;
+    count.message = decodeAll(opened, [&](const AVFrame& frame) { count.frames += frame.nb_samples; });
+    count.ok = count.message.empty();
+    return count;
+}
+
+bool writeBytes(const std::string& path, const std::string& bytes)
+{
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(file);
+}
+
+} // namespace kestrine::testmedia
