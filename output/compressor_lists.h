@@ -16,7 +16,9 @@ class UserDialogs;
 class EncoderCatalog {
 public:
     virtual ~EncoderCatalog() = default;
-    // Fails when the system's list itself cannot be had.
+    // Fails when the system's list itself cannot be had: kNotRegistered when
+    // there is no catalog at all, any other failure when this kind of encoder
+    // cannot be listed.
     virtual MediaResult videoEncoders(std::vector<std::string>& names) const = 0;
     virtual MediaResult audioEncoders(std::vector<std::string>& names) const = 0;
 };

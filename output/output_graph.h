@@ -28,7 +28,9 @@ public:
 
     // references.timeline is the join's timeline; the other references are
     // filled as the graph is built. Every failure is shown to the user, and the
-    // host hears joinStarted() only when the graph runs.
+    // host hears joinStarted() only when the graph runs. A start that fails
+    // releases the references again (as release() does), so nothing of it
+    // stays registered or open.
     void start(JoinReferences& references, const QString& outputPath, JoinHost& host);
 
     // Stops the graph and releases the join's objects, in the order that lets
@@ -36,6 +38,9 @@ public:
     static void release(JoinReferences& references);
 
 private:
+    bool build(JoinReferences& references, const QString& outputPath, JoinHost& host);
+    void showFrameworkText(MediaResult code);
+
     MediaFramework& framework_;
     UserDialogs& dialogs_;
 };

@@ -27,6 +27,10 @@ public:
     MediaTime totalDuration() const { return totalDuration_; }
 
 private:
+    void buildAudioGroup(Timeline& timeline, std::span<const ClipItem> audioList);
+    void placeItem(Timeline& timeline, TimelineGroup& group, const ClipItem& item,
+                   MediaTime start, MediaTime stop);
+
     MediaFramework& framework_;
     UserDialogs& dialogs_;
     MissingSourceHandler missingSourceHandler_;
