@@ -1,0 +1,81 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The Kestrine developers
+#include "app/about_dialog.h"
+
+#include "app/maker_pages.h"
+#include "controls/link_label.h"
+#include "controls/resource_paths.h"
+
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace kestrine {
+
+namespace {
+
+constexpr int kIconSide = 64;
+
+} // namespace
+
+AboutDialog::AboutDialog(Shell& shell, UserDialogs& dialogs, QWidget* parent) : QDialog(parent)
+{
+    setWindowTitle(QStringLiteral("About Kestrine"));
+
+    auto* icon = new QLabel(this);
+    icon->setPixmap(QIcon(iconResourcePath(kAppIconId)).pixmap(kIconSide, kIconSide));
+    icon->setAlignment(Qt::AlignTop);
+
+    auto* name = new QLabel(QStringLiteral("Kestrine %1").arg(QStringLiteral(KESTRINE_VERSION)), this);
+    name->setObjectName(QStringLiteral("nameAndVersion"));
+    QFont nameFont = name->font();
+    nameFont.setBold(true);
+    nameFont.setPointSizeF(nameFont.pointSizeF() * 1.4);
+    name->setFont(nameFont);
+
+    auto* purpose = new QLabel(
+        QStringLiteral("Joins the sound of your audio and video files, one after another, "
+                       "into one WAV file: exact, without gaps."),
+        this);
+    purpose->setObjectName(QStringLiteral("purpose"));
+    purpose->setWordWrap(true);
+
+    auto* copyright = new QLabel(QStringLiteral("Copyright \u00A9 2026 The Kestrine developers"), this);
+
+    homePageLink_ = new LinkLabel(QString::fromLatin1(kHomePageAddress), shell, dialogs, this);
+    homePageLink_->setObjectName(QStringLiteral("control%1").arg(kHomePageLinkId));
+    homePageLink_->SetAddress(QString::fromLatin1(kHomePageAddress));
+    homePageLink_->SetUnderlineMode(LinkLabel::kUnderlineAlways);
+
+    contactLink_ = new LinkLabel(QStringLiteral("Support Email: Click here"), shell, dialogs, this);
+    contactLink_->setObjectName(QStringLiteral("control%1").arg(kContactLinkId));
+    contactLink_->SetAddress(QString::fromLatin1(kContactPageAddress));
+    contactLink_->SetUnderlineMode(LinkLabel::kUnderlineAlways);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+
+    auto* text = new QVBoxLayout;
+    text->addWidget(name);
+    text->addWidget(purpose);
+    text->addWidget(copyright);
+    text->addSpacing(6);
+    text->addWidget(homePageLink_, 0, Qt::AlignLeft);
+    text->addWidget(contactLink_, 0, Qt::AlignLeft);
+    text->addStretch();
+
+    auto* body = new QHBoxLayout;
+    body->addWidget(icon);
+    body->addSpacing(12);
+    body->addLayout(text, 1);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(body);
+    layout->addWidget(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    purpose->setMinimumWidth(280);
+}
+
+} // namespace kestrine
