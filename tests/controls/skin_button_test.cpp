@@ -279,6 +279,33 @@ TEST_F(SkinButtonTest, DisabledButtonGreysItsIcon)
     EXPECT_LT(after.hsvSaturation(), before.hsvSaturation());
 }
 
+TEST_F(SkinButtonTest, DisabledCaptionIsEmbossed)
+{
+    showWindow();
+    button->setText(QStringLiteral("Join"));
+    const QColor light = button->palette().color(QPalette::Disabled, QPalette::Light);
+    const QColor dark = button->palette().color(QPalette::Disabled, QPalette::Dark);
+    auto countNear = [](const QImage& image, const QColor& color) {
+        int count = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor pixel(image.pixel(x, y));
+                if (std::abs(pixel.red() - color.red()) + std::abs(pixel.green() - color.green())
+                        + std::abs(pixel.blue() - color.blue())
+                    < 12)
+                    ++count;
+            }
+        }
+        return count;
+    };
+    const QImage enabled = render();
+    EXPECT_EQ(countNear(enabled, light), 0);
+    button->setEnabled(false);
+    const QImage disabled = render();
+    EXPECT_GT(countNear(disabled, light), 3);
+    EXPECT_GT(countNear(disabled, dark), 3);
+}
+
 TEST_F(SkinButtonTest, HoverSoundPlaysOncePerEntry)
 {
     button->SetStateSound(kHoverSoundId, false, true);
