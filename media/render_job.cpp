@@ -3,8 +3,171 @@
 #include "media/render_job.h"
 
 #include "media/ffmpeg.h"
+#include "media/output_file.h"
+#include "media/source_renderer.h"
+
+#include <algorithm>
+#include <mutex>
+#include <optional>
+#include <thread>
 
 namespace kestrine {
+namespace {
+
+constexpr int kMaxOutputChannels = 8;
+constexpr int kMaxOutputRate = 768000;
+
+// One piece of the output: a source, or silence where no source plays.
+struct Segment {
+    const PlannedSource* source = nullptr;
+    std::int64_t firstFrame = 0;
+    std::int64_t endFrame = 0;
+};
+
+MediaResult checkPlan(const RenderPlan& plan)
+{
+    const OutputFormat& format = plan.format;
+    if (format.bitsPerSample != 16 || format.channels < 1 || format.channels > kMaxOutputChannels ||
+        format.sampleRate < 1 || format.sampleRate > kMaxOutputRate || plan.totalFrames < 0)
+        return result::kInvalidArgument;
+    std::int64_t previousEnd = 0;
+    for (const PlannedSource& source : plan.sources) {
+        if (source.firstFrame < previousEnd || source.endFrame < source.firstFrame ||
+            source.endFrame > plan.totalFrames)
+            return result::kInvalidArgument;
+        previousEnd = source.endFrame;
+    }
+    return result::kOk;
+}
+
+std::vector<Segment> splitIntoSegments(const RenderPlan& plan)
+{
+    std::vector<Segment> segments;
+    std::int64_t at = 0;
+    for (const PlannedSource& source : plan.sources) {
+        if (source.firstFrame > at)
+            segments.push_back({nullptr, at, source.firstFrame});
+        if (source.endFrame > source.firstFrame)
+            segments.push_back({&source, source.firstFrame, source.endFrame});
+        at = source.endFrame;
+    }
+    if (plan.totalFrames > at)
+        segments.push_back({nullptr, at, plan.totalFrames});
+    return segments;
+}
+
+// Turns the workers' reports into "complete from the beginning": the first
+// unfinished segment's start plus what of it is written.
+class PrefixTracker {
+public:
+    PrefixTracker(const std::vector<Segment>& segments, std::int64_t totalFrames, RenderProgress& progress)
+        : segments_(segments), written_(segments.size(), 0), finished_(segments.size(), false),
+          totalFrames_(totalFrames), progress_(progress)
+    {
+    }
+
+    void report(std::size_t segment, std::int64_t framesWritten, bool finished)
+    {
+        const std::lock_guard lock(mutex_);
+        written_[segment] = framesWritten;
+        finished_[segment] = finished_[segment] || finished;
+        while (first_ < segments_.size() && finished_[first_])
+            ++first_;
+        const std::int64_t complete =
+            first_ < segments_.size() ? segments_[first_].firstFrame + written_[first_] : totalFrames_;
+        if (complete > complete_) {
+            complete_ = complete;
+            progress_.framesComplete.store(complete, std::memory_order_release);
+        }
+    }
+
+    std::int64_t complete() const
+    {
+        const std::lock_guard lock(mutex_);
+        return complete_;
+    }
+
+private:
+    const std::vector<Segment>& segments_;
+    std::vector<std::int64_t> written_;
+    std::vector<bool> finished_;
+    std::int64_t totalFrames_;
+    RenderProgress& progress_;
+    mutable std::mutex mutex_;
+    std::size_t first_ = 0;
+    std::int64_t complete_ = 0;
+};
+
+// What the workers share: the next segment to take and the first failure.
+class RenderWork {
+public:
+    RenderWork(const RenderPlan& plan, const std::vector<Segment>& segments, OutputFile& output,
+               PrefixTracker& tracker, std::stop_token stop)
+        : plan_(plan), segments_(segments), output_(output), tracker_(tracker),
+          stopLink_(stop, [this] { failStop_.request_stop(); })
+    {
+    }
+
+    // One worker: takes segments in output order until none is left or the work stops.
+    void runWorker()
+    {
+        RenderBuffers buffers;
+        const std::stop_token stop = failStop_.get_token();
+        for (;;) {
+            const std::size_t index = next_.fetch_add(1);
+            if (index >= segments_.size() || stop.stop_requested())
+                return;
+            const MediaResult rendered = renderSegment(index, stop, buffers);
+            if (failed(rendered) && rendered != result::kStopped) {
+                const std::lock_guard lock(mutex_);
+                if (!failure_)
+                    failure_ = rendered;
+                failStop_.request_stop();
+            }
+        }
+    }
+
+    std::optional<MediaResult> failure() const
+    {
+        const std::lock_guard lock(mutex_);
+        return failure_;
+    }
+
+private:
+    MediaResult renderSegment(std::size_t index, std::stop_token stop, RenderBuffers& buffers)
+    {
+        const Segment& segment = segments_[index];
+        MediaResult rendered = result::kOk;
+        if (segment.source) {
+            rendered = renderSource(*segment.source, plan_.format, output_, stop, buffers,
+                                    [&](std::int64_t written) { tracker_.report(index, written, false); });
+        } else {
+            rendered = output_.writeSilence(segment.firstFrame, segment.endFrame - segment.firstFrame);
+        }
+        if (succeeded(rendered))
+            tracker_.report(index, segment.endFrame - segment.firstFrame, true);
+        return rendered;
+    }
+
+    const RenderPlan& plan_;
+    const std::vector<Segment>& segments_;
+    OutputFile& output_;
+    PrefixTracker& tracker_;
+    std::atomic<std::size_t> next_{0};
+    std::stop_source failStop_;
+    mutable std::mutex mutex_;
+    std::optional<MediaResult> failure_;
+    std::stop_callback<std::function<void()>> stopLink_;
+};
+
+int workerCount(const RenderOptions& options, std::size_t segments)
+{
+    int workers = options.workers > 0 ? options.workers
+                                      : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    return static_cast<int>(std::clamp<std::size_t>(segments, 1, static_cast<std::size_t>(workers)));
+}
+
+} // namespace
 
 std::int64_t frameAt(MediaTime time, int sampleRate)
 {
@@ -12,20 +175,40 @@ std::int64_t frameAt(MediaTime time, int sampleRate)
     return av_rescale_rnd(time, sampleRate, kUnitsPerSecond, AV_ROUND_NEAR_INF);
 }
 
-MediaResult renderToWav(const RenderPlan&, const std::string&, RenderProgress&, std::stop_token,
-                        const RenderOptions&)
+MediaResult renderToWav(const RenderPlan& plan, const std::string& outputPath, RenderProgress& progress,
+                        std::stop_token stop, const RenderOptions& options)
 {
-    return result::kFail; // not written yet
-}
+    if (const MediaResult checked = checkPlan(plan); failed(checked))
+        return checked;
+    std::unique_ptr<OutputFile> output;
+    if (const MediaResult created = OutputFile::create(outputPath, plan.format, plan.totalFrames, output);
+        failed(created))
+        return created;
 
-MediaResult measureDuration(const std::string&, MediaTime&)
-{
-    return result::kFail; // not written yet
-}
-
-std::string describeResult(MediaResult)
-{
-    return "Unknown error.";
+    const std::vector<Segment> segments = splitIntoSegments(plan);
+    PrefixTracker tracker(segments, plan.totalFrames, progress);
+    {
+        RenderWork work(plan, segments, *output, tracker, stop);
+        const int workers = workerCount(options, segments.size());
+        if (workers == 1) {
+            work.runWorker();
+        } else {
+            std::vector<std::jthread> threads;
+            threads.reserve(static_cast<std::size_t>(workers));
+            for (int i = 0; i < workers; ++i)
+                threads.emplace_back([&work] { work.runWorker(); });
+        }
+        if (const std::optional<MediaResult> failure = work.failure()) {
+            // The file keeps what is complete from the start, with a true header.
+            output->finish(tracker.complete());
+            return *failure;
+        }
+    }
+    if (tracker.complete() < plan.totalFrames) {
+        const MediaResult finished = output->finish(tracker.complete());
+        return failed(finished) ? finished : result::kStopped;
+    }
+    return output->finish(plan.totalFrames);
 }
 
 } // namespace kestrine

@@ -1,0 +1,184 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The Kestrine developers
+#include "media/ffmpeg.h"
+#include "media/media_input.h"
+#include "media/render_job.h"
+
+extern "C" {
+#include <libavutil/intreadwrite.h>
+}
+
+#include <algorithm>
+#include <cstring>
+
+namespace kestrine {
+namespace {
+
+constexpr std::int64_t kUnknown = -1;
+constexpr int kMaxConsecutiveDecodeErrors = 32;
+
+bool isOneOf(const char* name, std::initializer_list<const char*> names)
+{
+    return std::any_of(names.begin(), names.end(), [&](const char* candidate) {
+        return std::strcmp(name, candidate) == 0;
+    });
+}
+
+// PCM in a WAV or AIFF: the header says how long, the file size says how much
+// is really there; the smaller is the truth. Nothing needs reading.
+std::int64_t countPcmFrames(MediaInput& input)
+{
+    const AVStream* stream = input.stream();
+    const AVCodecParameters* parameters = stream->codecpar;
+    if (av_get_bits_per_sample(parameters->codec_id) <= 0 || parameters->block_align <= 0 ||
+        !isOneOf(input.format->iformat->name, {"wav", "w64", "aiff"}))
+        return kUnknown;
+    PacketPtr packet(av_packet_alloc());
+    if (!packet)
+        return kUnknown;
+    const int error = av_read_frame(input.format.get(), packet.get());
+    if (error == AVERROR_EOF)
+        return 0;
+    if (error < 0)
+        return 0;
+    const std::int64_t dataStart = packet->pos;
+    const std::int64_t fileSize = avio_size(input.format->pb);
+    // Without a position, the header is all there is to go by.
+    std::int64_t frames = dataStart >= 0 && fileSize >= dataStart
+                              ? (fileSize - dataStart) / parameters->block_align
+                              : INT64_MAX;
+    if (stream->duration > 0)
+        frames = std::min(frames, av_rescale_q(stream->duration, stream->time_base,
+                                               AVRational{1, parameters->sample_rate}));
+    return frames == INT64_MAX ? 0 : frames;
+}
+
+// Demuxing without decoding: the packets' durations, less the encoder delay
+// and padding the container reports. Only where timestamps can name single
+// samples; kUnknown when a packet does not say how long it is.
+std::int64_t countPacketFrames(MediaInput& input)
+{
+    const AVStream* stream = input.stream();
+    const int rate = stream->codecpar->sample_rate;
+    const AVRational timeBase = stream->time_base;
+    if (timeBase.num <= 0 || static_cast<std::int64_t>(timeBase.num) * rate > timeBase.den)
+        return kUnknown;
+
+    PacketPtr packet(av_packet_alloc());
+    if (!packet)
+        return kUnknown;
+    std::int64_t total = 0;         // in the stream's time base
+    std::int64_t beforeZero = 0;    // in the stream's time base
+    std::int64_t skipStart = 0;     // in samples
+    std::int64_t skipEnd = 0;       // in samples
+    for (;;) {
+        const int error = av_read_frame(input.format.get(), packet.get());
+        if (error == AVERROR_EOF)
+            break;
+        if (error < 0)
+            return kUnknown;
+        if (packet->stream_index != input.streamIndex) {
+            av_packet_unref(packet.get());
+            continue;
+        }
+        if (packet->duration <= 0) {
+            av_packet_unref(packet.get());
+            return kUnknown;
+        }
+        total += packet->duration;
+        if (packet->pts != AV_NOPTS_VALUE && packet->pts < 0)
+            beforeZero += std::min(packet->duration, -packet->pts);
+        std::size_t size = 0;
+        if (const std::uint8_t* skip = av_packet_get_side_data(packet.get(), AV_PKT_DATA_SKIP_SAMPLES, &size);
+            skip && size >= 8) {
+            skipStart += AV_RL32(skip);
+            skipEnd += AV_RL32(skip + 4);
+        }
+        av_packet_unref(packet.get());
+    }
+    const AVRational perSample{1, rate};
+    // The decoder drops what the container marks as delay, and what lies before
+    // time zero; where both describe the same samples they count once.
+    std::int64_t frames = av_rescale_q(total, timeBase, perSample) -
+                          std::max(skipStart, av_rescale_q(beforeZero, timeBase, perSample));
+    // Ogg already ends its last packet's duration at the final granule
+    // position; its end trimming only tells the decoder. Elsewhere the padding
+    // is still inside the durations.
+    if (!isOneOf(input.format->iformat->name, {"ogg"}))
+        frames -= skipEnd;
+    return std::max<std::int64_t>(frames, 0);
+}
+
+// The last resort, exact by definition: decode everything and count.
+MediaResult countDecodedFrames(MediaInput& input, std::int64_t& frames)
+{
+    if (const MediaResult opened = openDecoder(input); failed(opened))
+        return opened;
+    PacketPtr packet(av_packet_alloc());
+    FramePtr frame(av_frame_alloc());
+    if (!packet || !frame)
+        return result::kOutOfMemory;
+    frames = 0;
+    int consecutiveErrors = 0;
+    bool draining = false;
+    while (!draining) {
+        int error = av_read_frame(input.format.get(), packet.get());
+        if (error == AVERROR_EOF) {
+            draining = true;
+            error = avcodec_send_packet(input.decoder.get(), nullptr);
+        } else if (error < 0) {
+            break; // what could be read is what plays
+        } else if (packet->stream_index != input.streamIndex) {
+            av_packet_unref(packet.get());
+            continue;
+        } else {
+            error = avcodec_send_packet(input.decoder.get(), packet.get());
+            av_packet_unref(packet.get());
+        }
+        if (error < 0 && error != AVERROR(EAGAIN) && error != AVERROR_EOF &&
+            ++consecutiveErrors > kMaxConsecutiveDecodeErrors)
+            return result::kDecodeFailed;
+        for (;;) {
+            error = avcodec_receive_frame(input.decoder.get(), frame.get());
+            if (error == AVERROR(EAGAIN) || error == AVERROR_EOF)
+                break;
+            if (error < 0) {
+                if (++consecutiveErrors > kMaxConsecutiveDecodeErrors)
+                    return result::kDecodeFailed;
+                continue;
+            }
+            consecutiveErrors = 0;
+            frames += frame->nb_samples;
+            av_frame_unref(frame.get());
+        }
+    }
+    return result::kOk;
+}
+
+} // namespace
+
+MediaResult measureDuration(const std::string& path, MediaTime& duration)
+{
+    MediaInput input;
+    if (const MediaResult opened = openMediaInput(path, input, false); failed(opened))
+        return opened;
+    const int rate = input.stream()->codecpar->sample_rate;
+
+    std::int64_t frames = countPcmFrames(input);
+    if (frames == kUnknown)
+        frames = countPacketFrames(input);
+    if (frames == kUnknown) {
+        // Counting packets may have read part of the file: start afresh.
+        MediaInput fresh;
+        if (const MediaResult opened = openMediaInput(path, fresh, false); failed(opened))
+            return opened;
+        if (const MediaResult counted = countDecodedFrames(fresh, frames); failed(counted))
+            return counted;
+    }
+    if (frames <= 0)
+        return result::kDecodeFailed;
+    duration = av_rescale_rnd(frames, kUnitsPerSecond, rate, AV_ROUND_NEAR_INF);
+    return result::kOk;
+}
+
+} // namespace kestrine

@@ -1,0 +1,82 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The Kestrine developers
+#include "media/ffmpeg.h"
+#include "media/render_job.h"
+
+#include <cerrno>
+
+namespace kestrine {
+namespace {
+
+constexpr std::size_t kMaxTextLength = 160;
+
+const char* describeOwnResult(MediaResult code)
+{
+    switch (code) {
+    case result::kOk: return "The operation completed successfully.";
+    case result::kFalse: return "The operation completed, but had nothing to do.";
+    case result::kFail: return "The operation failed.";
+    case result::kUnexpected: return "An unexpected error occurred.";
+    case result::kInvalidArgument: return "A value given to the operation is not valid.";
+    case result::kOutOfMemory: return "There is not enough memory to complete the operation.";
+    case result::kNoInterface: return "This component does not offer the requested feature.";
+    case result::kNotRegistered: return "A component that the program needs is not installed.";
+    case result::kNoEvent: return "No event is waiting.";
+    case result::kNotConnected: return "The components of the join are not connected.";
+    case result::kWrongState: return "The operation is not possible in the join's current state.";
+    case result::kNoTimeline: return "There is no timeline to render.";
+    case result::kNoGroup: return "The timeline has no group of that number.";
+    case result::kNoFileName: return "No file name has been given.";
+    case result::kCannotOpenSource: return "A source file could not be opened or is not a media file.";
+    case result::kNoAudioStream: return "The file has no sound track.";
+    case result::kNoDecoder: return "The file's sound is in a format that cannot be decoded.";
+    case result::kDecodeFailed: return "The sound of a file could not be decoded; the file may be damaged.";
+    case result::kCannotCreateOutput: return "The output file could not be created. Check the folder and its permissions.";
+    case result::kWriteFailed: return "Writing the output file failed.";
+    case result::kDiskFull: return "The disk is full; the output file could not be completed.";
+    case result::kStopped: return "The join was stopped before it was complete.";
+    default: return nullptr;
+    }
+}
+
+// FFmpeg's errors in words for a user rather than a developer.
+const char* describeFfmpegError(int error)
+{
+    switch (error) {
+    case AVERROR(ENOENT): return "The file does not exist.";
+    case AVERROR(EACCES):
+    case AVERROR(EPERM): return "Permission to read or write the file was denied.";
+    case AVERROR(EIO): return "The file could not be read.";
+    case AVERROR(ENOSPC): return "The disk is full.";
+    case AVERROR(ENOMEM): return "There is not enough memory to complete the operation.";
+    case AVERROR(EISDIR): return "A folder was given where a file was expected.";
+    case AVERROR(EROFS): return "The disk is read-only.";
+    case AVERROR(EINVAL): return "A value given to the media library is not valid.";
+    case AVERROR_INVALIDDATA: return "The file's data is damaged or not in a format that can be read.";
+    case AVERROR_EOF: return "The file ended sooner than expected.";
+    case AVERROR_DECODER_NOT_FOUND: return "No decoder is available for the file's sound.";
+    case AVERROR_DEMUXER_NOT_FOUND: return "The file's format is not recognised.";
+    case AVERROR_STREAM_NOT_FOUND: return "The file has no sound track.";
+    case AVERROR_PATCHWELCOME: return "The file uses a feature that is not supported.";
+    case AVERROR_EXIT: return "The operation was cancelled.";
+    default: return nullptr;
+    }
+}
+
+} // namespace
+
+std::string describeResult(MediaResult code)
+{
+    if (const char* own = describeOwnResult(code))
+        return own;
+    if (const char* ffmpeg = describeFfmpegError(code))
+        return ffmpeg;
+    char detail[AV_ERROR_MAX_STRING_SIZE] = {};
+    if (code < 0 && av_strerror(code, detail, sizeof detail) == 0) {
+        std::string text = std::string("The media library reported an error: ") + detail + ".";
+        return text.size() <= kMaxTextLength ? text : text.substr(0, kMaxTextLength);
+    }
+    return code < 0 ? "An unknown error occurred." : "The operation completed successfully.";
+}
+
+} // namespace kestrine

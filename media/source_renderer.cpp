@@ -1,0 +1,425 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The Kestrine developers
+#include "media/source_renderer.h"
+
+#include "media/ffmpeg.h"
+#include "media/media_input.h"
+#include "media/wav_header.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace kestrine {
+namespace {
+
+// One large write per quarter megabyte keeps system calls off the profile.
+constexpr std::int64_t kPendingBytes = 256 * 1024;
+constexpr std::uint64_t kCopyChunkBytes = 4 * 1024 * 1024;
+// A damaged frame here and there is skipped, as players do; a file that is
+// damaged throughout is an error.
+constexpr int kMaxConsecutiveDecodeErrors = 32;
+
+// Takes converted frames in order and puts them into the source's range:
+// drops what lies before the media start, stops taking at the range's end,
+// and pads with silence when the sound ends early.
+class RangeWriter {
+public:
+    RangeWriter(OutputFile& output, const PlannedSource& source, std::int64_t skipFrames,
+                std::int64_t contentFrames, RenderBuffers& buffers, const RangeProgress& progress)
+        : output_(output), firstFrame_(source.firstFrame), endFrame_(source.endFrame),
+          skip_(skipFrames), limit_(std::min(contentFrames, source.endFrame - source.firstFrame)),
+          frameBytes_(output.bytesPerFrame()), buffers_(buffers), progress_(progress)
+    {
+        buffers_.pending.resize(static_cast<std::size_t>(kPendingBytes));
+        capacity_ = kPendingBytes / frameBytes_;
+    }
+
+    bool full() const { return written_ + pending_ >= limit_; }
+    std::int64_t taken() const { return written_ + pending_; }
+
+    MediaResult append(const std::uint8_t* data, std::int64_t frames)
+    {
+        const std::int64_t dropped = std::min(skip_, frames);
+        skip_ -= dropped;
+        data += dropped * frameBytes_;
+        frames = std::min(frames - dropped, limit_ - taken());
+        while (frames > 0) {
+            const std::int64_t count = std::min(frames, capacity_ - pending_);
+            std::memcpy(buffers_.pending.data() + pending_ * frameBytes_, data,
+                        static_cast<std::size_t>(count * frameBytes_));
+            pending_ += count;
+            data += count * frameBytes_;
+            frames -= count;
+            if (pending_ == capacity_)
+                if (const MediaResult flushed = flush(); failed(flushed))
+                    return flushed;
+        }
+        return result::kOk;
+    }
+
+    // Everything the file may give has been appended: write the rest and the padding.
+    MediaResult finish()
+    {
+        if (const MediaResult flushed = flush(); failed(flushed))
+            return flushed;
+        const std::int64_t missing = endFrame_ - firstFrame_ - written_;
+        if (missing > 0) {
+            if (const MediaResult padded = output_.writeSilence(firstFrame_ + written_, missing);
+                failed(padded))
+                return padded;
+            written_ += missing;
+        }
+        progress_(written_);
+        return result::kOk;
+    }
+
+private:
+    MediaResult flush()
+    {
+        if (pending_ == 0)
+            return result::kOk;
+        if (const MediaResult written = output_.writeFrames(firstFrame_ + written_,
+                                                            buffers_.pending.data(), pending_);
+            failed(written))
+            return written;
+        written_ += pending_;
+        pending_ = 0;
+        progress_(written_);
+        return result::kOk;
+    }
+
+    OutputFile& output_;
+    std::int64_t firstFrame_;
+    std::int64_t endFrame_;
+    std::int64_t skip_;
+    std::int64_t limit_;
+    int frameBytes_;
+    RenderBuffers& buffers_;
+    const RangeProgress& progress_;
+    std::int64_t capacity_ = 0;
+    std::int64_t pending_ = 0;
+    std::int64_t written_ = 0;
+};
+
+std::int64_t contentFramesOf(const PlannedSource& source, int sampleRate)
+{
+    if (source.mediaStop <= source.mediaStart)
+        return source.endFrame - source.firstFrame;
+    return frameAt(source.mediaStop, sampleRate) - frameAt(source.mediaStart, sampleRate);
+}
+
+// The decode path: one input, one decoder, one resampler that is rebuilt if the
+// stream changes its format midway.
+class SourceDecoder {
+public:
+    SourceDecoder(MediaInput& input, const OutputFormat& format, RenderBuffers& buffers)
+        : input_(input), format_(format), buffers_(buffers)
+    {
+    }
+
+    MediaResult decodeInto(RangeWriter& writer, std::stop_token stop)
+    {
+        PacketPtr packet(av_packet_alloc());
+        frame_.reset(av_frame_alloc());
+        if (!packet || !frame_)
+            return result::kOutOfMemory;
+        AVFormatContext* format = input_.format.get();
+        AVCodecContext* decoder = input_.decoder.get();
+        while (!writer.full()) {
+            if (stop.stop_requested())
+                return result::kStopped;
+            int error = av_read_frame(format, packet.get());
+            if (error == AVERROR_EOF)
+                break;
+            if (error < 0)
+                return error == AVERROR(ENOMEM) ? result::kOutOfMemory : result::kDecodeFailed;
+            if (packet->stream_index != input_.streamIndex) {
+                av_packet_unref(packet.get());
+                continue;
+            }
+            error = avcodec_send_packet(decoder, packet.get());
+            av_packet_unref(packet.get());
+            if (const MediaResult sent = checkDecodeResult(error); failed(sent))
+                return sent;
+            if (const MediaResult received = receiveFrames(writer); failed(received))
+                return received;
+        }
+        if (!writer.full()) {
+            // Draining gives the frames a decoder holds back, as its delay.
+            if (const MediaResult sent = checkDecodeResult(avcodec_send_packet(decoder, nullptr));
+                failed(sent))
+                return sent;
+            if (const MediaResult received = receiveFrames(writer); failed(received))
+                return received;
+            if (const MediaResult drained = drainResampler(writer); failed(drained))
+                return drained;
+        }
+        if (writer.taken() == 0 && decodeErrors_ > 0)
+            return result::kDecodeFailed;
+        return result::kOk;
+    }
+
+private:
+    MediaResult checkDecodeResult(int error)
+    {
+        if (error >= 0 || error == AVERROR(EAGAIN) || error == AVERROR_EOF)
+            return result::kOk;
+        if (error == AVERROR(ENOMEM))
+            return result::kOutOfMemory;
+        ++decodeErrors_;
+        ++consecutiveErrors_;
+        return consecutiveErrors_ > kMaxConsecutiveDecodeErrors ? result::kDecodeFailed : result::kOk;
+    }
+
+    MediaResult receiveFrames(RangeWriter& writer)
+    {
+        for (;;) {
+            const int error = avcodec_receive_frame(input_.decoder.get(), frame_.get());
+            if (error == AVERROR(EAGAIN) || error == AVERROR_EOF)
+                return result::kOk;
+            if (error < 0) {
+                if (const MediaResult checked = checkDecodeResult(error); failed(checked))
+                    return checked;
+                continue;
+            }
+            consecutiveErrors_ = 0;
+            const MediaResult converted = convertFrame(*frame_, writer);
+            av_frame_unref(frame_.get());
+            if (failed(converted))
+                return converted;
+        }
+    }
+
+    bool resamplerMatches(const AVFrame& frame) const
+    {
+        return resampler_ && frame.format == inFormat_ && frame.sample_rate == inRate_ &&
+               av_channel_layout_compare(&frame.ch_layout, &inLayout_) == 0;
+    }
+
+    MediaResult initResampler(const AVFrame& frame)
+    {
+        av_channel_layout_uninit(&inLayout_);
+        if (frame.ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || frame.ch_layout.nb_channels <= 0)
+            av_channel_layout_default(&inLayout_, frame.ch_layout.nb_channels > 0 ? frame.ch_layout.nb_channels : 1);
+        else if (av_channel_layout_copy(&inLayout_, &frame.ch_layout) < 0)
+            return result::kOutOfMemory;
+        inFormat_ = frame.format;
+        inRate_ = frame.sample_rate;
+
+        AVChannelLayout outLayout{};
+        av_channel_layout_default(&outLayout, format_.channels);
+        SwrContext* raw = nullptr;
+        int error = swr_alloc_set_opts2(&raw, &outLayout, AV_SAMPLE_FMT_S16, format_.sampleRate,
+                                        &inLayout_, static_cast<AVSampleFormat>(inFormat_), inRate_,
+                                        0, nullptr);
+        ResamplerPtr resampler(raw);
+        if (error < 0)
+            return result::kDecodeFailed;
+        if (inLayout_.nb_channels == 1 && format_.channels == 2) {
+            // A mono recording plays at full level on both sides, not 3 dB down.
+            const double toBoth[2] = {1.0, 1.0};
+            if ((error = swr_set_matrix(resampler.get(), toBoth, 1)) < 0)
+                return result::kDecodeFailed;
+        }
+        if ((error = swr_init(resampler.get())) < 0)
+            return error == AVERROR(ENOMEM) ? result::kOutOfMemory : result::kDecodeFailed;
+        resampler_ = std::move(resampler);
+        return result::kOk;
+    }
+
+    // Runs `frames` input frames (none to drain) through the resampler into the writer.
+    MediaResult resample(const std::uint8_t** input, int frames, RangeWriter& writer)
+    {
+        const int bytesPerFrame = format_.channels * 2;
+        for (;;) {
+            const int capacity = std::max(swr_get_out_samples(resampler_.get(), frames), 256);
+            const auto bytes = static_cast<std::size_t>(capacity) * static_cast<std::size_t>(bytesPerFrame);
+            if (buffers_.converted.size() < bytes)
+                buffers_.converted.resize(bytes);
+            std::uint8_t* out = buffers_.converted.data();
+            const int converted = swr_convert(resampler_.get(), &out, capacity, input, frames);
+            if (converted < 0)
+                return result::kDecodeFailed;
+            if (const MediaResult appended = writer.append(out, converted); failed(appended))
+                return appended;
+            // Draining may take several rounds; a frame of input takes one.
+            if (input || converted == 0)
+                return result::kOk;
+        }
+    }
+
+    MediaResult drainResampler(RangeWriter& writer)
+    {
+        if (!resampler_)
+            return result::kOk;
+        return resample(nullptr, 0, writer);
+    }
+
+    MediaResult convertFrame(const AVFrame& frame, RangeWriter& writer)
+    {
+        if (frame.nb_samples <= 0)
+            return result::kOk;
+        if (!resamplerMatches(frame)) {
+            // The old resampler's tail belongs before the new format's first frame.
+            if (const MediaResult drained = drainResampler(writer); failed(drained))
+                return drained;
+            if (const MediaResult made = initResampler(frame); failed(made))
+                return made;
+        }
+        return resample(const_cast<const std::uint8_t**>(frame.extended_data), frame.nb_samples, writer);
+    }
+
+public:
+    ~SourceDecoder() { av_channel_layout_uninit(&inLayout_); }
+    SourceDecoder(const SourceDecoder&) = delete;
+    SourceDecoder& operator=(const SourceDecoder&) = delete;
+
+private:
+    MediaInput& input_;
+    const OutputFormat& format_;
+    RenderBuffers& buffers_;
+    FramePtr frame_;
+    ResamplerPtr resampler_;
+    AVChannelLayout inLayout_{};
+    int inFormat_ = -1;
+    int inRate_ = 0;
+    int decodeErrors_ = 0;
+    int consecutiveErrors_ = 0;
+};
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+// Copies `bytes` from `in` at `inOffset` to the output at `outOffset` in
+// chunks, so a stop is seen within a few milliseconds.
+MediaResult copyBytes(int in, std::uint64_t inOffset, OutputFile& output, std::int64_t firstFrame,
+                      std::int64_t frames, std::stop_token stop, RenderBuffers& buffers,
+                      const RangeProgress& progress)
+{
+    const auto frameBytes = static_cast<std::uint64_t>(output.bytesPerFrame());
+    auto in64 = static_cast<off64_t>(inOffset);
+    auto out64 = static_cast<off64_t>(output.offsetOfFrame(firstFrame));
+    std::uint64_t left = static_cast<std::uint64_t>(frames) * frameBytes;
+    std::uint64_t done = 0;
+    bool kernelCopies = true;
+    while (left > 0) {
+        if (stop.stop_requested())
+            return result::kStopped;
+        const std::uint64_t chunk = std::min(left, kCopyChunkBytes);
+        ssize_t copied = -1;
+        if (kernelCopies) {
+            copied = ::copy_file_range(in, &in64, output.descriptor(), &out64, chunk, 0);
+            if (copied < 0 && (errno == EXDEV || errno == ENOSYS || errno == EOPNOTSUPP ||
+                               errno == EINVAL || errno == EBADF)) {
+                kernelCopies = false;
+                continue;
+            }
+            if (copied < 0 && errno == EINTR)
+                continue;
+            if (copied < 0)
+                return errno == EIO ? result::kDecodeFailed : resultOfWriteError(errno);
+        } else {
+            buffers.copy.resize(kCopyChunkBytes);
+            copied = ::pread(in, buffers.copy.data(), chunk, in64);
+            if (copied < 0 && errno == EINTR)
+                continue;
+            if (copied < 0)
+                return result::kDecodeFailed;
+            if (copied > 0) {
+                const std::int64_t whole = copied / static_cast<ssize_t>(frameBytes);
+                copied = static_cast<ssize_t>(whole * static_cast<std::int64_t>(frameBytes));
+                const std::int64_t at = firstFrame + static_cast<std::int64_t>(done / frameBytes);
+                if (const MediaResult written = output.writeFrames(at, buffers.copy.data(), whole);
+                    failed(written))
+                    return written;
+                in64 += copied;
+                out64 += copied;
+            }
+        }
+        if (copied == 0)
+            break; // the file is shorter than it said; the rest is padded
+        left -= static_cast<std::uint64_t>(copied);
+        done += static_cast<std::uint64_t>(copied);
+        progress(static_cast<std::int64_t>(done / frameBytes));
+    }
+    const std::int64_t copiedFrames = static_cast<std::int64_t>(done / frameBytes);
+    if (copiedFrames < frames) {
+        if (const MediaResult padded = output.writeSilence(firstFrame + copiedFrames, frames - copiedFrames);
+            failed(padded))
+            return padded;
+    }
+    return result::kOk;
+}
+
+// The copy path: a WAV already in the output's format needs no decoding.
+// kFalse when the file is not such a WAV and must be decoded.
+MediaResult copyMatchingWav(const PlannedSource& source, const OutputFormat& format, OutputFile& output,
+                            std::stop_token stop, RenderBuffers& buffers, const RangeProgress& progress)
+{
+    const FileDescriptor in(::open(source.path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (in.get() < 0)
+        return result::kFalse; // the decode path reports why it cannot be read
+    const PcmWavLayout layout = readPcmWavLayout(in.get());
+    if (!matchesOutputFormat(layout, format))
+        return result::kFalse;
+
+    const auto frameBytes = static_cast<std::uint64_t>(output.bytesPerFrame());
+    const auto available = static_cast<std::int64_t>(layout.dataBytes / frameBytes);
+    const std::int64_t skip = std::clamp<std::int64_t>(frameAt(source.mediaStart, format.sampleRate), 0, available);
+    const std::int64_t range = source.endFrame - source.firstFrame;
+    const std::int64_t content =
+        std::clamp<std::int64_t>(std::min(contentFramesOf(source, format.sampleRate), available - skip), 0, range);
+
+    MediaResult copied = copyBytes(in.get(), layout.dataOffset + static_cast<std::uint64_t>(skip) * frameBytes,
+                                   output, source.firstFrame, content, stop, buffers, progress);
+    if (failed(copied))
+        return copied;
+    if (content < range) {
+        if (const MediaResult padded = output.writeSilence(source.firstFrame + content, range - content);
+            failed(padded))
+            return padded;
+    }
+    progress(range);
+    return result::kOk;
+}
+
+} // namespace
+
+MediaResult renderSource(const PlannedSource& source, const OutputFormat& format, OutputFile& output,
+                         std::stop_token stop, RenderBuffers& buffers, const RangeProgress& progress)
+{
+    if (source.endFrame <= source.firstFrame)
+        return result::kOk;
+    if (const MediaResult copied = copyMatchingWav(source, format, output, stop, buffers, progress);
+        copied != result::kFalse)
+        return copied;
+
+    MediaInput input;
+    if (const MediaResult opened = openMediaInput(source.path, input, true); failed(opened))
+        return opened;
+    RangeWriter writer(output, source, frameAt(source.mediaStart, format.sampleRate),
+                       contentFramesOf(source, format.sampleRate), buffers, progress);
+    SourceDecoder decoder(input, format, buffers);
+    if (const MediaResult decoded = decoder.decodeInto(writer, stop); failed(decoded))
+        return decoded;
+    return writer.finish();
+}
+
+} // namespace kestrine

@@ -1,0 +1,34 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The Kestrine developers
+#pragma once
+
+#include "media/output_file.h"
+#include "media/render_job.h"
+
+#include <cstdint>
+#include <functional>
+#include <stop_token>
+#include <vector>
+
+namespace kestrine {
+
+// Scratch memory of one worker, reused from source to source, so memory does
+// not grow with the number or the length of the files.
+struct RenderBuffers {
+    std::vector<std::uint8_t> pending;   // converted frames waiting for one large write
+    std::vector<std::uint8_t> converted; // the resampler's output for one decoded frame
+    std::vector<std::uint8_t> copy;      // the copy path's buffer where the kernel cannot copy
+};
+
+// Told how many frames of the range, from its start, are written so far.
+using RangeProgress = std::function<void(std::int64_t framesWritten)>;
+
+// Fills output frames [source.firstFrame, source.endFrame) with the source's
+// sound from its media start: decoded, resampled and remixed to the output's
+// format, or copied as it is when the file already is a WAV in that format.
+// Cut where the sound is longer, padded with silence where it is shorter.
+// result::kStopped when `stop` is requested first.
+MediaResult renderSource(const PlannedSource& source, const OutputFormat& format, OutputFile& output,
+                         std::stop_token stop, RenderBuffers& buffers, const RangeProgress& progress);
+
+} // namespace kestrine

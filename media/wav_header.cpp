@@ -1,0 +1,170 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The Kestrine developers
+#include "media/wav_header.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <string_view>
+
+namespace kestrine {
+namespace {
+
+constexpr std::uint16_t kFormatPcm = 1;
+constexpr std::uint16_t kFormatExtensible = 0xFFFE;
+constexpr std::uint32_t kUnknownSize32 = 0xFFFFFFFFu;
+constexpr std::uint32_t kDs64Size = 28;
+constexpr std::uint32_t kFmtSize = 16;
+
+class HeaderWriter {
+public:
+    explicit HeaderWriter(WavHeader& header) : header_(header) {}
+    void tag(std::string_view fourCC)
+    {
+        std::memcpy(header_.data() + at_, fourCC.data(), 4);
+        at_ += 4;
+    }
+    void u16(std::uint16_t value) { little(value, 2); }
+    void u32(std::uint32_t value) { little(value, 4); }
+    void u64(std::uint64_t value) { little(value, 8); }
+    void zeros(std::size_t count)
+    {
+        std::memset(header_.data() + at_, 0, count);
+        at_ += count;
+    }
+    std::size_t size() const { return at_; }
+
+private:
+    void little(std::uint64_t value, int bytes)
+    {
+        for (int i = 0; i < bytes; ++i)
+            header_[at_++] = static_cast<std::uint8_t>(value >> (8 * i));
+    }
+    WavHeader& header_;
+    std::size_t at_ = 0;
+};
+
+std::uint64_t readLittle(const std::uint8_t* bytes, int count)
+{
+    std::uint64_t value = 0;
+    for (int i = count - 1; i >= 0; --i)
+        value = (value << 8) | bytes[i];
+    return value;
+}
+
+bool readAt(int fd, std::uint64_t offset, void* buffer, std::size_t size)
+{
+    return ::pread(fd, buffer, size, static_cast<off_t>(offset)) == static_cast<ssize_t>(size);
+}
+
+} // namespace
+
+WavHeader buildWavHeader(const OutputFormat& format, std::uint64_t dataBytes)
+{
+    WavHeader header{};
+    HeaderWriter writer(header);
+    const bool rf64 = dataBytes > kMaxPlainWavData;
+    const std::uint64_t riffBytes = kWavHeaderSize - 8 + dataBytes;
+    const int blockAlign = format.channels * format.bitsPerSample / 8;
+
+    writer.tag(rf64 ? "RF64" : "RIFF");
+    writer.u32(rf64 ? kUnknownSize32 : static_cast<std::uint32_t>(riffBytes));
+    writer.tag("WAVE");
+    if (rf64) {
+        writer.tag("ds64");
+        writer.u32(kDs64Size);
+        writer.u64(riffBytes);
+        writer.u64(dataBytes);
+        writer.u64(blockAlign ? dataBytes / static_cast<std::uint64_t>(blockAlign) : 0);
+        writer.u32(0); // no table of other chunk sizes
+    } else {
+        writer.tag("JUNK");
+        writer.u32(kDs64Size);
+        writer.zeros(kDs64Size);
+    }
+    writer.tag("fmt ");
+    writer.u32(kFmtSize);
+    writer.u16(kFormatPcm);
+    writer.u16(static_cast<std::uint16_t>(format.channels));
+    writer.u32(static_cast<std::uint32_t>(format.sampleRate));
+    writer.u32(static_cast<std::uint32_t>(format.sampleRate * blockAlign));
+    writer.u16(static_cast<std::uint16_t>(blockAlign));
+    writer.u16(static_cast<std::uint16_t>(format.bitsPerSample));
+    writer.tag("data");
+    writer.u32(rf64 ? kUnknownSize32 : static_cast<std::uint32_t>(dataBytes));
+    return header;
+}
+
+PcmWavLayout readPcmWavLayout(int fd)
+{
+    PcmWavLayout layout;
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))
+        return layout;
+    const auto fileSize = static_cast<std::uint64_t>(status.st_size);
+
+    std::uint8_t riff[12];
+    if (!readAt(fd, 0, riff, sizeof riff) || std::memcmp(riff + 8, "WAVE", 4) != 0)
+        return layout;
+    const bool rf64 = std::memcmp(riff, "RF64", 4) == 0;
+    if (!rf64 && std::memcmp(riff, "RIFF", 4) != 0)
+        return layout;
+
+    std::uint64_t rf64DataBytes = 0;
+    bool haveFormat = false;
+    std::uint64_t offset = 12;
+    // A bounded walk: a hostile file cannot make this loop long.
+    for (int chunk = 0; chunk < 64 && offset + 8 <= fileSize; ++chunk) {
+        std::uint8_t head[8];
+        if (!readAt(fd, offset, head, sizeof head))
+            return layout;
+        const std::uint64_t size = readLittle(head + 4, 4);
+        const std::uint64_t body = offset + 8;
+        if (std::memcmp(head, "ds64", 4) == 0 && size >= 24) {
+            std::uint8_t ds64[24];
+            if (!readAt(fd, body, ds64, sizeof ds64))
+                return layout;
+            rf64DataBytes = readLittle(ds64 + 8, 8);
+        } else if (std::memcmp(head, "fmt ", 4) == 0 && size >= 16) {
+            std::uint8_t fmt[40] = {};
+            if (!readAt(fd, body, fmt, size >= 40 ? 40 : 16))
+                return layout;
+            layout.formatTag = static_cast<int>(readLittle(fmt, 2));
+            layout.channels = static_cast<int>(readLittle(fmt + 2, 2));
+            layout.sampleRate = static_cast<int>(readLittle(fmt + 4, 4));
+            layout.blockAlign = static_cast<int>(readLittle(fmt + 12, 2));
+            layout.bitsPerSample = static_cast<int>(readLittle(fmt + 14, 2));
+            if (layout.formatTag == kFormatExtensible) {
+                // The subformat GUID starts with the plain format tag.
+                layout.formatTag = size >= 40 ? static_cast<int>(readLittle(fmt + 24, 2)) : 0;
+            }
+            haveFormat = true;
+        } else if (std::memcmp(head, "data", 4) == 0) {
+            if (!haveFormat || layout.blockAlign <= 0)
+                return layout;
+            std::uint64_t claimed = size;
+            if (rf64 && size == kUnknownSize32)
+                claimed = rf64DataBytes;
+            // Files written by streaming tools often leave the size open.
+            if (claimed == 0 || claimed == kUnknownSize32)
+                claimed = fileSize - body;
+            layout.dataOffset = body;
+            layout.dataBytes = std::min(claimed, fileSize - body);
+            layout.dataBytes -= layout.dataBytes % static_cast<std::uint64_t>(layout.blockAlign);
+            layout.valid = true;
+            return layout;
+        }
+        offset = body + size + (size & 1);
+    }
+    return layout;
+}
+
+bool matchesOutputFormat(const PcmWavLayout& layout, const OutputFormat& format)
+{
+    return layout.valid && layout.formatTag == kFormatPcm && layout.channels == format.channels &&
+           layout.sampleRate == format.sampleRate && layout.bitsPerSample == format.bitsPerSample &&
+           layout.blockAlign == format.channels * format.bitsPerSample / 8;
+}
+
+} // namespace kestrine

@@ -1,0 +1,43 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The Kestrine developers
+#pragma once
+
+#include "media/render_job.h"
+
+#include <array>
+#include <cstdint>
+
+namespace kestrine {
+
+// The header every output file starts with. It is always the same size: a
+// plain WAV keeps a JUNK chunk exactly where RF64 puts its ds64 chunk, so a
+// file that grows past what 32-bit sizes can say switches to RF64 by rewriting
+// the header alone.
+inline constexpr std::size_t kWavHeaderSize = 80;
+using WavHeader = std::array<std::uint8_t, kWavHeaderSize>;
+
+// The largest data size a plain WAV header can describe.
+inline constexpr std::uint64_t kMaxPlainWavData = 0xFFFFFFFFull - (kWavHeaderSize - 8);
+
+// A header for `dataBytes` bytes of PCM in `format`, RF64 when they do not fit.
+WavHeader buildWavHeader(const OutputFormat& format, std::uint64_t dataBytes);
+
+// Where the samples of a PCM WAV file lie, as read from its chunks.
+struct PcmWavLayout {
+    bool valid = false;
+    int formatTag = 0; // 1 PCM, 3 float; WAVE_FORMAT_EXTENSIBLE is resolved to its subformat
+    int channels = 0;
+    int sampleRate = 0;
+    int bitsPerSample = 0;
+    int blockAlign = 0;
+    std::uint64_t dataOffset = 0;
+    std::uint64_t dataBytes = 0; // what the header claims, limited to what the file holds
+};
+
+// Reads the chunk layout of a WAV (or RF64) file open on `fd` without moving its offset.
+PcmWavLayout readPcmWavLayout(int fd);
+
+// True when `layout` holds samples exactly as `format` writes them.
+bool matchesOutputFormat(const PcmWavLayout& layout, const OutputFormat& format);
+
+} // namespace kestrine
