@@ -4,10 +4,6 @@
 #include "media/media_input.h"
 #include "media/render_job.h"
 
-extern "C" {
-#include <libavutil/intreadwrite.h>
-}
-
 #include <algorithm>
 #include <cstring>
 

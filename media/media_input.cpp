@@ -2,6 +2,8 @@
 // Copyright (c) 2026 The Kestrine developers
 #include "media/media_input.h"
 
+#include <cstring>
+
 namespace kestrine {
 namespace {
 
@@ -39,7 +41,12 @@ MediaResult findAudioStream(MediaInput& input)
 
 } // namespace
 
-MediaResult openDecoder(MediaInput& input)
+bool trimsEndUnreliably(const MediaInput& input)
+{
+    return std::strcmp(input.format->iformat->name, "ogg") == 0;
+}
+
+MediaResult openDecoder(MediaInput& input, bool manualSkip)
 {
     CodecContextPtr decoder(avcodec_alloc_context3(input.codec));
     if (!decoder)
@@ -49,6 +56,8 @@ MediaResult openDecoder(MediaInput& input)
     decoder->pkt_timebase = input.stream()->time_base;
     // Files are decoded side by side already; threads within one decoder would only compete.
     decoder->thread_count = 1;
+    if (manualSkip)
+        decoder->flags2 |= AV_CODEC_FLAG2_SKIP_MANUAL;
     if (const int error = avcodec_open2(decoder.get(), input.codec, nullptr); error < 0)
         return error == AVERROR(ENOMEM) ? result::kOutOfMemory : result::kNoDecoder;
     input.decoder = std::move(decoder);

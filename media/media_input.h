@@ -23,6 +23,12 @@ struct MediaInput {
 // kCannotOpenSource, kNoAudioStream or kNoDecoder say which step failed.
 MediaResult openMediaInput(const std::string& path, MediaInput& input, bool withDecoder);
 
-MediaResult openDecoder(MediaInput& input);
+// Ogg's end trimming, as this FFmpeg applies it, can cut up to a block of real
+// samples off a Vorbis stream; its packet timestamps hold the true length.
+bool trimsEndUnreliably(const MediaInput& input);
+
+// With `manualSkip`, the decoder leaves trimming to the caller: frames come
+// whole, with AV_FRAME_DATA_SKIP_SAMPLES saying what FFmpeg would have cut.
+MediaResult openDecoder(MediaInput& input, bool manualSkip = false);
 
 } // namespace kestrine

@@ -116,8 +116,8 @@ std::int64_t contentFramesOf(const PlannedSource& source, int sampleRate)
 // stream changes its format midway.
 class SourceDecoder {
 public:
-    SourceDecoder(MediaInput& input, const OutputFormat& format, RenderBuffers& buffers)
-        : input_(input), format_(format), buffers_(buffers)
+    SourceDecoder(MediaInput& input, const OutputFormat& format, RenderBuffers& buffers, bool manualSkip)
+        : input_(input), format_(format), buffers_(buffers), manualSkip_(manualSkip)
     {
     }
 
@@ -270,7 +270,28 @@ private:
             if (const MediaResult made = initResampler(frame); failed(made))
                 return made;
         }
-        return resample(const_cast<const std::uint8_t**>(frame.extended_data), frame.nb_samples, writer);
+        const int skip = manualSkip_ ? leadingSkipOf(frame) : 0;
+        if (skip >= frame.nb_samples)
+            return result::kOk;
+        // Past the encoder delay by moving the plane pointers, not by copying.
+        const bool planar = av_sample_fmt_is_planar(static_cast<AVSampleFormat>(frame.format));
+        const int planeCount = planar ? frame.ch_layout.nb_channels : 1;
+        const int skipBytes = skip * av_get_bytes_per_sample(static_cast<AVSampleFormat>(frame.format)) *
+                              (planar ? 1 : frame.ch_layout.nb_channels);
+        planes_.resize(static_cast<std::size_t>(planeCount));
+        for (int plane = 0; plane < planeCount; ++plane)
+            planes_[static_cast<std::size_t>(plane)] = frame.extended_data[plane] + skipBytes;
+        return resample(planes_.data(), frame.nb_samples - skip, writer);
+    }
+
+    // The encoder delay a frame carries when the decoder leaves trimming to us;
+    // its end padding is left to the range, which ends where the file's sound does.
+    static int leadingSkipOf(const AVFrame& frame)
+    {
+        const AVFrameSideData* side = av_frame_get_side_data(&frame, AV_FRAME_DATA_SKIP_SAMPLES);
+        if (!side || side->size < 4)
+            return 0;
+        return static_cast<int>(std::min<std::uint32_t>(AV_RL32(side->data), INT32_MAX));
     }
 
 public:
@@ -287,6 +308,8 @@ private:
     AVChannelLayout inLayout_{};
     int inFormat_ = -1;
     int inRate_ = 0;
+    bool manualSkip_ = false;
+    std::vector<const std::uint8_t*> planes_;
     int decodeErrors_ = 0;
     int consecutiveErrors_ = 0;
 };
@@ -412,11 +435,16 @@ MediaResult renderSource(const PlannedSource& source, const OutputFormat& format
         return copied;
 
     MediaInput input;
-    if (const MediaResult opened = openMediaInput(source.path, input, true); failed(opened))
+    if (const MediaResult opened = openMediaInput(source.path, input, false); failed(opened))
+        return opened;
+    // Where FFmpeg's trimming of the end is not to be trusted, the range cuts
+    // instead: the measured length came from the container's own timestamps.
+    const bool manualSkip = trimsEndUnreliably(input);
+    if (const MediaResult opened = openDecoder(input, manualSkip); failed(opened))
         return opened;
     RangeWriter writer(output, source, frameAt(source.mediaStart, format.sampleRate),
                        contentFramesOf(source, format.sampleRate), buffers, progress);
-    SourceDecoder decoder(input, format, buffers);
+    SourceDecoder decoder(input, format, buffers, manualSkip);
     if (const MediaResult decoded = decoder.decodeInto(writer, stop); failed(decoded))
         return decoded;
     return writer.finish();

@@ -15,8 +15,9 @@ using testmedia::MediaFormat;
 // What a measured length is compared with. Where the container records the
 // encoder's delay and padding, the decoded count is the tone's own length.
 // MP4's edit list keeps the length only to the millisecond and FFmpeg's AAC
-// decoder does not trim the last frame's padding, so there the tone's own
-// length is the truth. An mp3 without its LAME header cannot know its padding:
+// decoder does not trim the last frame's padding; FFmpeg's Ogg end trimming
+// can cut 128 real samples off a Vorbis stream (a one-second tone decodes to
+// 43,972 samples): there the tone's own length is the truth. An mp3 without its LAME header cannot know its padding:
 // the decoder's count is all there is.
 enum class Reference { Decoded, Encoded };
 
@@ -37,7 +38,7 @@ TEST_P(MeasureDuration, MatchesTheSoundTheFileHolds)
 {
     const MeasureCase& c = GetParam();
     testmedia::ToneSpec tone;
-    tone.seconds = 2.3456;
+    tone.seconds = 1.0;
     tone.sampleRate = c.sampleRate;
     tone.channels = c.channels;
     tone.variableBitRate = c.variableBitRate;
@@ -73,7 +74,7 @@ INSTANTIATE_TEST_SUITE_P(
                       MeasureCase{"Mp3VbrMono48k", MediaFormat::Mp3, 48000, 1, true, true, Reference::Decoded, k1ms48},
                       MeasureCase{"Mp3WithoutIndex", MediaFormat::Mp3, 44100, 2, false, false, Reference::Decoded, k1ms44},
                       MeasureCase{"Mp3VbrWithoutIndex", MediaFormat::Mp3, 44100, 2, true, false, Reference::Decoded, k1ms44},
-                      MeasureCase{"Ogg", MediaFormat::Ogg, 44100, 2, false, true, Reference::Decoded, k1ms44},
+                      MeasureCase{"Ogg", MediaFormat::Ogg, 44100, 2, false, true, Reference::Encoded, 0},
                       MeasureCase{"M4a", MediaFormat::M4a, 44100, 2, false, true, Reference::Encoded, k1ms44},
                       MeasureCase{"Mp4WithVideo", MediaFormat::Mp4WithVideo, 48000, 2, false, true, Reference::Encoded, k1ms48},
                       MeasureCase{"MkvWithVideo", MediaFormat::MkvWithVideo, 44100, 2, false, true, Reference::Decoded, k1ms44}),
