@@ -1,0 +1,124 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The Kestrine developers
+#include "media/wav_header.h"
+#include "tests/support/test_media.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstring>
+
+namespace kestrine {
+namespace {
+
+std::uint64_t little(const WavHeader& header, std::size_t at, int bytes)
+{
+    std::uint64_t value = 0;
+    for (int i = bytes - 1; i >= 0; --i)
+        value = (value << 8) | header[at + static_cast<std::size_t>(i)];
+    return value;
+}
+
+std::string tagAt(const WavHeader& header, std::size_t at)
+{
+    return std::string(reinterpret_cast<const char*>(header.data() + at), 4);
+}
+
+TEST(WavHeader, PlainWavKeepsRoomForRf64)
+{
+    const WavHeader header = buildWavHeader(OutputFormat{}, 441000 * 4);
+    EXPECT_EQ(tagAt(header, 0), "RIFF");
+    EXPECT_EQ(little(header, 4, 4), 72u + 441000 * 4);
+    EXPECT_EQ(tagAt(header, 8), "WAVE");
+    EXPECT_EQ(tagAt(header, 12), "JUNK");
+    EXPECT_EQ(little(header, 16, 4), 28u);
+    EXPECT_EQ(tagAt(header, 48), "fmt ");
+    EXPECT_EQ(little(header, 56, 2), 1u);      // PCM
+    EXPECT_EQ(little(header, 58, 2), 2u);      // channels
+    EXPECT_EQ(little(header, 60, 4), 44100u);  // rate
+    EXPECT_EQ(little(header, 64, 4), 176400u); // bytes per second
+    EXPECT_EQ(little(header, 68, 2), 4u);      // block
+    EXPECT_EQ(little(header, 70, 2), 16u);     // bits
+    EXPECT_EQ(tagAt(header, 72), "data");
+    EXPECT_EQ(little(header, 76, 4), 441000u * 4);
+}
+
+TEST(WavHeader, SwitchesToRf64ExactlyWhereSizesStopFitting)
+{
+    const WavHeader largest = buildWavHeader(OutputFormat{}, kMaxPlainWavData);
+    EXPECT_EQ(tagAt(largest, 0), "RIFF");
+    EXPECT_EQ(little(largest, 4, 4), 0xFFFFFFFFu);
+
+    const std::uint64_t dataBytes = 6ull * 1024 * 1024 * 1024; // six hours and more
+    for (std::uint64_t size : {kMaxPlainWavData + 4, dataBytes}) {
+        const WavHeader header = buildWavHeader(OutputFormat{}, size);
+        EXPECT_EQ(tagAt(header, 0), "RF64");
+        EXPECT_EQ(little(header, 4, 4), 0xFFFFFFFFu);
+        EXPECT_EQ(tagAt(header, 12), "ds64");
+        EXPECT_EQ(little(header, 20, 8), 72 + size); // RIFF size
+        EXPECT_EQ(little(header, 28, 8), size);      // data size
+        EXPECT_EQ(little(header, 36, 8), size / 4);  // frames
+        EXPECT_EQ(little(header, 76, 4), 0xFFFFFFFFu);
+    }
+}
+
+// A sparse file holds an RF64 header for 4.5 GiB without using the disk:
+// our own reader and libavformat both must find every frame.
+TEST(WavHeader, Rf64FileReadsBackWithItsFullLength)
+{
+    QTemporaryDir folder;
+    const std::string path = folder.path().toStdString() + "/big.wav";
+    const std::uint64_t dataBytes = 4608ull * 1024 * 1024;
+    const WavHeader header = buildWavHeader(OutputFormat{}, dataBytes);
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::pwrite(fd, header.data(), header.size(), 0), static_cast<ssize_t>(header.size()));
+    ASSERT_EQ(::ftruncate(fd, static_cast<off_t>(kWavHeaderSize + dataBytes)), 0);
+    const PcmWavLayout layout = readPcmWavLayout(fd);
+    ::close(fd);
+    ASSERT_TRUE(layout.valid);
+    EXPECT_TRUE(matchesOutputFormat(layout, OutputFormat{}));
+    EXPECT_EQ(layout.dataOffset, kWavHeaderSize);
+    EXPECT_EQ(layout.dataBytes, dataBytes);
+
+    MediaTime duration = 0;
+    ASSERT_EQ(measureDuration(path, duration), result::kOk);
+    EXPECT_EQ(frameAt(duration, 44100), static_cast<std::int64_t>(dataBytes / 4));
+}
+
+TEST(WavHeader, LayoutOfOtherWavsIsNotTheOutputFormat)
+{
+    QTemporaryDir folder;
+    testmedia::ToneSpec tone;
+    tone.frames = 100;
+    struct Case {
+        testmedia::MediaFormat format;
+        int sampleRate;
+        int channels;
+        bool matches;
+    };
+    for (const Case& c : {Case{testmedia::MediaFormat::WavS16, 44100, 2, true},
+                          Case{testmedia::MediaFormat::WavS16, 48000, 2, false},
+                          Case{testmedia::MediaFormat::WavS16, 44100, 1, false},
+                          Case{testmedia::MediaFormat::WavS24, 44100, 2, false},
+                          Case{testmedia::MediaFormat::WavFloat, 44100, 2, false}}) {
+        tone.sampleRate = c.sampleRate;
+        tone.channels = c.channels;
+        const testmedia::Generated file = testmedia::writeTone(folder.path().toStdString(), "tone", c.format, tone);
+        ASSERT_TRUE(file) << file.message;
+        const int fd = ::open(file.path.c_str(), O_RDONLY);
+        ASSERT_GE(fd, 0);
+        const PcmWavLayout layout = readPcmWavLayout(fd);
+        ::close(fd);
+        ASSERT_TRUE(layout.valid) << testmedia::nameOf(c.format);
+        EXPECT_EQ(matchesOutputFormat(layout, OutputFormat{}), c.matches)
+            << testmedia::nameOf(c.format) << " " << c.sampleRate << " Hz " << c.channels << " ch";
+        EXPECT_EQ(layout.dataBytes, 100u * static_cast<std::uint64_t>(layout.blockAlign));
+    }
+}
+
+} // namespace
+} // namespace kestrine
