@@ -1,0 +1,318 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The Kestrine developers
+#include "app/main_dialog.h"
+
+#include "app/clip_list_view.h"
+#include "controls/resource_paths.h"
+#include "controls/skin_button.h"
+#include "platform/settings_store.h"
+#include "platform/user_dialogs.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QTimerEvent>
+#include <charconv>
+#include <cmath>
+
+namespace kestrine {
+
+namespace {
+
+// The dialog's size in dialog units.
+constexpr int kDialogWidthUnits = 265;
+constexpr int kDialogHeightUnits = 186;
+
+struct CommandEntry {
+    int id;
+    void (MainDialog::*handler)();
+};
+
+int mulDiv(int value, int numerator, int denominator)
+{
+    return static_cast<int>(std::lround(static_cast<double>(value) * numerator / denominator));
+}
+
+// Reads the leading number of a text, as the C library does, but in the "C"
+// locale whatever the user's locale: the stored text always uses a dot.
+double leadingNumber(const QString& text)
+{
+    const QByteArray bytes = text.trimmed().toLatin1();
+    double value = 0.0;
+    const auto [end, error] = std::from_chars(bytes.constData(), bytes.constData() + bytes.size(), value);
+    (void)end;
+    return error == std::errc() ? value : 0.0;
+}
+
+} // namespace
+
+MainDialog::MainDialog(MediaFramework& framework, UserDialogs& dialogs, Shell& shell,
+                       SettingsStore& settings, const EncoderCatalog& encoders, QWidget* parent)
+    : QDialog(parent), framework_(framework), dialogs_(dialogs), shell_(shell), settings_(settings),
+      encoders_(encoders)
+{
+    static constexpr CommandEntry kCommands[] = {
+        {control::kAdd, &MainDialog::onAdd},
+        {control::kOptions, &MainDialog::onOptions},
+        {control::kJoin, &MainDialog::onJoin},
+        {control::kHelp, &MainDialog::onHelp},
+        {control::kExit, &MainDialog::onExit},
+        {control::kMoveUp, &MainDialog::onMoveUp},
+        {control::kMoveDown, &MainDialog::onMoveDown},
+        {control::kDeleteSelected, &MainDialog::onDeleteSelected},
+        {control::kDeleteAll, &MainDialog::onDeleteAll},
+        {control::kHomepage, &MainDialog::onHomepage},
+        {control::kAbout, &MainDialog::onAbout},
+    };
+    for (const CommandEntry& entry : kCommands)
+        handlers_.insert(entry.id, entry.handler);
+
+    setWindowTitle(QStringLiteral("Kestrine"));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setFont(QApplication::font());
+    setWindowIcon(QIcon(iconResourcePath(kAppIconId)));
+    backgroundTile_ = QPixmap(bitmapResourcePath(kBackgroundTileId));
+
+    createControls();
+    readSettings();
+    showOutputFile();
+    setUpButtons();
+    readFrameRate();
+}
+
+MainDialog::~MainDialog()
+{
+    // The graph must stop posting to this window before it goes.
+    if (joining_ || references_.graphEvents || references_.graphControl)
+        endJoin();
+}
+
+QString MainDialog::controlName(int id)
+{
+    return QStringLiteral("control_%1").arg(id);
+}
+
+QRect MainDialog::dialogUnitsToPixels(const QRect& units, const QFont& font)
+{
+    // The platform's dialog base units: the average width of the Latin letters
+    // (rounded) and the font's height.
+    const QFontMetrics metrics(font);
+    const QString letters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    const int charWidth = (metrics.horizontalAdvance(letters) / 26 + 1) / 2;
+    const int charHeight = metrics.height();
+    return {mulDiv(units.x(), charWidth, 4), mulDiv(units.y(), charHeight, 8),
+            mulDiv(units.width(), charWidth, 4), mulDiv(units.height(), charHeight, 8)};
+}
+
+void MainDialog::createControls()
+{
+    const QRect client = dialogUnitsToPixels({0, 0, kDialogWidthUnits, kDialogHeightUnits}, font());
+    setFixedSize(client.size());
+
+    topFrame_ = new QGroupBox(this);
+    placeControl(topFrame_, control::kTopFrame, {7, 0, 251, 39});
+
+    makeButton(control::kAdd, QStringLiteral("Add"), {9, 5, 46, 32});
+    makeButton(control::kOptions, QStringLiteral("Options"), {59, 5, 46, 32});
+    makeButton(control::kJoin, QStringLiteral("Join"), {109, 5, 46, 32});
+    makeButton(control::kHelp, QStringLiteral("&Help"), {160, 5, 46, 32});
+    makeButton(control::kExit, QStringLiteral("Exit"), {210, 5, 46, 32});
+
+    listView_ = new ClipListView(this);
+    placeControl(listView_, control::kClipList, {7, 44, 219, 99});
+    connect(listView_, &ClipListView::playRequested, this, &MainDialog::onPlay);
+    connect(listView_, &ClipListView::deleteRequested, this, &MainDialog::onDeleteSelected);
+    // Queued: a drop must finish before measuring opens its own event loop.
+    connect(listView_, &ClipListView::filesDropped, this, &MainDialog::addFiles, Qt::QueuedConnection);
+
+    makeButton(control::kMoveUp, QString(), {232, 44, 24, 16});
+    makeButton(control::kMoveDown, QString(), {232, 71, 24, 16});
+    makeButton(control::kDeleteSelected, QString(), {232, 98, 24, 16});
+    makeButton(control::kDeleteAll, QString(), {232, 125, 24, 16});
+    makeButton(control::kHomepage, QStringLiteral("Homepage"), {95, 149, 42, 16});
+    makeButton(control::kAbout, QStringLiteral("About"), {180, 149, 42, 16});
+
+    statusLine_ = new QLabel(this);
+    statusLine_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    statusLine_->setTextFormat(Qt::PlainText);
+    placeControl(statusLine_, control::kStatusLine, {7, 169, 251, 10});
+}
+
+void MainDialog::placeControl(QWidget* widget, int id, const QRect& units)
+{
+    widget->setObjectName(controlName(id));
+    widget->setGeometry(dialogUnitsToPixels(units, font()));
+}
+
+SkinButton* MainDialog::makeButton(int id, const QString& caption, const QRect& units)
+{
+    auto* button = new SkinButton(caption, this);
+    placeControl(button, id, units);
+    // Enter is the dialog's to handle: it closes the window unless a button has the focus.
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    connect(button, &QPushButton::clicked, this, [this, id] { runCommand(id); });
+    buttons_.insert(id, button);
+    return button;
+}
+
+void MainDialog::setUpButtons()
+{
+    struct ButtonSetUp {
+        int id;
+        int iconId; // 0: a text button
+        const char* tip;
+    };
+    static constexpr ButtonSetUp kButtons[] = {
+        {control::kAdd, kAddIconId, "Add audio or video files to list"},
+        {control::kOptions, kOptionsIconId, "Customize output options"},
+        {control::kJoin, kJoinIconId, "Join the files to wav"},
+        {control::kHelp, kHelpIconId, "Help"},
+        {control::kMoveUp, kMoveUpIconId, "Move item up"},
+        {control::kMoveDown, kMoveDownIconId, "Move item down"},
+        {control::kDeleteSelected, kDeleteIconId, "Delete selected item"},
+        {control::kDeleteAll, kDeleteAllIconId, "Delete all items"},
+        {control::kHomepage, 0, "Homepage"},
+        {control::kAbout, 0, "About"},
+        {control::kExit, kExitIconId, "Exit"},
+    };
+    for (const ButtonSetUp& setUp : kButtons) {
+        SkinButton* button = buttons_.value(setUp.id);
+        if (setUp.iconId != 0)
+            button->AssignIconResources(setUp.iconId);
+        button->SetStateSound(kHoverSoundId, false, true);
+        button->UseParentBackground(false);
+        button->SetHoverCursor(kHoverCursorId, true);
+        button->SetTipText(QString::fromLatin1(setUp.tip), true);
+        button->SetImagePlacement(SkinButton::kImageAbove, true);
+    }
+}
+
+void MainDialog::readSettings()
+{
+    const QString defaultOutput = QDir::toNativeSeparators(QDir::home().filePath(QStringLiteral("kestrine.wav")));
+    outputPath_ = settings_.readText(QStringLiteral("Settings"), QStringLiteral("OutputName"), defaultOutput);
+    outputWidth_ = settings_.readInt(QStringLiteral("Settings"), QStringLiteral("OutputWidth"), 352);
+    outputHeight_ = settings_.readInt(QStringLiteral("Settings"), QStringLiteral("OutputHigh"), 240);
+}
+
+void MainDialog::readFrameRate()
+{
+    frameRateIndex_ = settings_.readInt(QStringLiteral("Settings"), QStringLiteral("OutputFrameRateIndex"), 0);
+    switch (frameRateIndex_) {
+    case 0: frameRate_ = 23.976; break;
+    case 1: frameRate_ = 24.0; break;
+    case 2: frameRate_ = 25.0; break;
+    case 3: frameRate_ = 29.97; break;
+    case 4: frameRate_ = 30.0; break;
+    case 5:
+        frameRate_ = leadingNumber(
+            settings_.readText(QStringLiteral("Settings"), QStringLiteral("OutputFrameRate"), QStringLiteral("23.976")));
+        break;
+    default:
+        frameRateIndex_ = 0;
+        frameRate_ = 23.976;
+        break;
+    }
+}
+
+QString MainDialog::statusText() const
+{
+    return statusLine_->text();
+}
+
+void MainDialog::setStatus(const QString& text)
+{
+    statusLine_->setText(text);
+}
+
+void MainDialog::showOutputFile()
+{
+    setStatus(QStringLiteral("Output File: %1").arg(outputPath_));
+}
+
+bool MainDialog::runCommand(int id)
+{
+    const auto handler = handlers_.constFind(id);
+    if (handler == handlers_.constEnd())
+        return false;
+    (this->*handler.value())();
+    return true;
+}
+
+void MainDialog::onExit()
+{
+    close();
+}
+
+void MainDialog::reject()
+{
+    // Every way of closing ends here: the close box, Exit, Enter and Escape.
+    if (adding_)
+        return;
+    if (joining_) {
+        dialogs_.inform(QStringLiteral("Please first stop Convert"));
+        return;
+    }
+    QDialog::reject();
+}
+
+void MainDialog::keyPressEvent(QKeyEvent* event)
+{
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget()); button && button->isEnabled())
+            button->click();
+        else
+            runCommand(control::kExit);
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void MainDialog::paintEvent(QPaintEvent* event)
+{
+    if (backgroundTile_.isNull()) {
+        QDialog::paintEvent(event);
+        return;
+    }
+    QPainter painter(this);
+    painter.drawTiledPixmap(rect(), backgroundTile_);
+}
+
+bool MainDialog::event(QEvent* event)
+{
+    if (event->type() == kGraphEventMessage) {
+        handleGraphEvents();
+        return true;
+    }
+    return QDialog::event(event);
+}
+
+void MainDialog::timerEvent(QTimerEvent* event)
+{
+    if (clockTimer_ != 0 && event->timerId() == clockTimer_) {
+        clockTick();
+        return;
+    }
+    QDialog::timerEvent(event);
+}
+
+void MainDialog::refreshView()
+{
+    listView_->showItems(clipList_);
+}
+
+void MainDialog::syncAudioList()
+{
+    audioList_ = clipList_;
+}
+
+} // namespace kestrine

@@ -1,0 +1,173 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The Kestrine developers
+#pragma once
+
+#include "app/clip_list.h"
+#include "output/duration_probe.h"
+#include "output/join_references.h"
+#include "output/output_graph.h"
+
+#include <QDialog>
+#include <QEvent>
+#include <QHash>
+#include <QPixmap>
+#include <QPointer>
+#include <QRect>
+#include <QStringList>
+
+class QGroupBox;
+class QLabel;
+
+namespace kestrine {
+
+class ClipListView;
+class SkinButton;
+class EncoderCatalog;
+class MediaFramework;
+class SettingsStore;
+class Shell;
+class UserDialogs;
+
+// Control and command ids of the main dialog.
+namespace control {
+inline constexpr int kExit = 1;
+inline constexpr int kJoin = 1000;
+inline constexpr int kOptions = 1003;
+inline constexpr int kAdd = 1006;
+inline constexpr int kClipList = 1008;
+inline constexpr int kStatusLine = 1021;
+inline constexpr int kDeleteSelected = 1029;
+inline constexpr int kDeleteAll = 1030;
+inline constexpr int kMoveUp = 1031;
+inline constexpr int kMoveDown = 1032;
+inline constexpr int kAbout = 1042;
+inline constexpr int kHomepage = 1047;
+inline constexpr int kHelp = 57670;
+inline constexpr int kTopFrame = -1;
+} // namespace control
+
+inline constexpr int kElapsedTimerId = 1112;
+inline constexpr int kElapsedTimerPeriodMs = 1000;
+inline constexpr QEvent::Type kGraphEventMessage = static_cast<QEvent::Type>(QEvent::User + 13);
+
+// The program's one window: the clip list, its commands, and the join.
+class MainDialog : public QDialog, public JoinHost {
+    Q_OBJECT
+public:
+    MainDialog(MediaFramework& framework, UserDialogs& dialogs, Shell& shell,
+               SettingsStore& settings, const EncoderCatalog& encoders, QWidget* parent = nullptr);
+    ~MainDialog() override;
+
+    // The objectName of the control with this id, so that it can be found.
+    static QString controlName(int id);
+    // Dialog units to pixels with the metrics of font, as a dialog template is laid out.
+    static QRect dialogUnitsToPixels(const QRect& units, const QFont& font);
+    // The choices of the Add dialog, in Qt's "Description (patterns)" form.
+    static QStringList mediaFileFilters();
+
+    // Runs the handler of a command id; false for an id without one.
+    bool runCommand(int id);
+
+    const ClipList& clipList() const { return clipList_; }
+    const ClipList& audioList() const { return audioList_; }
+    const QString& outputPath() const { return outputPath_; }
+    double frameRate() const { return frameRate_; }
+    int frameRateIndex() const { return frameRateIndex_; }
+    int outputWidth() const { return outputWidth_; }
+    int outputHeight() const { return outputHeight_; }
+    bool joining() const { return joining_; }
+    int elapsedSeconds() const { return elapsedSeconds_; }
+    const JoinReferences& joinReferences() const { return references_; }
+    QString statusText() const;
+
+    // One tick of the join clock.
+    void clockTick();
+    // Fetches every waiting graph event; only completion and failure act.
+    void handleGraphEvents();
+    // Ends the running join and says where its file is.
+    void finishJoin();
+
+    // Measures paths and appends those that can be measured, as Add does after
+    // its dialog.
+    void addFiles(const QStringList& paths);
+
+    // JoinHost
+    std::function<void()> graphEventNotifier() override;
+    void joinStarted() override;
+
+public slots:
+    void reject() override;
+
+protected:
+    bool event(QEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    using Handler = void (MainDialog::*)();
+
+    void createControls();
+    void placeControl(QWidget* widget, int id, const QRect& units);
+    SkinButton* makeButton(int id, const QString& caption, const QRect& units);
+    void setUpButtons();
+    void readSettings();
+    void readFrameRate();
+    void setStatus(const QString& text);
+    void showOutputFile();
+
+    void refreshView();
+    void syncAudioList();
+
+    // Commands.
+    void onAdd();
+    void onJoin();
+    void onOptions();
+    void onHelp();
+    void onExit();
+    void onMoveUp();
+    void onMoveDown();
+    void onDeleteSelected();
+    void onDeleteAll();
+    void onPlay();
+    void onHomepage();
+    void onAbout();
+
+    std::vector<ProbeOutcome> measure(const QStringList& paths, bool& cancelled);
+    void storeLastFolder();
+    bool outputIsInList() const;
+    std::optional<std::string> askForReplacement(const std::string& path);
+    void endJoin();
+    void failJoin(MediaResult code);
+
+    MediaFramework& framework_;
+    UserDialogs& dialogs_;
+    Shell& shell_;
+    SettingsStore& settings_;
+    const EncoderCatalog& encoders_;
+
+    ClipList clipList_;
+    ClipList audioList_;
+    QString outputPath_;
+    int outputWidth_ = 352;
+    int outputHeight_ = 240;
+    double frameRate_ = 23.976;
+    int frameRateIndex_ = 0;
+    int useVideoCompressor_ = 0;
+    int useAudioCompressor_ = 0;
+    int resizeMode_ = 2;
+    bool joining_ = false;
+    int elapsedSeconds_ = 0;
+    int clockTimer_ = 0;
+    bool adding_ = false;
+    JoinReferences references_;
+
+    QPixmap backgroundTile_;
+    QHash<int, Handler> handlers_;
+    QHash<int, SkinButton*> buttons_;
+    ClipListView* listView_ = nullptr;
+    QLabel* statusLine_ = nullptr;
+    QGroupBox* topFrame_ = nullptr;
+};
+
+} // namespace kestrine

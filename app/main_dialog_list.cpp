@@ -1,0 +1,154 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The Kestrine developers
+#include "app/main_dialog.h"
+
+#include "app/about_dialog.h"
+#include "app/clip_list_view.h"
+#include "app/maker_pages.h"
+#include "output/output_settings_dialog.h"
+#include "platform/shell.h"
+#include "platform/user_dialogs.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+namespace kestrine {
+
+namespace {
+
+const QString kSelectItems = QStringLiteral("Please select items!");
+
+} // namespace
+
+void MainDialog::onMoveUp()
+{
+    if (clipList_.count() < 2)
+        return;
+    const QVector<int> selected = listView_->selectedRows();
+    if (selected.isEmpty()) {
+        dialogs_.inform(kSelectItems);
+        return;
+    }
+    for (int row : selected) {
+        if (row == 0) {
+            listView_->setFocus();
+            break;
+        }
+        clipList_.swap(row - 1, row);
+        // The moved item's row is never taken out, so it stays selected.
+        listView_->removeRow(row - 1);
+        listView_->insertRow(row, clipList_.at(row));
+        listView_->setFocus();
+    }
+    syncAudioList();
+}
+
+void MainDialog::onMoveDown()
+{
+    if (clipList_.count() < 2)
+        return;
+    const QVector<int> selected = listView_->selectedRows();
+    if (selected.isEmpty()) {
+        dialogs_.inform(kSelectItems);
+        return;
+    }
+    const int last = clipList_.count() - 1;
+    for (auto row = selected.crbegin(); row != selected.crend(); ++row) {
+        if (*row == last) {
+            listView_->setFocus();
+            break;
+        }
+        clipList_.swap(*row, *row + 1);
+        listView_->removeRow(*row + 1);
+        listView_->insertRow(*row, clipList_.at(*row));
+        listView_->setFocus();
+    }
+    syncAudioList();
+}
+
+void MainDialog::onDeleteSelected()
+{
+    if (clipList_.isEmpty())
+        return;
+    const QVector<int> selected = listView_->selectedRows();
+    if (selected.isEmpty()) {
+        dialogs_.inform(kSelectItems);
+        return;
+    }
+    // Each removal moves the later items up by one.
+    int removed = 0;
+    for (int row : selected)
+        clipList_.removeAt(row - removed++);
+    refreshView();
+    syncAudioList();
+}
+
+void MainDialog::onDeleteAll()
+{
+    clipList_.clear();
+    refreshView();
+    syncAudioList();
+}
+
+void MainDialog::onPlay()
+{
+    if (clipList_.isEmpty())
+        return;
+    const QVector<int> selected = listView_->selectedRows();
+    if (selected.isEmpty()) {
+        dialogs_.inform(kSelectItems);
+        return;
+    }
+    for (int row : selected) {
+        const QString path = clipList_.at(row).path;
+        if (!shell_.canOpenForReading(path)) {
+            dialogs_.showMessage({path + QStringLiteral(" does not exist!"), QStringLiteral("Error"),
+                                  MessageIcon::Error, MessageButtons::Ok});
+            return;
+        }
+        shell_.openDocument(path);
+    }
+}
+
+void MainDialog::onOptions()
+{
+    OutputSettings current;
+    current.outputPath = outputPath_;
+    current.outputWidth = outputWidth_;
+    current.outputHeight = outputHeight_;
+    current.frameRate = frameRate_;
+    current.frameRateIndex = frameRateIndex_;
+    current.useVideoCompressor = useVideoCompressor_;
+    current.useAudioCompressor = useAudioCompressor_;
+    current.resizeMode = resizeMode_;
+    OutputSettingsDialog options(current, settings_, dialogs_, encoders_, this);
+    if (options.exec() != QDialog::Accepted)
+        return;
+    // The dialog stored everything itself; the running program takes over only the path.
+    outputPath_ = options.outputPath();
+    showOutputFile();
+}
+
+void MainDialog::onHelp()
+{
+    const QString folder = QCoreApplication::applicationDirPath();
+#ifdef Q_OS_WIN
+    shell_.runProgram(QStringLiteral("hh.exe"),
+                      {QDir::toNativeSeparators(folder + QLatin1Char('/')) + QStringLiteral("help.chm::/Introduction.htm")});
+#else
+    shell_.openDocument(QDir(folder).filePath(QStringLiteral("help/Introduction.htm")));
+#endif
+}
+
+void MainDialog::onHomepage()
+{
+    shell_.openDocument(QString::fromLatin1(kHomePageAddress));
+}
+
+void MainDialog::onAbout()
+{
+    AboutDialog about(shell_, dialogs_, this);
+    about.exec();
+}
+
+} // namespace kestrine

@@ -1,0 +1,144 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The Kestrine developers
+#pragma once
+
+#include "app/clip_list_view.h"
+#include "app/main_dialog.h"
+#include "output/compressor_lists.h"
+#include "platform/settings_store.h"
+#include "tests/support/fake_media_framework.h"
+#include "tests/support/fake_shell.h"
+#include "tests/support/recording_dialogs.h"
+
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace kestrine::testing {
+
+class FixedEncoderCatalog : public EncoderCatalog {
+public:
+    MediaResult videoEncoders(std::vector<std::string>& names) const override
+    {
+        names = {"MPEG-4 part 2"};
+        return result::kOk;
+    }
+    MediaResult audioEncoders(std::vector<std::string>& names) const override
+    {
+        names = {"PCM signed 16-bit little-endian"};
+        return result::kOk;
+    }
+};
+
+// Every test gets its own services, settings and folder, and a dialog built
+// on them on demand.
+class MainDialogTest : public ::testing::Test {
+protected:
+    static constexpr MediaTime kSecond = kUnitsPerSecond;
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(folder.isValid());
+        QSettings(QStringLiteral("Tallowmere"), application()).clear();
+    }
+
+    static QString application()
+    {
+        return QStringLiteral("kestrine-app-test");
+    }
+
+    MainDialog& dialog()
+    {
+        if (!dialog_) {
+            dialog_ = std::make_unique<MainDialog>(framework, dialogs, shell, settings, encoders);
+            dialog_->show();
+        }
+        return *dialog_;
+    }
+
+    QPushButton* button(int id)
+    {
+        return dialog().findChild<QPushButton*>(MainDialog::controlName(id));
+    }
+    ClipListView* view()
+    {
+        return dialog().findChild<ClipListView*>(MainDialog::controlName(control::kClipList));
+    }
+    void click(int id)
+    {
+        QPushButton* target = button(id);
+        ASSERT_NE(target, nullptr) << id;
+        QTest::mouseClick(target, Qt::LeftButton);
+    }
+
+    // A real file in the test's folder, so that file tests find it.
+    QString makeFile(const QString& name, const QByteArray& bytes = "data")
+    {
+        const QString path = QDir(folder.path()).filePath(name);
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return path;
+    }
+
+    // Adds files through the Add button, each measuring as long as given.
+    void addThroughDialog(const QList<QPair<QString, MediaTime>>& files)
+    {
+        QStringList paths;
+        for (const auto& [path, duration] : files) {
+            framework.setDuration(path.toStdString(), duration);
+            paths.append(path);
+        }
+        dialogs.openAnswers.push_back(paths);
+        click(control::kAdd);
+    }
+    // Files named after the letters, one second longer each.
+    void addNamed(const QStringList& names)
+    {
+        QList<QPair<QString, MediaTime>> files;
+        for (qsizetype i = 0; i < names.size(); ++i)
+            files.append({makeFile(names[i] + QStringLiteral(".mp3")), (i + 1) * kSecond});
+        addThroughDialog(files);
+    }
+
+    QStringList listedNames()
+    {
+        QStringList names;
+        for (const ClipItem& item : dialog().clipList().items())
+            names.append(QFileInfo(item.path).completeBaseName());
+        return names;
+    }
+    QStringList rowNames()
+    {
+        QStringList names;
+        for (int row = 0; row < view()->topLevelItemCount(); ++row)
+            names.append(QFileInfo(view()->topLevelItem(row)->text(0)).completeBaseName());
+        return names;
+    }
+    void expectViewAndAudioListMatch()
+    {
+        const ClipList& list = dialog().clipList();
+        EXPECT_EQ(dialog().audioList(), list);
+        ASSERT_EQ(view()->topLevelItemCount(), list.count());
+        for (int row = 0; row < list.count(); ++row) {
+            EXPECT_EQ(view()->topLevelItem(row)->text(0), clipNameText(list.at(row).path));
+            EXPECT_EQ(view()->topLevelItem(row)->text(1), clipSecondsText(list.at(row).duration));
+        }
+    }
+
+    QTemporaryDir folder;
+    FakeMediaFramework framework;
+    RecordingDialogs dialogs;
+    FakeShell shell;
+    SettingsStore settings{QStringLiteral("Tallowmere"), application()};
+    FixedEncoderCatalog encoders;
+    std::unique_ptr<MainDialog> dialog_;
+};
+
+} // namespace kestrine::testing
