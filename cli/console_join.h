@@ -1,0 +1,60 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The Kestrine developers
+#pragma once
+
+#include "cli/join_options.h"
+#include "output/clip_item.h"
+#include "output/output_graph.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <ostream>
+
+namespace kestrine {
+
+class UserDialogs;
+
+inline constexpr int kExitJoined = 0;
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitInterrupted = 130;
+inline constexpr int kMostFilesPerJoin = 1000;
+
+// One join from the console: checks the arguments, measures the files,
+// builds the timeline and the output graph as the window does, and waits for
+// the graph's completion, failure or the user's interrupt.
+class ConsoleJoin : public JoinHost {
+public:
+    ConsoleJoin(MediaFramework& framework, UserDialogs& dialogs, std::ostream& err);
+
+    // interrupted is set from a signal handler; progress is drawn on err.
+    int run(const JoinOptions& options, const std::atomic<bool>& interrupted, bool showProgress);
+
+    std::function<void()> graphEventNotifier() override;
+    void joinStarted() override;
+
+    // How often the wait looks at the interrupt and redraws the progress line.
+    std::chrono::milliseconds pollInterval{100};
+
+private:
+    int refuse(const QString& text, int code);
+    bool measure(const QStringList& files, std::vector<ClipItem>& items,
+                 const std::atomic<bool>& interrupted);
+    int waitForEnd(JoinReferences& references, const QString& output, MediaTime total,
+                   const std::atomic<bool>& interrupted, bool showProgress);
+    void drawProgress(MediaSeeking* seeking, MediaTime total, bool final);
+
+    MediaFramework& framework_;
+    UserDialogs& dialogs_;
+    std::ostream& err_;
+    bool started_ = false;
+    std::chrono::steady_clock::time_point startTime_;
+
+    std::mutex mutex_;
+    std::condition_variable eventsArrived_;
+    bool eventsWaiting_ = false;
+};
+
+} // namespace kestrine

@@ -1,0 +1,65 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The Kestrine developers
+#include "cli/join_options.h"
+
+namespace kestrine {
+
+ParsedJoinOptions parseJoinOptions(const QStringList& arguments)
+{
+    ParsedJoinOptions parsed;
+    JoinOptions& options = parsed.options;
+    bool filesOnly = false;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        // "-" alone and anything after "--" are file names, so files whose
+        // names start with a dash can still be joined.
+        if (filesOnly || !argument.startsWith(u'-') || argument == QStringLiteral("-")) {
+            options.files.append(argument);
+        } else if (argument == QStringLiteral("--")) {
+            filesOnly = true;
+        } else if (argument == QStringLiteral("-h") || argument == QStringLiteral("--help")) {
+            options.help = true;
+        } else if (argument == QStringLiteral("--version")) {
+            options.version = true;
+        } else if (argument == QStringLiteral("-y") || argument == QStringLiteral("--overwrite")) {
+            options.overwrite = true;
+        } else if (argument == QStringLiteral("-o") || argument == QStringLiteral("--output")) {
+            if (i + 1 >= arguments.size()) {
+                parsed.error = QStringLiteral("%1 needs the output file's name").arg(argument);
+                return parsed;
+            }
+            options.output = arguments[++i];
+        } else if (argument.startsWith(QStringLiteral("--output="))) {
+            options.output = argument.mid(9);
+        } else if (argument.startsWith(QStringLiteral("-o")) && argument.size() > 2) {
+            options.output = argument.mid(2);
+        } else {
+            parsed.error = QStringLiteral("unknown option %1").arg(argument);
+            return parsed;
+        }
+    }
+    return parsed;
+}
+
+QString joinUsage(const QString& program)
+{
+    return QStringLiteral(
+               "Usage: %1 -o OUTPUT.wav [-y] FILE...\n"
+               "Joins the sound of the media files, one after another in the given order,\n"
+               "into one WAV file (44,100 Hz, stereo, 16-bit), with no gaps at the joins.\n"
+               "\n"
+               "  -o, --output OUTPUT  the WAV file to write\n"
+               "  -y, --overwrite      replace OUTPUT if it exists\n"
+               "  -h, --help           show this help and exit\n"
+               "      --version        show the version and exit\n"
+               "\n"
+               "At most 1000 files. OUTPUT may not be one of them. A progress line is shown\n"
+               "when standard error is a terminal; Ctrl-C stops and leaves a valid WAV of\n"
+               "what was written.\n"
+               "\n"
+               "Exit status: 0 when the whole file was written, 1 when the join failed or\n"
+               "was refused, 2 for wrong arguments, 130 when stopped by Ctrl-C.\n")
+        .arg(program);
+}
+
+} // namespace kestrine

@@ -1,0 +1,28 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The Kestrine developers
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace kestrine {
+
+struct JoinOptions {
+    QString output;
+    bool overwrite = false;
+    QStringList files;
+    bool help = false;
+    bool version = false;
+};
+
+struct ParsedJoinOptions {
+    JoinOptions options;
+    QString error; // empty when the arguments made sense
+};
+
+// arguments without the program's own name.
+ParsedJoinOptions parseJoinOptions(const QStringList& arguments);
+
+QString joinUsage(const QString& program);
+
+} // namespace kestrine
