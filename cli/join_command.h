@@ -1,0 +1,19 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The Kestrine developers
+#pragma once
+
+#include "output/media_framework.h"
+
+#include <QStringList>
+#include <atomic>
+#include <ostream>
+
+namespace kestrine {
+
+// The whole of kestrine-join after start-up: arguments in (without the
+// program's name), exit status out. Help and version go to out, everything
+// else to err.
+int runJoinCommand(const QStringList& arguments, MediaFramework& framework, std::ostream& out,
+                   std::ostream& err, const std::atomic<bool>& interrupted, bool showProgress);
+
+} // namespace kestrine
