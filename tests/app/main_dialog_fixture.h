@@ -11,6 +11,10 @@
 #include "tests/support/recording_dialogs.h"
 
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QFile>
 #include <QPushButton>
 #include <QSettings>
