@@ -1,0 +1,315 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The Kestrine developers
+#include "media/ffmpeg_filter_graph.h"
+
+#include "media/ffmpeg_timeline.h"
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <system_error>
+
+namespace kestrine {
+
+namespace {
+
+bool sameFile(const std::string& a, const std::string& b)
+{
+    std::error_code error;
+    return std::filesystem::equivalent(a, b, error) && !error;
+}
+
+} // namespace
+
+FfmpegFilterGraph::~FfmpegFilterGraph()
+{
+    stop();
+    for (auto& [name, filter] : filters_) {
+        filter->disconnectAll();
+        filter->graph = nullptr;
+    }
+}
+
+MediaResult FfmpegFilterGraph::addFilter(std::shared_ptr<Filter> filter, const std::string& name)
+{
+    auto ours = std::dynamic_pointer_cast<FfmpegFilter>(filter);
+    if (!ours)
+        return result::kInvalidArgument;
+    const std::lock_guard lock(filtersMutex_);
+    if (ours->graph)
+        return result::kInvalidArgument; // already in this graph or another one
+    ours->graph = this;
+    filters_.emplace_back(name, std::move(ours));
+    return result::kOk;
+}
+
+MediaResult FfmpegFilterGraph::connect(std::shared_ptr<Pin> output, std::shared_ptr<Pin> input)
+{
+    auto from = std::dynamic_pointer_cast<FfmpegPin>(output);
+    auto to = std::dynamic_pointer_cast<FfmpegPin>(input);
+    if (!from || !to || from->direction() != PinDirection::Output
+        || to->direction() != PinDirection::Input || from->kind() != to->kind())
+        return result::kInvalidArgument;
+    const std::lock_guard lock(filtersMutex_);
+    if (!from->owner() || !to->owner() || !contains(*from->owner()) || !contains(*to->owner())
+        || from->owner() == to->owner())
+        return result::kWrongState;
+    if (from->isConnected() || to->isConnected() || isRunning())
+        return result::kWrongState;
+    FfmpegPin::link(from, to);
+    return result::kOk;
+}
+
+MediaResult FfmpegFilterGraph::renderFile(const std::string& path)
+{
+    if (path.empty())
+        return result::kInvalidArgument;
+    MediaTime length = 0;
+    const MediaResult measured = measureDuration(path, length);
+    if (failed(measured))
+        return measured;
+    const std::lock_guard lock(filtersMutex_);
+    measuredLength_ = length;
+    return result::kOk;
+}
+
+MediaResult FfmpegFilterGraph::mediaControl(std::shared_ptr<MediaControl>& control)
+{
+    control = shared_from_this();
+    return result::kOk;
+}
+
+MediaResult FfmpegFilterGraph::mediaEvents(std::shared_ptr<MediaEvents>& events)
+{
+    events = shared_from_this();
+    return result::kOk;
+}
+
+MediaResult FfmpegFilterGraph::mediaSeeking(std::shared_ptr<MediaSeeking>& seeking)
+{
+    seeking = shared_from_this();
+    return result::kOk;
+}
+
+MediaResult FfmpegFilterGraph::findChain(Chain& chain) const
+{
+    bool unnamed = false;
+    for (const auto& [name, filter] : filters_) {
+        if (filter->kind() != FilterKind::FileWriter)
+            continue;
+        const auto writerInput = filter->firstPin(PinDirection::Input);
+        const auto muxOutput = writerInput ? writerInput->peer() : nullptr;
+        if (!muxOutput || !muxOutput->owner() || muxOutput->owner()->kind() != FilterKind::WaveMux)
+            continue;
+        const auto muxInput = muxOutput->owner()->firstPin(PinDirection::Input);
+        const auto groupOutput = muxInput ? muxInput->peer() : nullptr;
+        if (!groupOutput || !groupOutput->owner()
+            || groupOutput->owner()->kind() != FilterKind::GroupSource)
+            continue;
+        auto writer = std::static_pointer_cast<FfmpegFileWriter>(filter);
+        if (writer->fileName().empty()) {
+            unnamed = true;
+            continue;
+        }
+        chain.writer = std::move(writer);
+        for (const auto& [otherName, other] : filters_) {
+            if (other.get() == groupOutput->owner())
+                chain.source = std::static_pointer_cast<FfmpegGroupSource>(other);
+        }
+        return chain.source ? result::kOk : result::kNotConnected;
+    }
+    return unnamed ? result::kNoFileName : result::kNotConnected;
+}
+
+MediaResult FfmpegFilterGraph::run()
+{
+    if (onWorkerThread())
+        return result::kWrongState;
+    const std::lock_guard runLock(runMutex_);
+    if (isRunning())
+        return result::kOk;
+    if (worker_.joinable())
+        worker_.join(); // the last run has ended on its own
+
+    RenderPlan plan;
+    std::string path;
+    {
+        const std::lock_guard lock(filtersMutex_);
+        Chain chain;
+        if (const MediaResult found = findChain(chain); failed(found))
+            return found;
+        if (const MediaResult planned = makeRenderPlan(*chain.source->group(), plan); failed(planned))
+            return planned;
+        path = chain.writer->fileName();
+        std::error_code error;
+        // Without overwrite mode an existing file is left alone rather than
+        // written over in place, which would leave its old tail behind.
+        if (!chain.writer->overwriteMode() && std::filesystem::exists(path, error))
+            return result::kCannotCreateOutput;
+        // Writing a source while it is read would destroy it.
+        for (const auto& source : plan.sources) {
+            if (sameFile(source.path, path))
+                return result::kCannotCreateOutput;
+        }
+        runLength_ = groupLength(*chain.source->group());
+        progress_.framesComplete = 0;
+        runFinished_ = false;
+        runCompleted_ = false;
+        hasRun_ = true;
+        active_ = true;
+    }
+    worker_ = std::jthread([this, plan = std::move(plan), path = std::move(path)](std::stop_token stop) {
+        renderOnWorker(plan, path, stop);
+    });
+    return result::kOk;
+}
+
+void FfmpegFilterGraph::renderOnWorker(const RenderPlan& plan, const std::string& path,
+                                       std::stop_token stop)
+{
+    workerId_ = std::this_thread::get_id();
+    const MediaResult rendered = renderToWav(plan, path, progress_, stop);
+    runCompleted_ = succeeded(rendered) && !stop.stop_requested();
+    // A stopped render is the controller's own doing: it hears nothing.
+    if (!stop.stop_requested()) {
+        if (succeeded(rendered))
+            postEvent({kEventComplete, 0, 0});
+        else
+            postEvent({kEventErrorAbort, rendered, 0});
+    }
+    // Only now, so that a graph seen as finished has its event queued.
+    runFinished_ = true;
+}
+
+MediaResult FfmpegFilterGraph::stop()
+{
+    // From the notify function the render is already over; joining the
+    // thread from itself is impossible, and the next stop or the graph's end
+    // does it.
+    if (onWorkerThread())
+        return result::kOk;
+    const std::lock_guard runLock(runMutex_);
+    if (worker_.joinable()) {
+        worker_.request_stop();
+        worker_.join();
+    }
+    active_ = false;
+    return result::kOk;
+}
+
+bool FfmpegFilterGraph::isRunning() const
+{
+    return active_ && !runFinished_;
+}
+
+MediaResult FfmpegFilterGraph::removeFilter(const std::shared_ptr<FfmpegFilter>& filter)
+{
+    const std::lock_guard lock(filtersMutex_);
+    if (isRunning())
+        return result::kWrongState;
+    const auto found = std::find_if(filters_.begin(), filters_.end(),
+                                    [&](const auto& entry) { return entry.second == filter; });
+    if (found == filters_.end())
+        return result::kInvalidArgument;
+    filter->disconnectAll();
+    filter->graph = nullptr;
+    filters_.erase(found);
+    return result::kOk;
+}
+
+MediaResult FfmpegFilterGraph::removeAllFilters()
+{
+    const std::lock_guard lock(filtersMutex_);
+    if (isRunning())
+        return result::kWrongState;
+    for (auto& [name, filter] : filters_) {
+        filter->disconnectAll();
+        filter->graph = nullptr;
+    }
+    filters_.clear();
+    return result::kOk;
+}
+
+void FfmpegFilterGraph::postEvent(const GraphEvent& event)
+{
+    {
+        const std::lock_guard lock(eventMutex_);
+        events_.push_back(event);
+    }
+    eventArrived_.notify_all();
+    const std::lock_guard lock(notifyMutex_);
+    if (notify_)
+        notify_();
+}
+
+MediaResult FfmpegFilterGraph::setNotify(std::function<void()> notify)
+{
+    const std::lock_guard lock(notifyMutex_);
+    notify_ = std::move(notify);
+    bool waiting = false;
+    {
+        const std::lock_guard eventLock(eventMutex_);
+        waiting = !events_.empty();
+    }
+    // Events that came before the registration are not lost on the new holder.
+    if (notify_ && waiting)
+        notify_();
+    return result::kOk;
+}
+
+MediaResult FfmpegFilterGraph::getEvent(GraphEvent& event, int timeoutMs)
+{
+    std::unique_lock lock(eventMutex_);
+    const auto waiting = [this] { return !events_.empty(); };
+    if (timeoutMs < 0)
+        eventArrived_.wait(lock, waiting);
+    else if (timeoutMs > 0)
+        eventArrived_.wait_for(lock, std::chrono::milliseconds(timeoutMs), waiting);
+    if (events_.empty())
+        return result::kNoEvent;
+    event = events_.front();
+    events_.pop_front();
+    return result::kOk;
+}
+
+MediaResult FfmpegFilterGraph::freeEventParams(const GraphEvent&)
+{
+    return result::kOk; // parameters are plain values
+}
+
+MediaResult FfmpegFilterGraph::stopPosition(MediaTime& position) const
+{
+    const std::lock_guard lock(filtersMutex_);
+    if (measuredLength_) {
+        position = *measuredLength_;
+        return result::kOk;
+    }
+    for (const auto& [name, filter] : filters_) {
+        if (filter->kind() == FilterKind::GroupSource) {
+            position = groupLength(*std::static_pointer_cast<FfmpegGroupSource>(filter)->group());
+            return result::kOk;
+        }
+    }
+    return result::kWrongState;
+}
+
+MediaResult FfmpegFilterGraph::currentPosition(MediaTime& position) const
+{
+    if (!hasRun_) {
+        position = 0;
+        return result::kOk;
+    }
+    const MediaTime length = runLength_;
+    if (runCompleted_) {
+        position = length;
+        return result::kOk;
+    }
+    // Output frames back to time, rounded down so that a position never
+    // claims more than is written.
+    const std::int64_t frames = progress_.framesComplete;
+    const MediaTime elapsed = frames * kUnitsPerSecond / OutputFormat{}.sampleRate;
+    position = std::min(elapsed, length);
+    return result::kOk;
+}
+
+} // namespace kestrine

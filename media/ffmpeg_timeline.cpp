@@ -1,0 +1,286 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The Kestrine developers
+#include "media/ffmpeg_timeline.h"
+
+#include "media/ffmpeg.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <system_error>
+
+namespace kestrine {
+
+namespace {
+
+MediaResult checkSpan(MediaTime start, MediaTime stop)
+{
+    return start < 0 || stop < start ? result::kInvalidArgument : result::kOk;
+}
+
+} // namespace
+
+bool isReadableMedia(const std::string& path)
+{
+    std::error_code error;
+    if (path.empty() || !std::filesystem::is_regular_file(path, error))
+        return false;
+    AVFormatContext* context = nullptr;
+    if (avformat_open_input(&context, path.c_str(), nullptr, nullptr) < 0)
+        return false;
+    avformat_close_input(&context);
+    return true;
+}
+
+MediaResult FfmpegTimelineSource::setStartStop(MediaTime start, MediaTime stop)
+{
+    if (const MediaResult checked = checkSpan(start, stop); failed(checked))
+        return checked;
+    start_ = start;
+    stop_ = stop;
+    return result::kOk;
+}
+
+MediaResult FfmpegTimelineSource::startStop(MediaTime& start, MediaTime& stop) const
+{
+    start = start_;
+    stop = stop_;
+    return result::kOk;
+}
+
+MediaResult FfmpegTimelineSource::setMediaTimes(MediaTime start, MediaTime stop)
+{
+    if (const MediaResult checked = checkSpan(start, stop); failed(checked))
+        return checked;
+    mediaStart_ = start;
+    mediaStop_ = stop;
+    return result::kOk;
+}
+
+MediaResult FfmpegTimelineSource::mediaTimes(MediaTime& start, MediaTime& stop) const
+{
+    start = mediaStart_;
+    stop = mediaStop_;
+    return result::kOk;
+}
+
+MediaResult FfmpegTimelineSource::setMediaName(const std::string& path)
+{
+    // A path is handed to C functions later; an embedded zero would silently
+    // name another file.
+    if (path.find('\0') != std::string::npos)
+        return result::kInvalidArgument;
+    mediaName_ = path;
+    return result::kOk;
+}
+
+MediaResult FfmpegTimelineSource::mediaName(std::string& path) const
+{
+    path = mediaName_;
+    return result::kOk;
+}
+
+MediaResult FfmpegTimelineTrack::setStartStop(MediaTime start, MediaTime stop)
+{
+    if (const MediaResult checked = checkSpan(start, stop); failed(checked))
+        return checked;
+    start_ = start;
+    stop_ = stop;
+    return result::kOk;
+}
+
+MediaResult FfmpegTimelineTrack::startStop(MediaTime& start, MediaTime& stop) const
+{
+    start = start_;
+    stop = stop_;
+    return result::kOk;
+}
+
+MediaResult FfmpegTimelineTrack::srcAdd(std::shared_ptr<TimelineSource> source)
+{
+    auto ours = std::dynamic_pointer_cast<FfmpegTimelineSource>(source);
+    if (!ours || ours->attached)
+        return result::kInvalidArgument;
+    ours->attached = true;
+    sources_.push_back(std::move(ours));
+    return result::kOk;
+}
+
+std::vector<std::shared_ptr<TimelineSource>> FfmpegTimelineTrack::sources() const
+{
+    return {sources_.begin(), sources_.end()};
+}
+
+MediaResult FfmpegTimelineGroup::setStartStop(MediaTime start, MediaTime stop)
+{
+    if (const MediaResult checked = checkSpan(start, stop); failed(checked))
+        return checked;
+    start_ = start;
+    stop_ = stop;
+    return result::kOk;
+}
+
+MediaResult FfmpegTimelineGroup::startStop(MediaTime& start, MediaTime& stop) const
+{
+    start = start_;
+    stop = stop_;
+    return result::kOk;
+}
+
+MediaResult FfmpegTimelineGroup::setMediaType(const MediaType& type)
+{
+    if (type.major != MajorType::Audio && type.major != MajorType::Video)
+        return result::kInvalidArgument;
+    majorType_ = type.major;
+    return result::kOk;
+}
+
+MediaResult FfmpegTimelineGroup::vtrackInsBefore(std::shared_ptr<TimelineTrack> track, int priority)
+{
+    auto ours = std::dynamic_pointer_cast<FfmpegTimelineTrack>(track);
+    if (!ours || ours->attached || priority < -1)
+        return result::kInvalidArgument;
+    const auto count = static_cast<int>(tracks_.size());
+    const auto at = priority == -1 || priority > count ? tracks_.end() : tracks_.begin() + priority;
+    ours->attached = true;
+    tracks_.insert(at, std::move(ours));
+    return result::kOk;
+}
+
+std::vector<std::shared_ptr<TimelineTrack>> FfmpegTimelineGroup::tracks() const
+{
+    return {tracks_.begin(), tracks_.end()};
+}
+
+MediaResult FfmpegTimelineGroup::setPreviewMode(bool preview)
+{
+    previewMode_ = preview;
+    return result::kOk;
+}
+
+std::vector<std::shared_ptr<FfmpegTimelineSource>> FfmpegTimelineGroup::allSources() const
+{
+    std::vector<std::shared_ptr<FfmpegTimelineSource>> all;
+    for (const auto& track : tracks_) {
+        for (const auto& source : track->sources())
+            all.push_back(std::static_pointer_cast<FfmpegTimelineSource>(source));
+    }
+    return all;
+}
+
+MediaResult FfmpegTimeline::createGroup(std::shared_ptr<TimelineGroup>& group)
+{
+    group = std::make_shared<FfmpegTimelineGroup>();
+    return result::kOk;
+}
+
+MediaResult FfmpegTimeline::createTrack(std::shared_ptr<TimelineTrack>& track)
+{
+    track = std::make_shared<FfmpegTimelineTrack>();
+    return result::kOk;
+}
+
+MediaResult FfmpegTimeline::createSource(std::shared_ptr<TimelineSource>& source)
+{
+    source = std::make_shared<FfmpegTimelineSource>();
+    return result::kOk;
+}
+
+MediaResult FfmpegTimeline::addGroup(std::shared_ptr<TimelineGroup> group)
+{
+    auto ours = std::dynamic_pointer_cast<FfmpegTimelineGroup>(group);
+    if (!ours || ours->attached)
+        return result::kInvalidArgument;
+    ours->attached = true;
+    groups_.push_back(std::move(ours));
+    return result::kOk;
+}
+
+MediaResult FfmpegTimeline::groupCount(int& count) const
+{
+    count = static_cast<int>(groups_.size());
+    return result::kOk;
+}
+
+MediaResult FfmpegTimeline::group(int index, std::shared_ptr<TimelineGroup>& group) const
+{
+    if (index < 0 || index >= static_cast<int>(groups_.size()))
+        return result::kNoGroup;
+    group = groups_[static_cast<std::size_t>(index)];
+    return result::kOk;
+}
+
+MediaResult FfmpegTimeline::validateSourceNames(int flags, const MissingSourceHandler& handler)
+{
+    if (!(flags & kValidateCheck))
+        return result::kOk;
+
+    // One question per missing file, however many sources name it: a file
+    // placed twice is found, asked about and replaced once.
+    std::map<std::string, bool> readable;
+    std::map<std::string, std::optional<std::string>> answers;
+    bool stillMissing = false;
+    for (const auto& group : groups_) {
+        for (const auto& source : group->allSources()) {
+            std::string path;
+            source->mediaName(path);
+            auto known = readable.find(path);
+            if (known == readable.end())
+                known = readable.emplace(path, isReadableMedia(path)).first;
+            if (known->second)
+                continue;
+
+            auto answer = answers.find(path);
+            if (answer == answers.end()) {
+                std::optional<std::string> replacement;
+                if ((flags & kValidatePopup) && handler)
+                    replacement = handler(path);
+                answer = answers.emplace(path, std::move(replacement)).first;
+            }
+            if ((flags & kValidateReplace) && answer->second
+                && succeeded(source->setMediaName(*answer->second)))
+                continue;
+            stillMissing = true;
+        }
+    }
+    return stillMissing ? result::kFalse : result::kOk;
+}
+
+MediaTime groupLength(const FfmpegTimelineGroup& group)
+{
+    MediaTime length = 0;
+    for (const auto& source : group.allSources()) {
+        MediaTime start = 0;
+        MediaTime stop = 0;
+        source->startStop(start, stop);
+        length = std::max(length, stop);
+    }
+    return length;
+}
+
+MediaResult makeRenderPlan(const FfmpegTimelineGroup& group, RenderPlan& plan)
+{
+    if (group.majorType() != MajorType::Audio)
+        return result::kInvalidArgument;
+    RenderPlan made;
+    for (const auto& source : group.allSources()) {
+        PlannedSource planned;
+        MediaTime start = 0;
+        MediaTime stop = 0;
+        source->startStop(start, stop);
+        source->mediaTimes(planned.mediaStart, planned.mediaStop);
+        source->mediaName(planned.path);
+        planned.firstFrame = frameAt(start, made.format.sampleRate);
+        planned.endFrame = frameAt(stop, made.format.sampleRate);
+        made.totalFrames = std::max(made.totalFrames, planned.endFrame);
+        if (planned.endFrame <= planned.firstFrame)
+            continue;
+        if (!made.sources.empty() && planned.firstFrame < made.sources.back().endFrame)
+            return result::kInvalidArgument;
+        made.sources.push_back(std::move(planned));
+    }
+    plan = std::move(made);
+    return result::kOk;
+}
+
+} // namespace kestrine

@@ -1,0 +1,111 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The Kestrine developers
+#pragma once
+
+#include "media/render_job.h"
+#include "output/media_framework.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kestrine {
+
+class FfmpegTimelineTrack;
+
+// Node objects of a timeline. A node belongs to at most one parent, which is
+// recorded so that adding it twice, to one parent or two, is refused.
+class FfmpegTimelineSource final : public TimelineSource {
+public:
+    NodeType nodeType() const override { return NodeType::Source; }
+    MediaResult setStartStop(MediaTime start, MediaTime stop) override;
+    MediaResult startStop(MediaTime& start, MediaTime& stop) const override;
+    MediaResult setMediaTimes(MediaTime start, MediaTime stop) override;
+    MediaResult mediaTimes(MediaTime& start, MediaTime& stop) const override;
+    MediaResult setMediaName(const std::string& path) override;
+    MediaResult mediaName(std::string& path) const override;
+
+    bool attached = false;
+
+private:
+    MediaTime start_ = 0;
+    MediaTime stop_ = 0;
+    MediaTime mediaStart_ = 0;
+    MediaTime mediaStop_ = 0;
+    std::string mediaName_;
+};
+
+class FfmpegTimelineTrack final : public TimelineTrack {
+public:
+    NodeType nodeType() const override { return NodeType::Track; }
+    MediaResult setStartStop(MediaTime start, MediaTime stop) override;
+    MediaResult startStop(MediaTime& start, MediaTime& stop) const override;
+    MediaResult srcAdd(std::shared_ptr<TimelineSource> source) override;
+    std::vector<std::shared_ptr<TimelineSource>> sources() const override;
+
+    bool attached = false;
+
+private:
+    MediaTime start_ = 0;
+    MediaTime stop_ = 0;
+    std::vector<std::shared_ptr<FfmpegTimelineSource>> sources_;
+};
+
+class FfmpegTimelineGroup final : public TimelineGroup {
+public:
+    NodeType nodeType() const override { return NodeType::Group; }
+    MediaResult setStartStop(MediaTime start, MediaTime stop) override;
+    MediaResult startStop(MediaTime& start, MediaTime& stop) const override;
+    MediaResult setMediaType(const MediaType& type) override;
+    MediaResult vtrackInsBefore(std::shared_ptr<TimelineTrack> track, int priority) override;
+    std::vector<std::shared_ptr<TimelineTrack>> tracks() const override;
+    MediaResult setPreviewMode(bool preview) override;
+
+    MajorType majorType() const { return majorType_; }
+    bool previewMode() const { return previewMode_; }
+    // Every source of the group: tracks in priority order, each track's
+    // sources in the order they were added.
+    std::vector<std::shared_ptr<FfmpegTimelineSource>> allSources() const;
+
+    bool attached = false;
+
+private:
+    MediaTime start_ = 0;
+    MediaTime stop_ = 0;
+    MajorType majorType_ = MajorType::None;
+    bool previewMode_ = true;
+    std::vector<std::shared_ptr<FfmpegTimelineTrack>> tracks_;
+};
+
+class FfmpegTimeline final : public Timeline {
+public:
+    MediaResult createGroup(std::shared_ptr<TimelineGroup>& group) override;
+    MediaResult createTrack(std::shared_ptr<TimelineTrack>& track) override;
+    MediaResult createSource(std::shared_ptr<TimelineSource>& source) override;
+    MediaResult addGroup(std::shared_ptr<TimelineGroup> group) override;
+    MediaResult groupCount(int& count) const override;
+    MediaResult group(int index, std::shared_ptr<TimelineGroup>& group) const override;
+    MediaResult validateSourceNames(int flags, const MissingSourceHandler& handler) override;
+
+    std::vector<std::shared_ptr<FfmpegTimelineGroup>> groups() const { return groups_; }
+
+private:
+    std::vector<std::shared_ptr<FfmpegTimelineGroup>> groups_;
+};
+
+// Whether a file can be opened as media at all: exists, is readable and has a
+// container FFmpeg recognises. Cheap enough for a thousand files; it does not
+// decode anything.
+bool isReadableMedia(const std::string& path);
+
+// What rendering a group means: its sources in track order, each given the
+// output frames it fills. Sources that fill no frame are left out, since they
+// add nothing; sources that overlap cannot be placed one after another and
+// are refused with kInvalidArgument. Only audio groups render.
+MediaResult makeRenderPlan(const FfmpegTimelineGroup& group, RenderPlan& plan);
+
+// The end of the group's last source, 0 for an empty group.
+MediaTime groupLength(const FfmpegTimelineGroup& group);
+
+} // namespace kestrine
