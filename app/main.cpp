@@ -1,13 +1,9 @@
 // SPDX-License-Identifier: MIT
 // Copyright (c) 2026 The Kestrine developers
-#include <QApplication>
-#include <QDialog>
+#include "app/kestrine_app.h"
 
 int main(int argc, char** argv)
 {
-    QApplication application(argc, argv);
-    QDialog dialog;
-    dialog.setWindowTitle(QStringLiteral("Kestrine"));
-    dialog.exec();
-    return 0;
+    kestrine::KestrineApp application(argc, argv);
+    return application.run();
 }
