@@ -1,0 +1,33 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The Kestrine developers
+#include "cli/join_command.h"
+#include "media/ffmpeg_media_framework.h"
+
+#include <QCoreApplication>
+#include <atomic>
+#include <csignal>
+#include <iostream>
+#include <unistd.h>
+
+namespace {
+
+// Only a lock-free atomic may be touched from a signal handler.
+std::atomic<bool> interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+extern "C" void onInterrupt(int)
+{
+    interrupted.store(true);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication application(argc, argv);
+    std::signal(SIGINT, onInterrupt);
+    std::signal(SIGTERM, onInterrupt);
+    kestrine::FfmpegMediaFramework framework;
+    return kestrine::runJoinCommand(QCoreApplication::arguments().mid(1), framework, std::cout,
+                                    std::cerr, interrupted, isatty(STDERR_FILENO) == 1);
+}
