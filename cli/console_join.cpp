@@ -179,10 +179,12 @@ int ConsoleJoin::waitForEnd(JoinReferences& references, const QString& output, M
             if (showProgress)
                 err_ << '\n';
             OutputGraph::release(references);
-            return refuse(QStringLiteral("the join failed: %1 %2 holds what was written before.")
-                              .arg(QString::fromStdString(framework_.errorText(abortCode)),
-                                   output),
-                          kExitFailed);
+            QString text = QStringLiteral("the join failed: %1")
+                               .arg(QString::fromStdString(framework_.errorText(abortCode)));
+            // A file that could not even be created holds nothing worth naming.
+            if (QFileInfo::exists(output))
+                text += QStringLiteral(" %1 holds what was written before the failure.").arg(output);
+            return refuse(text, kExitFailed);
         }
         if (completed) {
             if (showProgress)

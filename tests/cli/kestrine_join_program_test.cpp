@@ -178,6 +178,8 @@ TEST_F(KestrineJoinProgramTest, RefusalsAndTheirExitCodes)
          "cannot measure " + path("gone.wav")},
         {"unknown option", {"--loud", "-o", path("out.wav"), input}, kExitUsage,
          "unknown option --loud"},
+        {"output folder missing", {"-o", path("none/out.wav"), input}, kExitFailed,
+         "the join failed: "},
     };
     for (const Case& tested : cases) {
         const ProgramRun run = runProgram(tested.arguments);
