@@ -164,6 +164,7 @@ TEST_F(ConsoleJoinTest, GraphThatCannotStartFailsAfterItsOwnMessage)
 }
 
 struct RefusalCase {
+    friend void PrintTo(const RefusalCase& tested, std::ostream* out) { *out << tested.name; }
     const char* name;
     std::function<void(JoinOptions&, const QTemporaryDir&)> change;
     int exitCode;

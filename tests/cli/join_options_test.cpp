@@ -8,6 +8,7 @@ namespace kestrine {
 namespace {
 
 struct OptionsCase {
+    friend void PrintTo(const OptionsCase& tested, std::ostream* out) { *out << tested.name; }
     const char* name;
     QStringList arguments;
     QString output;

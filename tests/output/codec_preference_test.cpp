@@ -77,6 +77,7 @@ TEST(CodecPreferenceTest, KeyWithoutTheValueIsLeftAlone)
 }
 
 struct FeedbackCase {
+    friend void PrintTo(const FeedbackCase& tested, std::ostream* out) { *out << tested.name; }
     const char* name;
     RegistryValue before;
     RegistryValue after;

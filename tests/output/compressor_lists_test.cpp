@@ -63,6 +63,10 @@ TEST(CompressorListsTest, EmptyCategoryLeavesOnlyTheFirstEntry)
 struct CatalogFailureCase {
     MediaResult code;
     const char* message;
+    friend void PrintTo(const CatalogFailureCase& tested, std::ostream* out)
+    {
+        *out << std::hex << static_cast<std::uint32_t>(tested.code) << " " << tested.message;
+    }
 };
 
 class CompressorListFailureTest : public ::testing::TestWithParam<CatalogFailureCase> {};

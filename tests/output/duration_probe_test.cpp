@@ -22,6 +22,7 @@ TEST(DurationProbeTest, MeasuresWithAFreshGraphThatIsNeverRun)
 }
 
 struct ProbeFailureCase {
+    friend void PrintTo(const ProbeFailureCase& tested, std::ostream* out) { *out << tested.name; }
     const char* name;
     FakeOp step;
     ProbeFailure failure;
