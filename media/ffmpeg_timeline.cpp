@@ -5,9 +5,11 @@
 #include "media/ffmpeg.h"
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <map>
 #include <system_error>
+#include <thread>
 
 namespace kestrine {
 
@@ -30,6 +32,24 @@ bool isReadableMedia(const std::string& path)
         return false;
     avformat_close_input(&context);
     return true;
+}
+
+void checkReadable(std::map<std::string, bool>& paths)
+{
+    std::vector<std::pair<const std::string, bool>*> entries;
+    for (auto& entry : paths)
+        entries.push_back(&entry);
+    std::atomic<std::size_t> next{0};
+    const auto work = [&] {
+        for (std::size_t index = next++; index < entries.size(); index = next++)
+            entries[index]->second = isReadableMedia(entries[index]->first);
+    };
+    const std::size_t workers =
+        std::min<std::size_t>(entries.size(), std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
+    std::vector<std::jthread> threads;
+    for (std::size_t i = 1; i < workers; ++i)
+        threads.emplace_back(work);
+    work();
 }
 
 MediaResult FfmpegTimelineSource::setStartStop(MediaTime start, MediaTime stop)
@@ -215,33 +235,41 @@ MediaResult FfmpegTimeline::validateSourceNames(int flags, const MissingSourceHa
     if (!(flags & kValidateCheck))
         return result::kOk;
 
-    // One question per missing file, however many sources name it: a file
-    // placed twice is found, asked about and replaced once.
+    std::vector<std::shared_ptr<FfmpegTimelineSource>> sources;
+    for (const auto& group : groups_) {
+        const auto more = group->allSources();
+        sources.insert(sources.end(), more.begin(), more.end());
+    }
+    // Each distinct file is checked once, the files side by side: opening a
+    // thousand of them one after another would keep the caller waiting.
     std::map<std::string, bool> readable;
+    for (const auto& source : sources) {
+        std::string path;
+        source->mediaName(path);
+        readable.emplace(std::move(path), false);
+    }
+    checkReadable(readable);
+
+    // One question per missing file, however many sources name it: a file
+    // placed twice is asked about and replaced once.
     std::map<std::string, std::optional<std::string>> answers;
     bool stillMissing = false;
-    for (const auto& group : groups_) {
-        for (const auto& source : group->allSources()) {
-            std::string path;
-            source->mediaName(path);
-            auto known = readable.find(path);
-            if (known == readable.end())
-                known = readable.emplace(path, isReadableMedia(path)).first;
-            if (known->second)
-                continue;
-
-            auto answer = answers.find(path);
-            if (answer == answers.end()) {
-                std::optional<std::string> replacement;
-                if ((flags & kValidatePopup) && handler)
-                    replacement = handler(path);
-                answer = answers.emplace(path, std::move(replacement)).first;
-            }
-            if ((flags & kValidateReplace) && answer->second
-                && succeeded(source->setMediaName(*answer->second)))
-                continue;
-            stillMissing = true;
+    for (const auto& source : sources) {
+        std::string path;
+        source->mediaName(path);
+        if (readable.at(path))
+            continue;
+        auto answer = answers.find(path);
+        if (answer == answers.end()) {
+            std::optional<std::string> replacement;
+            if ((flags & kValidatePopup) && handler)
+                replacement = handler(path);
+            answer = answers.emplace(path, std::move(replacement)).first;
         }
+        if ((flags & kValidateReplace) && answer->second
+            && succeeded(source->setMediaName(*answer->second)))
+            continue;
+        stillMissing = true;
     }
     return stillMissing ? result::kFalse : result::kOk;
 }

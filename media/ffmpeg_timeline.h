@@ -5,6 +5,7 @@
 #include "media/render_job.h"
 #include "output/media_framework.h"
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -98,6 +99,9 @@ private:
 // container FFmpeg recognises. Cheap enough for a thousand files; it does not
 // decode anything.
 bool isReadableMedia(const std::string& path);
+
+// Fills in isReadableMedia for every path of the map, several at a time.
+void checkReadable(std::map<std::string, bool>& paths);
 
 // What rendering a group means: its sources in track order, each given the
 // output frames it fills. Sources that fill no frame are left out, since they

@@ -142,6 +142,9 @@ TEST_F(FfmpegMediaFrameworkRenderTest, StopInTheMiddleLeavesAValidWavAndNoEvent)
     ASSERT_EQ(join.control->run(), result::kOk);
 
     ASSERT_TRUE(waitForProgress(*join.seeking));
+    // A running graph is not rebuilt under the render, and a second run joins the first.
+    EXPECT_EQ(join.engine->connectFrontEnd(), result::kWrongState);
+    EXPECT_EQ(join.control->run(), result::kOk);
     ASSERT_EQ(join.control->stop(), result::kOk);
     EXPECT_EQ(join.control->stop(), result::kOk); // twice is harmless
 

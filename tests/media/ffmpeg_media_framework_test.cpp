@@ -363,8 +363,27 @@ TEST_F(FfmpegMediaFrameworkTest, RenderEngineGivesOnePinPerGroup)
     EXPECT_EQ(seeking->stopPosition(length), result::kOk);
     EXPECT_EQ(length, kSecond);
 
+    // Connecting again rebuilds the group filters in the same graph: the old
+    // pins are out of it, and whoever holds the graph still holds the right one.
+    ASSERT_EQ(engine->connectFrontEnd(), result::kOk);
+    std::shared_ptr<FilterGraph> again;
+    EXPECT_EQ(engine->filterGraph(again), result::kOk);
+    EXPECT_EQ(again, graph);
+    std::shared_ptr<Pin> rebuilt;
+    EXPECT_EQ(engine->groupOutputPin(0, rebuilt), result::kOk);
+    EXPECT_NE(rebuilt, first);
+    std::shared_ptr<Filter> mux;
+    framework.createFilter(kWaveMuxClassId, mux);
+    ASSERT_EQ(graph->addFilter(mux, "Wave Mux"), result::kOk);
+    EXPECT_EQ(graph->connect(first, firstPin(*mux, PinDirection::Input)), result::kWrongState);
+    EXPECT_EQ(graph->connect(rebuilt, firstPin(*mux, PinDirection::Input)), result::kOk);
+
     EXPECT_EQ(engine->scrapIt(), result::kOk);
     EXPECT_EQ(engine->groupOutputPin(0, pin), result::kNotConnected);
+    // A scrapped graph has nothing left to run.
+    std::shared_ptr<MediaControl> control;
+    graph->mediaControl(control);
+    EXPECT_EQ(control->run(), result::kNotConnected);
     EXPECT_EQ(engine->scrapIt(), result::kOk);
     // A scrapped engine builds anew.
     EXPECT_EQ(engine->connectFrontEnd(), result::kOk);
