@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Copyright (c) 2026 The Kestrine developers
 #include "cli/join_command.h"
+#include "media/ffmpeg.h"
 #include "media/ffmpeg_media_framework.h"
 
 #include <QCoreApplication>
@@ -25,6 +26,9 @@ extern "C" void onInterrupt(int)
 int main(int argc, char** argv)
 {
     QCoreApplication application(argc, argv);
+    // Every failure reaches the user in this program's own words; FFmpeg's
+    // running commentary on odd files would only bury them.
+    av_log_set_level(AV_LOG_QUIET);
     std::signal(SIGINT, onInterrupt);
     std::signal(SIGTERM, onInterrupt);
     kestrine::FfmpegMediaFramework framework;

@@ -186,6 +186,9 @@ TEST_F(KestrineJoinProgramTest, RefusalsAndTheirExitCodes)
         EXPECT_EQ(run.exitCode, tested.exitCode) << tested.name << ": " << run.err.toStdString();
         EXPECT_TRUE(run.err.contains(tested.message)) << tested.name << ": " << run.err.toStdString();
         EXPECT_FALSE(QFile::exists(path("out.wav"))) << tested.name;
+        // Only the program's own words, none of FFmpeg's log lines.
+        for (const QString& line : run.err.split('\n', Qt::SkipEmptyParts))
+            EXPECT_TRUE(line.startsWith("kestrine-join: ")) << tested.name << ": " << line.toStdString();
     }
     QFile source(input);
     EXPECT_GT(source.size(), 4410 * 4) << "the input must survive";
