@@ -18,7 +18,8 @@ namespace {
 
 // The file a path names once links and dots are resolved; for a file that
 // does not exist yet, its resolved folder and its name.
-QString resolvedPath(const QString& path) {
+QString resolvedPath(const QString& path)
+{
     const QFileInfo info(path);
     if (info.exists())
         return info.canonicalFilePath();
@@ -26,20 +27,23 @@ QString resolvedPath(const QString& path) {
     return folder.isEmpty() ? info.absoluteFilePath() : QDir(folder).filePath(info.fileName());
 }
 
-std::string clock(std::int64_t seconds) {
+std::string clock(std::int64_t seconds)
+{
     char text[32];
     std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld", static_cast<long long>(seconds / 3600),
-                  static_cast<long long>(seconds % 3600 / 60),
-                  static_cast<long long>(seconds % 60));
+                  static_cast<long long>(seconds % 3600 / 60), static_cast<long long>(seconds % 60));
     return text;
 }
 
 } // namespace
 
 ConsoleJoin::ConsoleJoin(MediaFramework& framework, UserDialogs& dialogs, std::ostream& err)
-    : framework_(framework), dialogs_(dialogs), err_(err) {}
+    : framework_(framework), dialogs_(dialogs), err_(err)
+{
+}
 
-std::function<void()> ConsoleJoin::graphEventNotifier() {
+std::function<void()> ConsoleJoin::graphEventNotifier()
+{
     return [this] {
         {
             std::lock_guard lock(mutex_);
@@ -49,17 +53,20 @@ std::function<void()> ConsoleJoin::graphEventNotifier() {
     };
 }
 
-void ConsoleJoin::joinStarted() {
+void ConsoleJoin::joinStarted()
+{
     started_ = true;
 }
 
-int ConsoleJoin::refuse(const QString& text, int code) {
+int ConsoleJoin::refuse(const QString& text, int code)
+{
     dialogs_.inform(text);
     return code;
 }
 
 int ConsoleJoin::run(const JoinOptions& options, const std::atomic<bool>& interrupted,
-                     bool showProgress) {
+                     bool showProgress)
+{
     if (options.output.isEmpty())
         return refuse(QStringLiteral("no output file: give -o OUTPUT.wav (see --help)"),
                       kExitUsage);
@@ -80,10 +87,11 @@ int ConsoleJoin::run(const JoinOptions& options, const std::atomic<bool>& interr
     }
     const QFileInfo outputInfo(options.output);
     if (outputInfo.isDir())
-        return refuse(QStringLiteral("the output %1 is a folder").arg(options.output), kExitFailed);
-    if (outputInfo.exists() && !options.overwrite)
-        return refuse(QStringLiteral("%1 exists; use -y to replace it").arg(options.output),
+        return refuse(QStringLiteral("the output %1 is a folder").arg(options.output),
                       kExitFailed);
+    if (outputInfo.exists() && !options.overwrite)
+        return refuse(
+            QStringLiteral("%1 exists; use -y to replace it").arg(options.output), kExitFailed);
 
     std::vector<ClipItem> items;
     if (!measure(options.files, items, interrupted))
@@ -112,7 +120,8 @@ int ConsoleJoin::run(const JoinOptions& options, const std::atomic<bool>& interr
 }
 
 bool ConsoleJoin::measure(const QStringList& files, std::vector<ClipItem>& items,
-                          const std::atomic<bool>& interrupted) {
+                          const std::atomic<bool>& interrupted)
+{
     std::vector<std::string> paths;
     for (const QString& file : files)
         paths.push_back(QFile::encodeName(file).toStdString());
@@ -136,15 +145,16 @@ bool ConsoleJoin::measure(const QStringList& files, std::vector<ClipItem>& items
             continue;
         }
         allMeasured = false;
-        dialogs_.inform(
-            QStringLiteral("cannot measure %1: %2")
-                .arg(files[i], QString::fromStdString(framework_.errorText(outcome.result))));
+        dialogs_.inform(QStringLiteral("cannot measure %1: %2")
+                            .arg(files[i], QString::fromStdString(
+                                               framework_.errorText(outcome.result))));
     }
     return allMeasured;
 }
 
 int ConsoleJoin::waitForEnd(JoinReferences& references, const QString& output, MediaTime total,
-                            const std::atomic<bool>& interrupted, bool showProgress) {
+                            const std::atomic<bool>& interrupted, bool showProgress)
+{
     std::shared_ptr<MediaSeeking> seeking;
     if (showProgress) {
         std::shared_ptr<FilterGraph> graph;
@@ -162,8 +172,8 @@ int ConsoleJoin::waitForEnd(JoinReferences& references, const QString& output, M
             if (event.code == kEventComplete)
                 completed = true;
             else if (event.code == kEventErrorAbort || event.code == kEventUserAbort)
-                abortCode =
-                    event.param1 < 0 ? static_cast<MediaResult>(event.param1) : result::kFail;
+                abortCode = event.param1 < 0 ? static_cast<MediaResult>(event.param1)
+                                             : result::kFail;
         }
         if (failed(abortCode)) {
             if (showProgress)
@@ -173,8 +183,7 @@ int ConsoleJoin::waitForEnd(JoinReferences& references, const QString& output, M
                                .arg(QString::fromStdString(framework_.errorText(abortCode)));
             // A file that could not even be created holds nothing worth naming.
             if (QFileInfo::exists(output))
-                text +=
-                    QStringLiteral(" %1 holds what was written before the failure.").arg(output);
+                text += QStringLiteral(" %1 holds what was written before the failure.").arg(output);
             return refuse(text, kExitFailed);
         }
         if (completed) {
@@ -200,7 +209,8 @@ int ConsoleJoin::waitForEnd(JoinReferences& references, const QString& output, M
     }
 }
 
-void ConsoleJoin::drawProgress(MediaSeeking* seeking, MediaTime total, bool final) {
+void ConsoleJoin::drawProgress(MediaSeeking* seeking, MediaTime total, bool final)
+{
     MediaTime position = final ? total : 0;
     if (seeking && failed(seeking->currentPosition(position)))
         position = 0;

@@ -9,7 +9,8 @@
 namespace kestrine {
 
 int runJoinCommand(const QStringList& arguments, MediaFramework& framework, std::ostream& out,
-                   std::ostream& err, const std::atomic<bool>& interrupted, bool showProgress) {
+                   std::ostream& err, const std::atomic<bool>& interrupted, bool showProgress)
+{
     const QString program = QStringLiteral("kestrine-join");
     ConsoleDialogs dialogs(err, program);
     const ParsedJoinOptions parsed = parseJoinOptions(arguments);

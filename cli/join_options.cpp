@@ -4,7 +4,8 @@
 
 namespace kestrine {
 
-ParsedJoinOptions parseJoinOptions(const QStringList& arguments) {
+ParsedJoinOptions parseJoinOptions(const QStringList& arguments)
+{
     ParsedJoinOptions parsed;
     JoinOptions& options = parsed.options;
     bool filesOnly = false;
@@ -40,7 +41,8 @@ ParsedJoinOptions parseJoinOptions(const QStringList& arguments) {
     return parsed;
 }
 
-QString joinUsage(const QString& program) {
+QString joinUsage(const QString& program)
+{
     return QStringLiteral(
                "Usage: %1 -o OUTPUT.wav [-y] FILE...\n"
                "Joins the sound of the media files, one after another in the given order,\n"

@@ -16,13 +16,15 @@ namespace {
 std::atomic<bool> interrupted{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
 
-extern "C" void onInterrupt(int) {
+extern "C" void onInterrupt(int)
+{
     interrupted.store(true);
 }
 
 } // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     QCoreApplication application(argc, argv);
     // Every failure reaches the user in this program's own words; FFmpeg's
     // running commentary on odd files would only bury them.

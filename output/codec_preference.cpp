@@ -13,11 +13,13 @@ public:
 
 } // namespace
 
-std::unique_ptr<PreferenceRegistry> systemPreferenceRegistry() {
+std::unique_ptr<PreferenceRegistry> systemPreferenceRegistry()
+{
     return std::make_unique<AbsentRegistry>();
 }
 
-void disableCodecFeedback(PreferenceRegistry& registry) {
+void disableCodecFeedback(PreferenceRegistry& registry)
+{
     const std::unique_ptr<RegistryKey> key = registry.openKey(std::string(kCodecPreferenceKey));
     if (!key)
         return;
@@ -30,7 +32,8 @@ void disableCodecFeedback(PreferenceRegistry& registry) {
     key->setValue(name, *value);
 }
 
-void disableCodecFeedback() {
+void disableCodecFeedback()
+{
     const std::unique_ptr<PreferenceRegistry> registry = systemPreferenceRegistry();
     disableCodecFeedback(*registry);
 }

@@ -11,7 +11,8 @@ namespace {
 using EncoderList = MediaResult (EncoderCatalog::*)(std::vector<std::string>&) const;
 
 MediaResult fillCompressors(QStringList& entries, const QString& noCompressor,
-                            const EncoderCatalog& catalog, EncoderList list, UserDialogs& dialogs) {
+                            const EncoderCatalog& catalog, EncoderList list, UserDialogs& dialogs)
+{
     entries.clear();
     entries.append(noCompressor);
 
@@ -36,13 +37,15 @@ MediaResult fillCompressors(QStringList& entries, const QString& noCompressor,
 } // namespace
 
 MediaResult fillVideoCompressors(QStringList& entries, const EncoderCatalog& catalog,
-                                 UserDialogs& dialogs) {
+                                 UserDialogs& dialogs)
+{
     return fillCompressors(entries, QStringLiteral("Full frames (uncompressed)"), catalog,
                            &EncoderCatalog::videoEncoders, dialogs);
 }
 
 MediaResult fillAudioCompressors(QStringList& entries, const EncoderCatalog& catalog,
-                                 UserDialogs& dialogs) {
+                                 UserDialogs& dialogs)
+{
     return fillCompressors(entries, QStringLiteral("Uncompressed Audio"), catalog,
                            &EncoderCatalog::audioEncoders, dialogs);
 }

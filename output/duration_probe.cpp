@@ -8,7 +8,8 @@
 
 namespace kestrine {
 
-ProbeOutcome probeDuration(MediaFramework& framework, const std::string& path) {
+ProbeOutcome probeDuration(MediaFramework& framework, const std::string& path)
+{
     ProbeOutcome outcome;
     std::shared_ptr<FilterGraph> graph;
     if (outcome.result = framework.createFilterGraph(graph); failed(outcome.result) || !graph) {
@@ -38,9 +39,10 @@ ProbeOutcome probeDuration(MediaFramework& framework, const std::string& path) {
 std::vector<ProbeOutcome> probeDurations(MediaFramework& framework,
                                          const std::vector<std::string>& paths,
                                          std::stop_token stop,
-                                         const std::function<void(int done)>& progress) {
-    std::vector<ProbeOutcome> outcomes(paths.size(),
-                                       ProbeOutcome{ProbeFailure::Cancelled, result::kStopped, 0});
+                                         const std::function<void(int done)>& progress)
+{
+    std::vector<ProbeOutcome> outcomes(
+        paths.size(), ProbeOutcome{ProbeFailure::Cancelled, result::kStopped, 0});
     if (paths.empty())
         return outcomes;
 

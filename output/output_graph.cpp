@@ -14,7 +14,8 @@ namespace {
 // box of the program shows at most this much of it.
 constexpr qsizetype kErrorTextLimit = 160;
 
-std::shared_ptr<Pin> firstPin(const Filter& filter, PinDirection direction) {
+std::shared_ptr<Pin> firstPin(const Filter& filter, PinDirection direction)
+{
     std::vector<std::shared_ptr<Pin>> pins;
     if (failed(filter.enumPins(pins)))
         return nullptr;
@@ -27,9 +28,12 @@ std::shared_ptr<Pin> firstPin(const Filter& filter, PinDirection direction) {
 } // namespace
 
 OutputGraph::OutputGraph(MediaFramework& framework, UserDialogs& dialogs)
-    : framework_(framework), dialogs_(dialogs) {}
+    : framework_(framework), dialogs_(dialogs)
+{
+}
 
-void OutputGraph::start(JoinReferences& references, const QString& outputPath, JoinHost& host) {
+void OutputGraph::start(JoinReferences& references, const QString& outputPath, JoinHost& host)
+{
     if (!build(references, outputPath, host)) {
         // Nothing of a join that never ran is kept: no notification can reach
         // an idle program, and the next join starts from a clean slate.
@@ -39,11 +43,13 @@ void OutputGraph::start(JoinReferences& references, const QString& outputPath, J
     host.joinStarted();
 }
 
-void OutputGraph::showFrameworkText(MediaResult code) {
+void OutputGraph::showFrameworkText(MediaResult code)
+{
     dialogs_.inform(QString::fromStdString(framework_.errorText(code)).left(kErrorTextLimit));
 }
 
-bool OutputGraph::build(JoinReferences& references, const QString& outputPath, JoinHost& host) {
+bool OutputGraph::build(JoinReferences& references, const QString& outputPath, JoinHost& host)
+{
     if (failed(framework_.createRenderEngine(references.renderEngine)) ||
         !references.renderEngine) {
         dialogs_.showError(QStringLiteral("Could not create pRenderEngine"));
@@ -163,7 +169,8 @@ bool OutputGraph::build(JoinReferences& references, const QString& outputPath, J
     return true;
 }
 
-void OutputGraph::release(JoinReferences& references) {
+void OutputGraph::release(JoinReferences& references)
+{
     // Stopped first, so the graph's threads are gone before anything they use.
     if (references.graphControl)
         references.graphControl->stop();

@@ -11,7 +11,8 @@ namespace kestrine {
 namespace {
 
 // Paths reach the framework in the file system's own encoding, whatever their length.
-std::string mediaName(const QString& path) {
+std::string mediaName(const QString& path)
+{
     return QFile::encodeName(path).toStdString();
 }
 
@@ -20,11 +21,14 @@ std::string mediaName(const QString& path) {
 TimelineBuilder::TimelineBuilder(MediaFramework& framework, UserDialogs& dialogs,
                                  MissingSourceHandler missingSourceHandler)
     : framework_(framework), dialogs_(dialogs),
-      missingSourceHandler_(std::move(missingSourceHandler)) {}
+      missingSourceHandler_(std::move(missingSourceHandler))
+{
+}
 
 MediaResult TimelineBuilder::build(std::span<const ClipItem> clipList,
                                    std::span<const ClipItem> audioList,
-                                   std::shared_ptr<Timeline>& timeline) {
+                                   std::shared_ptr<Timeline>& timeline)
+{
     // A timeline left from an earlier join must not be mistaken for this one's.
     timeline.reset();
     const MediaResult created = framework_.createTimeline(timeline);
@@ -46,7 +50,8 @@ MediaResult TimelineBuilder::build(std::span<const ClipItem> clipList,
     return result::kOk;
 }
 
-void TimelineBuilder::buildAudioGroup(Timeline& timeline, std::span<const ClipItem> audioList) {
+void TimelineBuilder::buildAudioGroup(Timeline& timeline, std::span<const ClipItem> audioList)
+{
     std::shared_ptr<TimelineGroup> group;
     if (failed(timeline.createGroup(group)) || !group) {
         dialogs_.inform(QStringLiteral("Could not create pAudioGroupObj"));
@@ -79,7 +84,8 @@ void TimelineBuilder::buildAudioGroup(Timeline& timeline, std::span<const ClipIt
 }
 
 void TimelineBuilder::placeItem(Timeline& timeline, TimelineGroup& group, const ClipItem& item,
-                                MediaTime start, MediaTime stop) {
+                                MediaTime start, MediaTime stop)
+{
     std::shared_ptr<TimelineTrack> track;
     if (failed(timeline.createTrack(track)) || !track) {
         dialogs_.inform(QStringLiteral("Could not create pTrack3Obj"));

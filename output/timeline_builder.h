@@ -28,8 +28,8 @@ public:
 
 private:
     void buildAudioGroup(Timeline& timeline, std::span<const ClipItem> audioList);
-    void placeItem(Timeline& timeline, TimelineGroup& group, const ClipItem& item, MediaTime start,
-                   MediaTime stop);
+    void placeItem(Timeline& timeline, TimelineGroup& group, const ClipItem& item,
+                   MediaTime start, MediaTime stop);
 
     MediaFramework& framework_;
     UserDialogs& dialogs_;

@@ -18,7 +18,8 @@ namespace {
 constexpr MediaTime kSecond = kUnitsPerSecond;
 
 struct ConsoleJoinTest : ::testing::Test {
-    void SetUp() override {
+    void SetUp() override
+    {
         ASSERT_TRUE(folder.isValid());
         for (const char* name : {"a.mp3", "b.ogg", "c.wav"}) {
             const QString path = folder.filePath(QString::fromLatin1(name));
@@ -46,7 +47,8 @@ struct ConsoleJoinTest : ::testing::Test {
     std::atomic<bool> interrupted{false};
 };
 
-TEST_F(ConsoleJoinTest, CompletionEndsTheJoinWithSuccessAndReleasesEverything) {
+TEST_F(ConsoleJoinTest, CompletionEndsTheJoinWithSuccessAndReleasesEverything)
+{
     fake.queueEvent({kEventComplete, 0, 0});
     EXPECT_EQ(run(), kExitJoined);
     EXPECT_EQ(messages(), "");
@@ -54,27 +56,28 @@ TEST_F(ConsoleJoinTest, CompletionEndsTheJoinWithSuccessAndReleasesEverything) {
     std::vector<std::string> spans;
     for (const FakeCall& call : fake.callsOf(FakeOp::SetStartStop))
         spans.push_back(call.args);
-    EXPECT_EQ(spans,
-              (std::vector<std::string>{"0 30000000", "30000000 80000000", "80000000 100000000"}));
+    EXPECT_EQ(spans, (std::vector<std::string>{"0 30000000", "30000000 80000000",
+                                               "80000000 100000000"}));
     EXPECT_EQ(fake.callCount(FakeOp::Run), 1);
     EXPECT_EQ(fake.callCount(FakeOp::Stop), 1);
     EXPECT_EQ(fake.callCount(FakeOp::ReleaseRenderEngine), 1);
     EXPECT_FALSE(fake.notifyRegistered());
 }
 
-TEST_F(ConsoleJoinTest, AbortEventFailsWithTheFrameworksText) {
+TEST_F(ConsoleJoinTest, AbortEventFailsWithTheFrameworksText)
+{
     fake.queueEvent({kEventErrorAbort, result::kDiskFull, 0});
     EXPECT_EQ(run(), kExitFailed);
-    EXPECT_NE(
-        messages().find("the join failed: " + FakeMediaFramework::fakeErrorText(result::kDiskFull)),
-        std::string::npos)
+    EXPECT_NE(messages().find("the join failed: " + FakeMediaFramework::fakeErrorText(result::kDiskFull)),
+              std::string::npos)
         << messages();
     EXPECT_EQ(fake.callCount(FakeOp::Stop), 1);
     // This double writes no file, so there is nothing to point the user at.
     EXPECT_EQ(messages().find("holds"), std::string::npos) << messages();
 }
 
-TEST_F(ConsoleJoinTest, NotificationWakesTheWaitingJoin) {
+TEST_F(ConsoleJoinTest, NotificationWakesTheWaitingJoin)
+{
     // With a wait this long, only the graph's notification can end it in time.
     join.pollInterval = std::chrono::minutes(10);
     std::jthread graphThread([this](std::stop_token stop) {
@@ -85,7 +88,8 @@ TEST_F(ConsoleJoinTest, NotificationWakesTheWaitingJoin) {
     EXPECT_EQ(run(), kExitJoined);
 }
 
-TEST_F(ConsoleJoinTest, InterruptStopsTheGraphAndSaysWhatIsLeft) {
+TEST_F(ConsoleJoinTest, InterruptStopsTheGraphAndSaysWhatIsLeft)
+{
     std::jthread userThread([this](std::stop_token stop) {
         while (!stop.stop_requested() && fake.callCount(FakeOp::Run) == 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -99,7 +103,8 @@ TEST_F(ConsoleJoinTest, InterruptStopsTheGraphAndSaysWhatIsLeft) {
         << messages();
 }
 
-TEST_F(ConsoleJoinTest, ProgressLineShowsPercentElapsedAndTimeLeft) {
+TEST_F(ConsoleJoinTest, ProgressLineShowsPercentElapsedAndTimeLeft)
+{
     fake.setCurrentPosition(5 * kSecond);
     join.pollInterval = std::chrono::milliseconds(1);
     std::jthread graphThread([this](std::stop_token stop) {
@@ -114,7 +119,8 @@ TEST_F(ConsoleJoinTest, ProgressLineShowsPercentElapsedAndTimeLeft) {
     EXPECT_EQ(shown.back(), '\n');
 }
 
-TEST_F(ConsoleJoinTest, UnmeasurableFilesAreAllNamedAndNothingIsJoined) {
+TEST_F(ConsoleJoinTest, UnmeasurableFilesAreAllNamedAndNothingIsJoined)
+{
     fake.failProbe(inputs[0].toStdString(), FakeOp::RenderFile, result::kNoAudioStream);
     fake.failProbe(inputs[2].toStdString(), FakeOp::StopPosition, result::kDecodeFailed);
     EXPECT_EQ(run(), kExitFailed);
@@ -128,7 +134,8 @@ TEST_F(ConsoleJoinTest, UnmeasurableFilesAreAllNamedAndNothingIsJoined) {
     EXPECT_EQ(fake.callCount(FakeOp::CreateTimeline), 0);
 }
 
-TEST_F(ConsoleJoinTest, ExistingOutputIsReplacedOnlyWithOverwrite) {
+TEST_F(ConsoleJoinTest, ExistingOutputIsReplacedOnlyWithOverwrite)
+{
     QFile existing(options.output);
     ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
     existing.write("keep me");
@@ -147,7 +154,8 @@ TEST_F(ConsoleJoinTest, ExistingOutputIsReplacedOnlyWithOverwrite) {
     EXPECT_FALSE(QFile::exists(options.output));
 }
 
-TEST_F(ConsoleJoinTest, GraphThatCannotStartFailsAfterItsOwnMessage) {
+TEST_F(ConsoleJoinTest, GraphThatCannotStartFailsAfterItsOwnMessage)
+{
     fake.failCreateFilter(kWaveMuxClassId, result::kNotRegistered);
     EXPECT_EQ(run(), kExitFailed);
     EXPECT_EQ(messages(),
@@ -166,7 +174,8 @@ struct RefusalCase {
 class ConsoleJoinRefusalTest : public ConsoleJoinTest,
                                public ::testing::WithParamInterface<RefusalCase> {};
 
-TEST_P(ConsoleJoinRefusalTest, RefusesBeforeTouchingAnyFile) {
+TEST_P(ConsoleJoinRefusalTest, RefusesBeforeTouchingAnyFile)
+{
     GetParam().change(options, folder);
     EXPECT_EQ(run(), GetParam().exitCode);
     EXPECT_NE(messages().find(GetParam().message), std::string::npos) << messages();
@@ -177,37 +186,36 @@ TEST_P(ConsoleJoinRefusalTest, RefusesBeforeTouchingAnyFile) {
 
 INSTANTIATE_TEST_SUITE_P(
     Arguments, ConsoleJoinRefusalTest,
-    ::testing::Values(RefusalCase{"NoFiles",
-                                  [](JoinOptions& o, const QTemporaryDir&) { o.files.clear(); },
-                                  kExitUsage, "no files to join"},
-                      RefusalCase{"NoOutput",
-                                  [](JoinOptions& o, const QTemporaryDir&) { o.output.clear(); },
-                                  kExitUsage, "no output file"},
-                      RefusalCase{"MoreThanAThousand",
-                                  [](JoinOptions& o, const QTemporaryDir&) {
-                                      while (o.files.size() <= kMostFilesPerJoin)
-                                          o.files.append(o.files.front());
-                                  },
-                                  kExitUsage, "1001 files are too many: a join takes at most 1000"},
-                      RefusalCase{"OutputIsAnInput",
-                                  [](JoinOptions& o, const QTemporaryDir&) {
-                                      o.overwrite = true;
-                                      o.output = o.files[1];
-                                  },
-                                  kExitUsage, "is also one of the files to join"},
-                      RefusalCase{"OutputIsAnInputByAnotherName",
-                                  [](JoinOptions& o, const QTemporaryDir& dir) {
-                                      o.overwrite = true;
-                                      o.output = dir.path() + "/./sub/../b.ogg";
-                                      QDir(dir.path()).mkdir("sub");
-                                  },
-                                  kExitUsage, "is also one of the files to join"},
-                      RefusalCase{"OutputIsAFolder",
-                                  [](JoinOptions& o, const QTemporaryDir& dir) {
-                                      o.overwrite = true;
-                                      o.output = dir.path();
-                                  },
-                                  kExitFailed, "is a folder"}),
+    ::testing::Values(
+        RefusalCase{"NoFiles", [](JoinOptions& o, const QTemporaryDir&) { o.files.clear(); },
+                    kExitUsage, "no files to join"},
+        RefusalCase{"NoOutput", [](JoinOptions& o, const QTemporaryDir&) { o.output.clear(); },
+                    kExitUsage, "no output file"},
+        RefusalCase{"MoreThanAThousand",
+                    [](JoinOptions& o, const QTemporaryDir&) {
+                        while (o.files.size() <= kMostFilesPerJoin)
+                            o.files.append(o.files.front());
+                    },
+                    kExitUsage, "1001 files are too many: a join takes at most 1000"},
+        RefusalCase{"OutputIsAnInput",
+                    [](JoinOptions& o, const QTemporaryDir&) {
+                        o.overwrite = true;
+                        o.output = o.files[1];
+                    },
+                    kExitUsage, "is also one of the files to join"},
+        RefusalCase{"OutputIsAnInputByAnotherName",
+                    [](JoinOptions& o, const QTemporaryDir& dir) {
+                        o.overwrite = true;
+                        o.output = dir.path() + "/./sub/../b.ogg";
+                        QDir(dir.path()).mkdir("sub");
+                    },
+                    kExitUsage, "is also one of the files to join"},
+        RefusalCase{"OutputIsAFolder",
+                    [](JoinOptions& o, const QTemporaryDir& dir) {
+                        o.overwrite = true;
+                        o.output = dir.path();
+                    },
+                    kExitFailed, "is a folder"}),
     [](const auto& tested) { return std::string(tested.param.name); });
 
 } // namespace

@@ -12,7 +12,8 @@ namespace kestrine::testing {
 namespace {
 
 struct JoinCommandTest : ::testing::Test {
-    int run(const QStringList& arguments) {
+    int run(const QStringList& arguments)
+    {
         return runJoinCommand(arguments, fake, out, err, interrupted, false);
     }
 
@@ -22,7 +23,8 @@ struct JoinCommandTest : ::testing::Test {
     std::atomic<bool> interrupted{false};
 };
 
-TEST_F(JoinCommandTest, HelpGoesToStandardOutput) {
+TEST_F(JoinCommandTest, HelpGoesToStandardOutput)
+{
     EXPECT_EQ(run({"--help"}), kExitJoined);
     EXPECT_EQ(out.str().rfind("Usage: kestrine-join -o OUTPUT.wav [-y] FILE...\n", 0), 0u)
         << out.str();
@@ -30,19 +32,22 @@ TEST_F(JoinCommandTest, HelpGoesToStandardOutput) {
     EXPECT_TRUE(fake.calls().empty());
 }
 
-TEST_F(JoinCommandTest, VersionIsTheProjectsVersion) {
+TEST_F(JoinCommandTest, VersionIsTheProjectsVersion)
+{
     EXPECT_EQ(run({"--version", "ignored.mp3"}), kExitJoined);
     EXPECT_EQ(out.str(), std::string("kestrine-join ") + KESTRINE_VERSION + "\n");
     EXPECT_TRUE(fake.calls().empty());
 }
 
-TEST_F(JoinCommandTest, WrongArgumentsPointToHelp) {
+TEST_F(JoinCommandTest, WrongArgumentsPointToHelp)
+{
     EXPECT_EQ(run({"-x", "a.mp3"}), kExitUsage);
     EXPECT_EQ(err.str(), "kestrine-join: unknown option -x (see --help)\n");
     EXPECT_EQ(out.str(), "");
 }
 
-TEST_F(JoinCommandTest, ArgumentsReachTheJoin) {
+TEST_F(JoinCommandTest, ArgumentsReachTheJoin)
+{
     EXPECT_EQ(run({"-o", "out.wav"}), kExitUsage);
     EXPECT_EQ(err.str(), "kestrine-join: no files to join (see --help)\n");
 }

@@ -19,7 +19,8 @@ struct OptionsCase {
 
 class JoinOptionsTest : public ::testing::TestWithParam<OptionsCase> {};
 
-TEST_P(JoinOptionsTest, ParsesTheCommandLine) {
+TEST_P(JoinOptionsTest, ParsesTheCommandLine)
+{
     const ParsedJoinOptions parsed = parseJoinOptions(GetParam().arguments);
     EXPECT_EQ(parsed.error, GetParam().error);
     if (!GetParam().error.isEmpty())
@@ -32,32 +33,20 @@ TEST_P(JoinOptionsTest, ParsesTheCommandLine) {
 INSTANTIATE_TEST_SUITE_P(
     Arguments, JoinOptionsTest,
     ::testing::Values(
-        OptionsCase{"OutputThenFiles",
-                    {"-o", "out.wav", "a.mp3", "b.ogg"},
-                    "out.wav",
-                    false,
-                    {"a.mp3", "b.ogg"},
-                    ""},
-        OptionsCase{"OptionsAnywhere",
-                    {"a.mp3", "-y", "--output", "out.wav", "b.ogg"},
-                    "out.wav",
-                    true,
-                    {"a.mp3", "b.ogg"},
-                    ""},
-        OptionsCase{
-            "JoinedForms", {"-oout.wav", "--output=x.wav", "a.mp3"}, "x.wav", false, {"a.mp3"}, ""},
-        OptionsCase{"DashedNamesAfterDoubleDash",
-                    {"-o", "out.wav", "--", "-a.mp3", "-y"},
-                    "out.wav",
-                    false,
-                    {"-a.mp3", "-y"},
-                    ""},
-        OptionsCase{
-            "OutputWithoutName", {"a.mp3", "-o"}, "", false, {}, "-o needs the output file's name"},
+        OptionsCase{"OutputThenFiles", {"-o", "out.wav", "a.mp3", "b.ogg"}, "out.wav", false,
+                    {"a.mp3", "b.ogg"}, ""},
+        OptionsCase{"OptionsAnywhere", {"a.mp3", "-y", "--output", "out.wav", "b.ogg"}, "out.wav",
+                    true, {"a.mp3", "b.ogg"}, ""},
+        OptionsCase{"JoinedForms", {"-oout.wav", "--output=x.wav", "a.mp3"}, "x.wav", false,
+                    {"a.mp3"}, ""},
+        OptionsCase{"DashedNamesAfterDoubleDash", {"-o", "out.wav", "--", "-a.mp3", "-y"},
+                    "out.wav", false, {"-a.mp3", "-y"}, ""},
+        OptionsCase{"OutputWithoutName", {"a.mp3", "-o"}, "", false, {}, "-o needs the output file's name"},
         OptionsCase{"UnknownOption", {"-x", "a.mp3"}, "", false, {}, "unknown option -x"}),
     [](const auto& tested) { return std::string(tested.param.name); });
 
-TEST(JoinOptionsTest, HelpAndVersionAreFlags) {
+TEST(JoinOptionsTest, HelpAndVersionAreFlags)
+{
     EXPECT_TRUE(parseJoinOptions({"--help"}).options.help);
     EXPECT_TRUE(parseJoinOptions({"-h"}).options.help);
     EXPECT_TRUE(parseJoinOptions({"--version"}).options.version);

@@ -8,8 +8,8 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <csignal>
 #include <gtest/gtest.h>
+#include <csignal>
 #include <signal.h>
 #include <sys/types.h>
 #include <thread>
@@ -26,7 +26,8 @@ struct ProgramRun {
     QString err;
 };
 
-ProgramRun runProgram(const QStringList& arguments) {
+ProgramRun runProgram(const QStringList& arguments)
+{
     QProcess process;
     process.start(QStringLiteral(KESTRINE_JOIN_PATH), arguments);
     ProgramRun run;
@@ -48,7 +49,8 @@ protected:
     // A tone of exactly frames samples at 44,100 Hz; empty when this machine
     // cannot encode the format.
     QString tone(const std::string& name, MediaFormat format, std::int64_t frames,
-                 double amplitude = 0.5) {
+                 double amplitude = 0.5)
+    {
         testmedia::ToneSpec spec;
         spec.frames = frames;
         spec.amplitude = amplitude;
@@ -66,14 +68,18 @@ protected:
     std::vector<std::string> unavailable;
 };
 
-TEST_F(KestrineJoinProgramTest, JoinsSeveralFormatsIntoExactlyTheirFrames) {
+TEST_F(KestrineJoinProgramTest, JoinsSeveralFormatsIntoExactlyTheirFrames)
+{
     struct Piece {
         MediaFormat format;
         std::int64_t frames;
     };
-    const std::vector<Piece> pieces{{MediaFormat::WavS16, 22'050}, {MediaFormat::Mp3, 57'330},
-                                    {MediaFormat::Ogg, 33'957},    {MediaFormat::Flac, 44'100},
-                                    {MediaFormat::M4a, 30'000},    {MediaFormat::WavFloat, 12'345}};
+    const std::vector<Piece> pieces{{MediaFormat::WavS16, 22'050},
+                                    {MediaFormat::Mp3, 57'330},
+                                    {MediaFormat::Ogg, 33'957},
+                                    {MediaFormat::Flac, 44'100},
+                                    {MediaFormat::M4a, 30'000},
+                                    {MediaFormat::WavFloat, 12'345}};
     QStringList arguments{"-o", path("joined.wav")};
     MediaTime total = 0;
     for (std::size_t i = 0; i < pieces.size(); ++i) {
@@ -87,8 +93,7 @@ TEST_F(KestrineJoinProgramTest, JoinsSeveralFormatsIntoExactlyTheirFrames) {
         total += length;
         if (pieces[i].format == MediaFormat::WavS16 || pieces[i].format == MediaFormat::Flac ||
             pieces[i].format == MediaFormat::WavFloat) {
-            EXPECT_EQ(frameAt(length, 44'100), pieces[i].frames)
-                << testmedia::nameOf(pieces[i].format);
+            EXPECT_EQ(frameAt(length, 44'100), pieces[i].frames) << testmedia::nameOf(pieces[i].format);
         }
         arguments.append(file);
     }
@@ -109,7 +114,8 @@ TEST_F(KestrineJoinProgramTest, JoinsSeveralFormatsIntoExactlyTheirFrames) {
     EXPECT_EQ(wav.headerFrames, expected);
 }
 
-TEST_F(KestrineJoinProgramTest, FilesAreJoinedInTheGivenOrder) {
+TEST_F(KestrineJoinProgramTest, FilesAreJoinedInTheGivenOrder)
+{
     const QString quiet = tone("quiet", MediaFormat::WavS16, 4410, 0.0);
     const QString loud = tone("loud", MediaFormat::WavS16, 4410, 0.5);
     const ProgramRun run = runProgram({"-o", path("out.wav"), quiet, loud, quiet});
@@ -128,7 +134,8 @@ TEST_F(KestrineJoinProgramTest, FilesAreJoinedInTheGivenOrder) {
     EXPECT_EQ(peak(8820, 13'230), 0);
 }
 
-TEST_F(KestrineJoinProgramTest, ExistingOutputIsKeptWithoutOverwrite) {
+TEST_F(KestrineJoinProgramTest, ExistingOutputIsKeptWithoutOverwrite)
+{
     const QString input = tone("a", MediaFormat::WavS16, 4410);
     QFile existing(path("out.wav"));
     ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
@@ -150,7 +157,8 @@ TEST_F(KestrineJoinProgramTest, ExistingOutputIsKeptWithoutOverwrite) {
     EXPECT_EQ(wav.frames(), 4410);
 }
 
-TEST_F(KestrineJoinProgramTest, RefusalsAndTheirExitCodes) {
+TEST_F(KestrineJoinProgramTest, RefusalsAndTheirExitCodes)
+{
     const QString input = tone("a", MediaFormat::WavS16, 4410);
     ASSERT_TRUE(testmedia::writeBytes(path("notes.mp3").toStdString(), "just some text\n"));
 
@@ -162,53 +170,42 @@ TEST_F(KestrineJoinProgramTest, RefusalsAndTheirExitCodes) {
     };
     const std::vector<Case> cases{
         {"no files", {"-o", path("out.wav")}, kExitUsage, "no files to join"},
-        {"output is an input",
-         {"-y", "-o", input, input},
-         kExitUsage,
+        {"output is an input", {"-y", "-o", input, input}, kExitUsage,
          "is also one of the files to join"},
-        {"unmeasurable file",
-         {"-o", path("out.wav"), input, path("notes.mp3")},
-         kExitFailed,
+        {"unmeasurable file", {"-o", path("out.wav"), input, path("notes.mp3")}, kExitFailed,
          "cannot measure " + path("notes.mp3")},
-        {"missing file",
-         {"-o", path("out.wav"), path("gone.wav")},
-         kExitFailed,
+        {"missing file", {"-o", path("out.wav"), path("gone.wav")}, kExitFailed,
          "cannot measure " + path("gone.wav")},
-        {"unknown option",
-         {"--loud", "-o", path("out.wav"), input},
-         kExitUsage,
+        {"unknown option", {"--loud", "-o", path("out.wav"), input}, kExitUsage,
          "unknown option --loud"},
-        {"output folder missing",
-         {"-o", path("none/out.wav"), input},
-         kExitFailed,
+        {"output folder missing", {"-o", path("none/out.wav"), input}, kExitFailed,
          "the join failed: "},
     };
     for (const Case& tested : cases) {
         const ProgramRun run = runProgram(tested.arguments);
         EXPECT_EQ(run.exitCode, tested.exitCode) << tested.name << ": " << run.err.toStdString();
-        EXPECT_TRUE(run.err.contains(tested.message))
-            << tested.name << ": " << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(tested.message)) << tested.name << ": " << run.err.toStdString();
         EXPECT_FALSE(QFile::exists(path("out.wav"))) << tested.name;
         // Only the program's own words, none of FFmpeg's log lines.
         for (const QString& line : run.err.split('\n', Qt::SkipEmptyParts))
-            EXPECT_TRUE(line.startsWith("kestrine-join: "))
-                << tested.name << ": " << line.toStdString();
+            EXPECT_TRUE(line.startsWith("kestrine-join: ")) << tested.name << ": " << line.toStdString();
     }
     QFile source(input);
     EXPECT_GT(source.size(), 4410 * 4) << "the input must survive";
 }
 
-TEST_F(KestrineJoinProgramTest, HelpAndVersion) {
+TEST_F(KestrineJoinProgramTest, HelpAndVersion)
+{
     ProgramRun run = runProgram({"--help"});
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_TRUE(run.out.startsWith("Usage: kestrine-join -o OUTPUT.wav [-y] FILE..."))
-        << run.out.toStdString();
+    EXPECT_TRUE(run.out.startsWith("Usage: kestrine-join -o OUTPUT.wav [-y] FILE...")) << run.out.toStdString();
     run = runProgram({"--version"});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.out, QStringLiteral("kestrine-join %1\n").arg(KESTRINE_VERSION));
 }
 
-TEST_F(KestrineJoinProgramTest, InterruptLeavesAValidWav) {
+TEST_F(KestrineJoinProgramTest, InterruptLeavesAValidWav)
+{
     // Long enough that the interrupt lands while the join runs.
     QStringList arguments{"-o", path("long.wav")};
     for (int i = 0; i < 4; ++i) {

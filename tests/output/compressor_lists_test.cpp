@@ -11,12 +11,14 @@ namespace {
 
 class ScriptedCatalog : public EncoderCatalog {
 public:
-    MediaResult videoEncoders(std::vector<std::string>& names) const override {
+    MediaResult videoEncoders(std::vector<std::string>& names) const override
+    {
         if (succeeded(videoResult))
             names = video;
         return videoResult;
     }
-    MediaResult audioEncoders(std::vector<std::string>& names) const override {
+    MediaResult audioEncoders(std::vector<std::string>& names) const override
+    {
         if (succeeded(audioResult))
             names = audio;
         return audioResult;
@@ -28,7 +30,8 @@ public:
     MediaResult audioResult = result::kOk;
 };
 
-TEST(CompressorListsTest, NoCompressorComesFirstThenTheCatalogInItsOrder) {
+TEST(CompressorListsTest, NoCompressorComesFirstThenTheCatalogInItsOrder)
+{
     ScriptedCatalog catalog;
     catalog.video = {"H.264 / AVC", "Motion JPEG"};
     catalog.audio = {"MP3 (MPEG audio layer 3)", "", "FLAC (Free Lossless Audio Codec)"};
@@ -47,7 +50,8 @@ TEST(CompressorListsTest, NoCompressorComesFirstThenTheCatalogInItsOrder) {
     EXPECT_TRUE(dialogs.messages.isEmpty());
 }
 
-TEST(CompressorListsTest, EmptyCategoryLeavesOnlyTheFirstEntry) {
+TEST(CompressorListsTest, EmptyCategoryLeavesOnlyTheFirstEntry)
+{
     ScriptedCatalog catalog;
     RecordingDialogs dialogs;
     QStringList audio;
@@ -59,14 +63,16 @@ TEST(CompressorListsTest, EmptyCategoryLeavesOnlyTheFirstEntry) {
 struct CatalogFailureCase {
     MediaResult code;
     const char* message;
-    friend void PrintTo(const CatalogFailureCase& tested, std::ostream* out) {
+    friend void PrintTo(const CatalogFailureCase& tested, std::ostream* out)
+    {
         *out << std::hex << static_cast<std::uint32_t>(tested.code) << " " << tested.message;
     }
 };
 
 class CompressorListFailureTest : public ::testing::TestWithParam<CatalogFailureCase> {};
 
-TEST_P(CompressorListFailureTest, IsToldAndLeavesTheFirstEntry) {
+TEST_P(CompressorListFailureTest, IsToldAndLeavesTheFirstEntry)
+{
     ScriptedCatalog catalog;
     catalog.video = {"never listed"};
     catalog.audio = {"never listed"};
@@ -88,10 +94,9 @@ TEST_P(CompressorListFailureTest, IsToldAndLeavesTheFirstEntry) {
 
 INSTANTIATE_TEST_SUITE_P(
     Catalog, CompressorListFailureTest,
-    ::testing::Values(
-        CatalogFailureCase{result::kNotRegistered, "Failed to create system enumerator"},
-        CatalogFailureCase{result::kFail, "Failed to create class enumerator"},
-        CatalogFailureCase{result::kOutOfMemory, "Failed to create class enumerator"}));
+    ::testing::Values(CatalogFailureCase{result::kNotRegistered, "Failed to create system enumerator"},
+                      CatalogFailureCase{result::kFail, "Failed to create class enumerator"},
+                      CatalogFailureCase{result::kOutOfMemory, "Failed to create class enumerator"}));
 
 } // namespace
 } // namespace kestrine::testing

@@ -10,7 +10,8 @@
 namespace kestrine::testing {
 namespace {
 
-TEST(DurationProbeTest, MeasuresWithAFreshGraphThatIsNeverRun) {
+TEST(DurationProbeTest, MeasuresWithAFreshGraphThatIsNeverRun)
+{
     FakeMediaFramework fake;
     fake.setDuration("/music/a.mp3", 1'234'567);
     const ProbeOutcome outcome = probeDuration(fake, "/music/a.mp3");
@@ -29,7 +30,8 @@ struct ProbeFailureCase {
 
 class DurationProbeFailureTest : public ::testing::TestWithParam<ProbeFailureCase> {};
 
-TEST_P(DurationProbeFailureTest, TellsWhichStepFailedAndWithWhatCode) {
+TEST_P(DurationProbeFailureTest, TellsWhichStepFailedAndWithWhatCode)
+{
     FakeMediaFramework fake;
     if (GetParam().step == FakeOp::CreateFilterGraph) {
         fake.setDuration("/music/a.mp3", 5);
@@ -45,28 +47,31 @@ TEST_P(DurationProbeFailureTest, TellsWhichStepFailedAndWithWhatCode) {
 
 INSTANTIATE_TEST_SUITE_P(
     Steps, DurationProbeFailureTest,
-    ::testing::Values(ProbeFailureCase{"Graph", FakeOp::CreateFilterGraph, ProbeFailure::NoGraph},
-                      ProbeFailureCase{"Render", FakeOp::RenderFile, ProbeFailure::CannotRender},
-                      ProbeFailureCase{"Seeking", FakeOp::MediaSeeking, ProbeFailure::NoSeeking},
-                      ProbeFailureCase{"StopPosition", FakeOp::StopPosition,
-                                       ProbeFailure::NoStopPosition}),
+    ::testing::Values(
+        ProbeFailureCase{"Graph", FakeOp::CreateFilterGraph, ProbeFailure::NoGraph},
+        ProbeFailureCase{"Render", FakeOp::RenderFile, ProbeFailure::CannotRender},
+        ProbeFailureCase{"Seeking", FakeOp::MediaSeeking, ProbeFailure::NoSeeking},
+        ProbeFailureCase{"StopPosition", FakeOp::StopPosition, ProbeFailure::NoStopPosition}),
     [](const auto& tested) { return std::string(tested.param.name); });
 
-TEST(DurationProbeTest, UnreadableFileCannotBeRendered) {
+TEST(DurationProbeTest, UnreadableFileCannotBeRendered)
+{
     FakeMediaFramework fake;
     const ProbeOutcome outcome = probeDuration(fake, "/music/missing.mp3");
     EXPECT_EQ(outcome.failure, ProbeFailure::CannotRender);
     EXPECT_EQ(outcome.result, result::kCannotOpenSource);
 }
 
-std::vector<std::string> manyPaths(int count) {
+std::vector<std::string> manyPaths(int count)
+{
     std::vector<std::string> paths;
     for (int i = 0; i < count; ++i)
         paths.push_back("/music/" + std::to_string(i) + ".mp3");
     return paths;
 }
 
-TEST(DurationProbeTest, ManyFilesComeBackInTheirOwnOrder) {
+TEST(DurationProbeTest, ManyFilesComeBackInTheirOwnOrder)
+{
     FakeMediaFramework fake;
     const std::vector<std::string> paths = manyPaths(200);
     for (std::size_t i = 0; i < paths.size(); ++i) {
@@ -99,12 +104,14 @@ TEST(DurationProbeTest, ManyFilesComeBackInTheirOwnOrder) {
     EXPECT_EQ(fake.callCount(FakeOp::CreateFilterGraph), 200);
 }
 
-TEST(DurationProbeTest, NothingToMeasureGivesNothing) {
+TEST(DurationProbeTest, NothingToMeasureGivesNothing)
+{
     FakeMediaFramework fake;
     EXPECT_TRUE(probeDurations(fake, {}).empty());
 }
 
-TEST(DurationProbeTest, StopBeforeTheStartMeasuresNothing) {
+TEST(DurationProbeTest, StopBeforeTheStartMeasuresNothing)
+{
     FakeMediaFramework fake;
     std::stop_source stop;
     stop.request_stop();
@@ -115,16 +122,18 @@ TEST(DurationProbeTest, StopBeforeTheStartMeasuresNothing) {
     EXPECT_EQ(fake.callCount(FakeOp::CreateFilterGraph), 0);
 }
 
-TEST(DurationProbeTest, StopOnTheWayLeavesTheRestCancelled) {
+TEST(DurationProbeTest, StopOnTheWayLeavesTheRestCancelled)
+{
     FakeMediaFramework fake;
     const std::vector<std::string> paths = manyPaths(500);
     for (const std::string& path : paths)
         fake.setDuration(path, 10);
     std::stop_source stop;
-    const auto outcomes = probeDurations(fake, paths, stop.get_token(), [&](int done) {
-        if (done == 5)
-            stop.request_stop();
-    });
+    const auto outcomes =
+        probeDurations(fake, paths, stop.get_token(), [&](int done) {
+            if (done == 5)
+                stop.request_stop();
+        });
     int measured = 0;
     for (const ProbeOutcome& outcome : outcomes) {
         if (outcome.failure == ProbeFailure::None) {

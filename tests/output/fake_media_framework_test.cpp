@@ -9,7 +9,8 @@ namespace {
 
 // The double is what the builder, graph and job-control tests stand on, so its
 // scripting must do what it says.
-TEST(FakeMediaFrameworkTest, FailOnOccurrenceFailsOnlyThatCall) {
+TEST(FakeMediaFrameworkTest, FailOnOccurrenceFailsOnlyThatCall)
+{
     FakeMediaFramework fake;
     fake.failOn(FakeOp::CreateTrack, result::kOutOfMemory, 1);
     std::shared_ptr<Timeline> timeline;
@@ -22,7 +23,8 @@ TEST(FakeMediaFrameworkTest, FailOnOccurrenceFailsOnlyThatCall) {
     EXPECT_EQ(fake.lastTimeline(), timeline);
 }
 
-TEST(FakeMediaFrameworkTest, QueuedEventsAreDrainedThroughTheRegisteredNotify) {
+TEST(FakeMediaFrameworkTest, QueuedEventsAreDrainedThroughTheRegisteredNotify)
+{
     FakeMediaFramework fake;
     std::shared_ptr<FilterGraph> graph;
     ASSERT_EQ(fake.createFilterGraph(graph), result::kOk);
@@ -43,7 +45,8 @@ TEST(FakeMediaFrameworkTest, QueuedEventsAreDrainedThroughTheRegisteredNotify) {
     EXPECT_FALSE(fake.notifyRegistered());
 }
 
-TEST(FakeMediaFrameworkTest, ProbeAnswersScriptedLengthsAndFailures) {
+TEST(FakeMediaFrameworkTest, ProbeAnswersScriptedLengthsAndFailures)
+{
     FakeMediaFramework fake;
     fake.setDuration("/a.mp3", 42);
     fake.failProbe("/b.mp3", FakeOp::StopPosition, result::kFail);
@@ -64,7 +67,8 @@ TEST(FakeMediaFrameworkTest, ProbeAnswersScriptedLengthsAndFailures) {
     EXPECT_EQ(seeking->stopPosition(length), result::kFail);
 }
 
-TEST(FakeMediaFrameworkTest, UnknownClassIdentifiersAreNotRegistered) {
+TEST(FakeMediaFrameworkTest, UnknownClassIdentifiersAreNotRegistered)
+{
     FakeMediaFramework fake;
     std::shared_ptr<Filter> filter;
     EXPECT_EQ(fake.createFilter("{00000000-0000-0000-0000-000000000000}", filter),

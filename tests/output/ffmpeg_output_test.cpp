@@ -21,7 +21,8 @@ namespace {
 
 class WaitingHost : public JoinHost {
 public:
-    std::function<void()> graphEventNotifier() override {
+    std::function<void()> graphEventNotifier() override
+    {
         return [this] {
             std::lock_guard lock(mutex);
             ++notified;
@@ -30,7 +31,8 @@ public:
     }
     void joinStarted() override { ++started; }
 
-    bool waitForNotify() {
+    bool waitForNotify()
+    {
         std::unique_lock lock(mutex);
         return arrived.wait_for(lock, std::chrono::minutes(2), [this] { return notified > 0; });
     }
@@ -42,12 +44,13 @@ public:
 };
 
 struct FfmpegOutputTest : ::testing::Test {
-    void SetUp() override {
+    void SetUp() override
+    {
         ASSERT_TRUE(dir.isValid());
         testmedia::ToneSpec tone;
         tone.frames = 44'100;
-        const testmedia::Generated file = testmedia::writeTone(
-            dir.path().toStdString(), "tone", testmedia::MediaFormat::WavS16, tone);
+        const testmedia::Generated file =
+            testmedia::writeTone(dir.path().toStdString(), "tone", testmedia::MediaFormat::WavS16, tone);
         ASSERT_TRUE(file) << file.message;
         input = QString::fromStdString(file.path);
         output = dir.filePath("out.wav");
@@ -62,7 +65,8 @@ struct FfmpegOutputTest : ::testing::Test {
     JoinReferences references;
 };
 
-TEST_F(FfmpegOutputTest, MissingMultiplexerIsToldUnderErrorAndNoFileIsCreated) {
+TEST_F(FfmpegOutputTest, MissingMultiplexerIsToldUnderErrorAndNoFileIsCreated)
+{
     framework.unregisterComponent(kWaveMuxClassId);
     const std::vector<ClipItem> items{{input, kUnitsPerSecond}};
     TimelineBuilder builder(framework, dialogs, {});
@@ -70,20 +74,21 @@ TEST_F(FfmpegOutputTest, MissingMultiplexerIsToldUnderErrorAndNoFileIsCreated) {
     OutputGraph(framework, dialogs).start(references, output, host);
 
     ASSERT_EQ(dialogs.messages.size(), 1);
-    EXPECT_EQ(
-        dialogs.messages[0].text,
-        QStringLiteral(
-            "The program does not detect its file writer. Please install the program again!"));
+    EXPECT_EQ(dialogs.messages[0].text,
+              QStringLiteral(
+                  "The program does not detect its file writer. Please install the program again!"));
     EXPECT_EQ(dialogs.messages[0].caption, QStringLiteral("Error"));
     EXPECT_EQ(host.started, 0);
     EXPECT_FALSE(QFile::exists(output));
 }
 
-TEST_F(FfmpegOutputTest, ThreeItemsOfThreeFiveAndTwoSecondsWriteExactlyTenSeconds) {
+TEST_F(FfmpegOutputTest, ThreeItemsOfThreeFiveAndTwoSecondsWriteExactlyTenSeconds)
+{
     // Each item's placed length rules, whatever the file holds: shorter files
     // are padded, longer ones cut.
-    const std::vector<ClipItem> items{
-        {input, 3 * kUnitsPerSecond}, {input, 5 * kUnitsPerSecond}, {input, 2 * kUnitsPerSecond}};
+    const std::vector<ClipItem> items{{input, 3 * kUnitsPerSecond},
+                                      {input, 5 * kUnitsPerSecond},
+                                      {input, 2 * kUnitsPerSecond}};
     TimelineBuilder builder(framework, dialogs, {});
     ASSERT_EQ(builder.build(items, items, references.timeline), result::kOk);
     OutputGraph(framework, dialogs).start(references, output, host);
@@ -96,8 +101,7 @@ TEST_F(FfmpegOutputTest, ThreeItemsOfThreeFiveAndTwoSecondsWriteExactlyTenSecond
         GraphEvent event;
         while (succeeded(references.graphEvents->getEvent(event, 0))) {
             references.graphEvents->freeEventParams(event);
-            ASSERT_NE(event.code, kEventErrorAbort)
-                << framework.errorText(static_cast<MediaResult>(event.param1));
+            ASSERT_NE(event.code, kEventErrorAbort) << framework.errorText(static_cast<MediaResult>(event.param1));
             completed = completed || event.code == kEventComplete;
         }
     }
@@ -112,7 +116,8 @@ TEST_F(FfmpegOutputTest, ThreeItemsOfThreeFiveAndTwoSecondsWriteExactlyTenSecond
     EXPECT_TRUE(dialogs.messages.isEmpty());
 }
 
-TEST(FfmpegCompressorListTest, ListsThisSystemsEncodersAfterTheFirstEntry) {
+TEST(FfmpegCompressorListTest, ListsThisSystemsEncodersAfterTheFirstEntry)
+{
     FfmpegEncoderCatalog catalog;
     RecordingDialogs dialogs;
     QStringList audio;
@@ -123,8 +128,7 @@ TEST(FfmpegCompressorListTest, ListsThisSystemsEncodersAfterTheFirstEntry) {
     EXPECT_EQ(audio.front(), QStringLiteral("Uncompressed Audio"));
     EXPECT_EQ(video.front(), QStringLiteral("Full frames (uncompressed)"));
     // FLAC's encoder is built into every FFmpeg.
-    EXPECT_TRUE(audio.contains(QStringLiteral("FLAC (Free Lossless Audio Codec)")))
-        << audio.join(", ").toStdString();
+    EXPECT_TRUE(audio.contains(QStringLiteral("FLAC (Free Lossless Audio Codec)"))) << audio.join(", ").toStdString();
     EXPECT_FALSE(video.contains(QStringLiteral("FLAC (Free Lossless Audio Codec)")));
     EXPECT_TRUE(dialogs.messages.isEmpty());
 }

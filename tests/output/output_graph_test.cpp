@@ -14,7 +14,8 @@ namespace {
 
 class RecordingHost : public JoinHost {
 public:
-    std::function<void()> graphEventNotifier() override {
+    std::function<void()> graphEventNotifier() override
+    {
         return [this] { ++notifications; };
     }
     void joinStarted() override { ++started; }
@@ -26,7 +27,8 @@ public:
 struct GraphFixture : ::testing::Test {
     // A timeline of one audio group with one 3 s item; the calls it took are
     // forgotten, so only the graph's own calls are in the log.
-    void buildTimeline(std::vector<ClipItem> items = {{"/music/a.mp3", 3 * kUnitsPerSecond}}) {
+    void buildTimeline(std::vector<ClipItem> items = {{"/music/a.mp3", 3 * kUnitsPerSecond}})
+    {
         TimelineBuilder builder(fake, dialogs, {});
         builder.build(items, items, references.timeline);
         fake.clearCalls();
@@ -43,41 +45,43 @@ struct GraphFixture : ::testing::Test {
 
 using OutputGraphTest = GraphFixture;
 
-TEST_F(OutputGraphTest, BuildsAndRunsTheGraphInOrderThenTellsTheHost) {
+TEST_F(OutputGraphTest, BuildsAndRunsTheGraphInOrderThenTellsTheHost)
+{
     buildTimeline();
     start();
 
     const std::string mux(kWaveMuxClassId);
     const std::string writer(kFileWriterClassId);
     const std::string fileName = QFile::encodeName(outputPath).toStdString();
-    EXPECT_EQ(fake.callLog(), (std::vector<std::string>{"createRenderEngine",
-                                                        "setTimelineObject",
-                                                        "setDynamicReconnectLevel 1",
-                                                        "connectFrontEnd",
-                                                        "groupCount",
-                                                        "group 0",
-                                                        "setPreviewMode false",
-                                                        "createCaptureGraphBuilder",
-                                                        "timelineObject",
-                                                        "filterGraph",
-                                                        "groupCount",
-                                                        "setFiltergraph",
-                                                        "createFilter " + mux,
-                                                        "addFilter Wave Mux",
-                                                        "createFilter " + writer,
-                                                        "setFileName " + fileName,
-                                                        "addFilter Writer",
-                                                        "setFullInterleaving",
-                                                        "setOverwriteMode true",
-                                                        "groupOutputPin 0",
-                                                        "renderStream group 0 output -> " + mux,
-                                                        "enumPins " + mux,
-                                                        "enumPins " + writer,
-                                                        "connect mux output -> writer input",
-                                                        "mediaControl",
-                                                        "mediaEvents",
-                                                        "setNotify set",
-                                                        "run"}));
+    EXPECT_EQ(fake.callLog(),
+              (std::vector<std::string>{"createRenderEngine",
+                                        "setTimelineObject",
+                                        "setDynamicReconnectLevel 1",
+                                        "connectFrontEnd",
+                                        "groupCount",
+                                        "group 0",
+                                        "setPreviewMode false",
+                                        "createCaptureGraphBuilder",
+                                        "timelineObject",
+                                        "filterGraph",
+                                        "groupCount",
+                                        "setFiltergraph",
+                                        "createFilter " + mux,
+                                        "addFilter Wave Mux",
+                                        "createFilter " + writer,
+                                        "setFileName " + fileName,
+                                        "addFilter Writer",
+                                        "setFullInterleaving",
+                                        "setOverwriteMode true",
+                                        "groupOutputPin 0",
+                                        "renderStream group 0 output -> " + mux,
+                                        "enumPins " + mux,
+                                        "enumPins " + writer,
+                                        "connect mux output -> writer input",
+                                        "mediaControl",
+                                        "mediaEvents",
+                                        "setNotify set",
+                                        "run"}));
     EXPECT_TRUE(dialogs.messages.isEmpty());
     EXPECT_EQ(host.started, 1);
     EXPECT_TRUE(references.renderEngine && references.graphControl && references.graphEvents);
@@ -87,7 +91,8 @@ TEST_F(OutputGraphTest, BuildsAndRunsTheGraphInOrderThenTellsTheHost) {
     EXPECT_EQ(host.notifications, 1);
 }
 
-TEST_F(OutputGraphTest, MissingOptionalFilterSettingsDoNotStopTheJoin) {
+TEST_F(OutputGraphTest, MissingOptionalFilterSettingsDoNotStopTheJoin)
+{
     fake.omitInterleaving();
     fake.omitOverwriteMode();
     buildTimeline();
@@ -96,7 +101,8 @@ TEST_F(OutputGraphTest, MissingOptionalFilterSettingsDoNotStopTheJoin) {
     EXPECT_TRUE(dialogs.messages.isEmpty());
 }
 
-TEST_F(OutputGraphTest, OnlyGroupZeroIsRenderedWhateverTheGroupCount) {
+TEST_F(OutputGraphTest, OnlyGroupZeroIsRenderedWhateverTheGroupCount)
+{
     fake.setGroupCount(3);
     buildTimeline();
     start();
@@ -108,7 +114,8 @@ TEST_F(OutputGraphTest, OnlyGroupZeroIsRenderedWhateverTheGroupCount) {
     EXPECT_EQ(host.started, 1);
 }
 
-TEST_F(OutputGraphTest, TimelineWhoseGroupFailedEndsAtTheGroupCount) {
+TEST_F(OutputGraphTest, TimelineWhoseGroupFailedEndsAtTheGroupCount)
+{
     fake.failOn(FakeOp::CreateGroup, result::kOutOfMemory);
     TimelineBuilder builder(fake, dialogs, {});
     const std::vector<ClipItem> items{{"/music/a.mp3", kUnitsPerSecond}};
@@ -122,7 +129,8 @@ TEST_F(OutputGraphTest, TimelineWhoseGroupFailedEndsAtTheGroupCount) {
     EXPECT_EQ(fake.callCount(FakeOp::SetFiltergraph), 0);
 }
 
-TEST_F(OutputGraphTest, TimelineThatWasNeverCreatedDoesNotStart) {
+TEST_F(OutputGraphTest, TimelineThatWasNeverCreatedDoesNotStart)
+{
     start();
     EXPECT_FALSE(dialogs.messages.isEmpty());
     EXPECT_EQ(host.started, 0);
@@ -143,7 +151,8 @@ class OutputGraphFailureTest : public GraphFixture,
 // Each failing step is told once in its own words (or silently stops, where
 // the step has no words), the graph never runs, the host never hears of a
 // start, and nothing of the half-built graph is kept.
-TEST_P(OutputGraphFailureTest, ReportsTheStepAndStaysIdle) {
+TEST_P(OutputGraphFailureTest, ReportsTheStepAndStaysIdle)
+{
     GetParam().script(fake);
     buildTimeline();
     start();
@@ -166,16 +175,18 @@ TEST_P(OutputGraphFailureTest, ReportsTheStepAndStaysIdle) {
               std::string(GetParam().name) == "Run");
 }
 
-QString fakeText(MediaResult code) {
+QString fakeText(MediaResult code)
+{
     return QString::fromStdString(FakeMediaFramework::fakeErrorText(code));
 }
 
-StartFailureCase failing(const char* name, FakeOp op, QString text, int occurrence = -1) {
-    return {
-        name,
-        [op, occurrence](FakeMediaFramework& fake) { fake.failOn(op, result::kFail, occurrence); },
-        text.isEmpty() ? std::vector<std::pair<QString, QString>>{}
-                       : std::vector<std::pair<QString, QString>>{{"", text}}};
+StartFailureCase failing(const char* name, FakeOp op, QString text, int occurrence = -1)
+{
+    return {name, [op, occurrence](FakeMediaFramework& fake) {
+                fake.failOn(op, result::kFail, occurrence);
+            },
+            text.isEmpty() ? std::vector<std::pair<QString, QString>>{}
+                           : std::vector<std::pair<QString, QString>>{{"", text}}};
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -193,8 +204,7 @@ INSTANTIATE_TEST_SUITE_P(
         failing("TimelineObject", FakeOp::TimelineObject, ""),
         failing("FilterGraph", FakeOp::FilterGraph, ""),
         failing("GroupCount", FakeOp::GroupCount, "Could not GetGroupCount( &Groups )"),
-        StartFailureCase{"NoGroup",
-                         [](FakeMediaFramework& fake) { fake.setGroupCount(0); },
+        StartFailureCase{"NoGroup", [](FakeMediaFramework& fake) { fake.setGroupCount(0); },
                          {{"", "Could not GetGroupCount( &Groups )"}}},
         failing("SetFiltergraph", FakeOp::SetFiltergraph,
                 "Error pBuilder->SetFiltergraph( pGraph )"),
@@ -216,11 +226,12 @@ INSTANTIATE_TEST_SUITE_P(
                 1),
         failing("GroupOutputPin", FakeOp::GroupOutputPin,
                 "Could not GetGroupOutputPin( g, &pPin )"),
-        StartFailureCase{
-            "RenderStream",
-            [](FakeMediaFramework& fake) { fake.failOn(FakeOp::RenderStream, result::kNoDecoder); },
-            {{"", "failed pBuilder->RenderStream( NULL, NULL, pPin, NULL, pMux )"},
-             {"", fakeText(result::kNoDecoder)}}},
+        StartFailureCase{"RenderStream",
+                         [](FakeMediaFramework& fake) {
+                             fake.failOn(FakeOp::RenderStream, result::kNoDecoder);
+                         },
+                         {{"", "failed pBuilder->RenderStream( NULL, NULL, pPin, NULL, pMux )"},
+                          {"", fakeText(result::kNoDecoder)}}},
         StartFailureCase{"MultiplexerWithoutOutputPin",
                          [](FakeMediaFramework& fake) { fake.omitMuxOutputPin(); },
                          {}},
@@ -230,13 +241,16 @@ INSTANTIATE_TEST_SUITE_P(
         failing("MediaControl", FakeOp::MediaControl, "Could not get pControl"),
         failing("MediaEvents", FakeOp::MediaEvents, "Could not get pEvent"),
         failing("SetNotify", FakeOp::SetNotify, "can not SetNotifyWindow!!!"),
-        StartFailureCase{
-            "Run",
-            [](FakeMediaFramework& fake) { fake.failOn(FakeOp::Run, result::kCannotCreateOutput); },
-            {{"", "can not pControl->Run()!!!"}, {"", fakeText(result::kCannotCreateOutput)}}}),
+        StartFailureCase{"Run",
+                         [](FakeMediaFramework& fake) {
+                             fake.failOn(FakeOp::Run, result::kCannotCreateOutput);
+                         },
+                         {{"", "can not pControl->Run()!!!"},
+                          {"", fakeText(result::kCannotCreateOutput)}}}),
     [](const auto& tested) { return std::string(tested.param.name); });
 
-TEST_F(OutputGraphTest, MissingMultiplexerNamesNoOutputFile) {
+TEST_F(OutputGraphTest, MissingMultiplexerNamesNoOutputFile)
+{
     fake.failCreateFilter(kWaveMuxClassId, result::kNotRegistered);
     buildTimeline();
     start();
@@ -245,7 +259,8 @@ TEST_F(OutputGraphTest, MissingMultiplexerNamesNoOutputFile) {
     EXPECT_FALSE(QFile::exists(outputPath));
 }
 
-TEST_F(OutputGraphTest, ReleaseStopsFirstAndLetsGoOfEachObjectInTurn) {
+TEST_F(OutputGraphTest, ReleaseStopsFirstAndLetsGoOfEachObjectInTurn)
+{
     buildTimeline();
     start();
     ASSERT_EQ(host.started, 1);
@@ -262,7 +277,8 @@ TEST_F(OutputGraphTest, ReleaseStopsFirstAndLetsGoOfEachObjectInTurn) {
     EXPECT_FALSE(fake.notifyRegistered());
 }
 
-TEST_F(OutputGraphTest, ReleaseCopesWithPartlyFilledReferences) {
+TEST_F(OutputGraphTest, ReleaseCopesWithPartlyFilledReferences)
+{
     JoinReferences empty;
     OutputGraph::release(empty);
     EXPECT_TRUE(fake.calls().empty());
@@ -271,8 +287,8 @@ TEST_F(OutputGraphTest, ReleaseCopesWithPartlyFilledReferences) {
     ASSERT_EQ(fake.createRenderEngine(references.renderEngine), result::kOk);
     fake.clearCalls();
     OutputGraph::release(references);
-    EXPECT_EQ(fake.callLog(),
-              (std::vector<std::string>{"scrapIt", "releaseRenderEngine", "releaseTimeline"}));
+    EXPECT_EQ(fake.callLog(), (std::vector<std::string>{"scrapIt", "releaseRenderEngine",
+                                                        "releaseTimeline"}));
 }
 
 } // namespace

@@ -13,7 +13,8 @@ namespace {
 
 constexpr MediaTime kSecond = kUnitsPerSecond;
 
-std::vector<ClipItem> itemsOf(std::initializer_list<MediaTime> seconds) {
+std::vector<ClipItem> itemsOf(std::initializer_list<MediaTime> seconds)
+{
     std::vector<ClipItem> items;
     for (const MediaTime length : seconds)
         items.push_back({QStringLiteral("/music/%1.mp3").arg(items.size()), length * kSecond});
@@ -22,7 +23,8 @@ std::vector<ClipItem> itemsOf(std::initializer_list<MediaTime> seconds) {
 
 // Each track as "[start,stop) media [a,b) name" in seconds, "empty" for a
 // track without a source; one line per track.
-std::vector<std::string> describeTracks(const std::shared_ptr<Timeline>& timeline) {
+std::vector<std::string> describeTracks(const std::shared_ptr<Timeline>& timeline)
+{
     std::vector<std::string> lines;
     int groups = 0;
     if (!timeline || failed(timeline->groupCount(groups)) || groups == 0)
@@ -52,7 +54,8 @@ std::vector<std::string> describeTracks(const std::shared_ptr<Timeline>& timelin
 }
 
 struct BuilderFixture : ::testing::Test {
-    MediaResult build(const std::vector<ClipItem>& clips, const std::vector<ClipItem>& audio) {
+    MediaResult build(const std::vector<ClipItem>& clips, const std::vector<ClipItem>& audio)
+    {
         return builder.build(clips, audio, timeline);
     }
     MediaResult build(const std::vector<ClipItem>& items) { return build(items, items); }
@@ -69,7 +72,8 @@ struct BuilderFixture : ::testing::Test {
 
 using TimelineBuilderTest = BuilderFixture;
 
-TEST_F(TimelineBuilderTest, ItemsFollowOneAnotherFromZeroOnTracksOfTheirOwn) {
+TEST_F(TimelineBuilderTest, ItemsFollowOneAnotherFromZeroOnTracksOfTheirOwn)
+{
     ASSERT_EQ(build(itemsOf({3, 5, 2})), result::kOk);
 
     EXPECT_EQ(describeTracks(timeline),
@@ -88,7 +92,8 @@ TEST_F(TimelineBuilderTest, ItemsFollowOneAnotherFromZeroOnTracksOfTheirOwn) {
     EXPECT_TRUE(dialogs.messages.isEmpty());
 }
 
-TEST_F(TimelineBuilderTest, SourceNamesAreValidatedLastWithCheckPopupAndReplace) {
+TEST_F(TimelineBuilderTest, SourceNamesAreValidatedLastWithCheckPopupAndReplace)
+{
     fake.setMissingSource("/music/1.mp3");
     build(itemsOf({3, 5}));
     const std::vector<FakeCall> calls = fake.calls();
@@ -116,7 +121,8 @@ struct PlacementCase {
 class TimelinePlacementTest : public BuilderFixture,
                               public ::testing::WithParamInterface<PlacementCase> {};
 
-TEST_P(TimelinePlacementTest, PlacesItemsUpToTheTotalLength) {
+TEST_P(TimelinePlacementTest, PlacesItemsUpToTheTotalLength)
+{
     ASSERT_EQ(build(GetParam().clips, GetParam().audio), result::kOk);
     EXPECT_EQ(describeTracks(timeline), GetParam().tracks);
     EXPECT_TRUE(dialogs.messages.isEmpty());
@@ -125,44 +131,41 @@ TEST_P(TimelinePlacementTest, PlacesItemsUpToTheTotalLength) {
 INSTANTIATE_TEST_SUITE_P(
     Lists, TimelinePlacementTest,
     ::testing::Values(
-        PlacementCase{"TrailingZeroLengthsAreNotPlaced",
-                      itemsOf({3, 2, 0, 0}),
+        PlacementCase{"TrailingZeroLengthsAreNotPlaced", itemsOf({3, 2, 0, 0}),
                       itemsOf({3, 2, 0, 0}),
                       {"[0,3) media [0,3) /music/0.mp3", "[3,5) media [0,2) /music/1.mp3"}},
-        PlacementCase{"AllZeroLengthsPlaceTheFirstItemFromZeroToZero",
-                      itemsOf({0, 0, 0}),
+        PlacementCase{"AllZeroLengthsPlaceTheFirstItemFromZeroToZero", itemsOf({0, 0, 0}),
                       itemsOf({0, 0, 0}),
                       {"[0,0) media [0,0) /music/0.mp3"}},
-        PlacementCase{"ZeroLengthInTheMiddleIsPlacedWithoutMovingTheRest",
-                      itemsOf({3, 0, 2}),
+        PlacementCase{"ZeroLengthInTheMiddleIsPlacedWithoutMovingTheRest", itemsOf({3, 0, 2}),
                       itemsOf({3, 0, 2}),
                       {"[0,3) media [0,3) /music/0.mp3", "[3,3) media [0,0) /music/1.mp3",
                        "[3,5) media [0,2) /music/2.mp3"}},
-        PlacementCase{"AnItemReachingPastTheTotalIsCutAtIt",
-                      itemsOf({3, 4}),
-                      itemsOf({3, 5}),
+        PlacementCase{"AnItemReachingPastTheTotalIsCutAtIt", itemsOf({3, 4}), itemsOf({3, 5}),
                       {"[0,3) media [0,3) /music/0.mp3", "[3,7) media [0,4) /music/1.mp3"}},
-        PlacementCase{"ItemsAfterTheTotalIsReachedAreNotPlaced",
-                      itemsOf({3, 5}),
+        PlacementCase{"ItemsAfterTheTotalIsReachedAreNotPlaced", itemsOf({3, 5}),
                       itemsOf({3, 5, 2}),
                       {"[0,3) media [0,3) /music/0.mp3", "[3,8) media [0,5) /music/1.mp3"}},
         PlacementCase{"EmptyAudioListMakesNoGroup", itemsOf({3}), {}, {}}),
     [](const auto& tested) { return std::string(tested.param.name); });
 
-TEST_F(TimelineBuilderTest, EmptyAudioListStillValidates) {
+TEST_F(TimelineBuilderTest, EmptyAudioListStillValidates)
+{
     ASSERT_EQ(build({}, {}), result::kOk);
     EXPECT_EQ(fake.callCount(FakeOp::CreateGroup), 0);
     EXPECT_EQ(fake.callCount(FakeOp::ValidateSourceNames), 1);
 }
 
-TEST_F(TimelineBuilderTest, TotalIsSummedAfreshAtEveryBuild) {
+TEST_F(TimelineBuilderTest, TotalIsSummedAfreshAtEveryBuild)
+{
     build(itemsOf({3, 5}));
     build(itemsOf({3, 5}));
     EXPECT_EQ(builder.totalDuration(), 8 * kSecond);
     EXPECT_EQ(describeTracks(timeline).size(), 2u);
 }
 
-TEST_F(TimelineBuilderTest, LongPathsAreNamedWholeInTheFileSystemEncoding) {
+TEST_F(TimelineBuilderTest, LongPathsAreNamedWholeInTheFileSystemEncoding)
+{
     const QString path = QStringLiteral("/music/") + QString(300, QChar(u'\u00e4')) + ".mp3";
     std::vector<ClipItem> items{{path, kSecond}};
     build(items);
@@ -172,7 +175,8 @@ TEST_F(TimelineBuilderTest, LongPathsAreNamedWholeInTheFileSystemEncoding) {
               (std::vector<FakeCall>{{FakeOp::SetMediaName, expected}}));
 }
 
-TEST_F(TimelineBuilderTest, TimelineThatCannotBeCreatedIsReportedUnderErrorAndReturned) {
+TEST_F(TimelineBuilderTest, TimelineThatCannotBeCreatedIsReportedUnderErrorAndReturned)
+{
     // A timeline left from an earlier join must not survive a failed build.
     FakeMediaFramework earlier;
     earlier.createTimeline(timeline);
@@ -202,7 +206,8 @@ class TimelineBuildFailureTest : public BuilderFixture,
 // Every failure after the timeline exists is told in its own words under the
 // program's title, skips only the rest of its item, and the build still
 // validates and succeeds.
-TEST_P(TimelineBuildFailureTest, ReportsAndGoesOn) {
+TEST_P(TimelineBuildFailureTest, ReportsAndGoesOn)
+{
     fake.failOn(GetParam().op, result::kFail, GetParam().occurrence);
     EXPECT_EQ(build(itemsOf({3, 5, 2})), result::kOk);
     EXPECT_EQ(fake.ops().back(), FakeOp::ValidateSourceNames);
@@ -224,55 +229,33 @@ const std::string kThird = "[8,10) media [0,2) /music/2.mp3";
 INSTANTIATE_TEST_SUITE_P(
     Steps, TimelineBuildFailureTest,
     ::testing::Values(
-        BuildFailureCase{
-            "CreateGroup", FakeOp::CreateGroup, -1, {"Could not create pAudioGroupObj"}, {}},
-        BuildFailureCase{
-            "SetMediaType", FakeOp::SetMediaType, -1, {"Could not set AudioGroupType"}, {}},
+        BuildFailureCase{"CreateGroup", FakeOp::CreateGroup, -1,
+                         {"Could not create pAudioGroupObj"}, {}},
+        BuildFailureCase{"SetMediaType", FakeOp::SetMediaType, -1,
+                         {"Could not set AudioGroupType"}, {}},
         BuildFailureCase{"AddGroup", FakeOp::AddGroup, -1, {"Could not add audio group"}, {}},
-        BuildFailureCase{"CreateTrack",
-                         FakeOp::CreateTrack,
-                         1,
-                         {"Could not create pTrack3Obj"},
-                         {kFirst, kThird}},
-        BuildFailureCase{"InsertTrack",
-                         FakeOp::VTrackInsBefore,
-                         1,
-                         {"Could not insert pTrack3Obj"},
-                         {kFirst, kThird}},
-        BuildFailureCase{"CreateSource",
-                         FakeOp::CreateSource,
-                         1,
-                         {"Could not create the pSource3Obj"},
-                         {kFirst, "empty", kThird}},
-        BuildFailureCase{"SetMediaTimes",
-                         FakeOp::SetMediaTimes,
-                         1,
-                         {"Could not set audio start and eng time!"},
-                         {kFirst, "empty", kThird}},
-        BuildFailureCase{"SetMediaName",
-                         FakeOp::SetMediaName,
-                         1,
-                         {"Could not configure pSource3Src"},
-                         {kFirst, "empty", kThird}},
-        BuildFailureCase{"SrcAdd",
-                         FakeOp::SrcAdd,
-                         1,
-                         {"Could not add pSource3Obj to track"},
-                         {kFirst, "empty", kThird}},
-        BuildFailureCase{"SetStartStopIsNotLookedAt",
-                         FakeOp::SetStartStop,
-                         1,
-                         {},
+        BuildFailureCase{"CreateTrack", FakeOp::CreateTrack, 1,
+                         {"Could not create pTrack3Obj"}, {kFirst, kThird}},
+        BuildFailureCase{"InsertTrack", FakeOp::VTrackInsBefore, 1,
+                         {"Could not insert pTrack3Obj"}, {kFirst, kThird}},
+        BuildFailureCase{"CreateSource", FakeOp::CreateSource, 1,
+                         {"Could not create the pSource3Obj"}, {kFirst, "empty", kThird}},
+        BuildFailureCase{"SetMediaTimes", FakeOp::SetMediaTimes, 1,
+                         {"Could not set audio start and eng time!"}, {kFirst, "empty", kThird}},
+        BuildFailureCase{"SetMediaName", FakeOp::SetMediaName, 1,
+                         {"Could not configure pSource3Src"}, {kFirst, "empty", kThird}},
+        BuildFailureCase{"SrcAdd", FakeOp::SrcAdd, 1,
+                         {"Could not add pSource3Obj to track"}, {kFirst, "empty", kThird}},
+        BuildFailureCase{"SetStartStopIsNotLookedAt", FakeOp::SetStartStop, 1, {},
                          {kFirst, "[0,0) media [0,5) /music/1.mp3", kThird}},
-        BuildFailureCase{"EveryItemFailsInTurn",
-                         FakeOp::CreateSource,
-                         -1,
+        BuildFailureCase{"EveryItemFailsInTurn", FakeOp::CreateSource, -1,
                          {"Could not create the pSource3Obj", "Could not create the pSource3Obj",
                           "Could not create the pSource3Obj"},
                          {"empty", "empty", "empty"}}),
     [](const auto& tested) { return std::string(tested.param.name); });
 
-TEST_F(TimelineBuilderTest, FailedItemSkipsOnlyItsOwnRemainingSteps) {
+TEST_F(TimelineBuilderTest, FailedItemSkipsOnlyItsOwnRemainingSteps)
+{
     fake.failOn(FakeOp::SetMediaTimes, result::kFail, 0);
     build(itemsOf({3, 5}));
     // Item 0 stopped before naming its source; item 1 went through every step.

@@ -8,106 +8,58 @@
 
 namespace kestrine::testing {
 
-const char* fakeOpName(FakeOp op) {
+const char* fakeOpName(FakeOp op)
+{
     switch (op) {
-    case FakeOp::CreateTimeline:
-        return "createTimeline";
-    case FakeOp::CreateGroup:
-        return "createGroup";
-    case FakeOp::CreateTrack:
-        return "createTrack";
-    case FakeOp::CreateSource:
-        return "createSource";
-    case FakeOp::SetMediaType:
-        return "setMediaType";
-    case FakeOp::AddGroup:
-        return "addGroup";
-    case FakeOp::GroupCount:
-        return "groupCount";
-    case FakeOp::Group:
-        return "group";
-    case FakeOp::SetPreviewMode:
-        return "setPreviewMode";
-    case FakeOp::VTrackInsBefore:
-        return "vtrackInsBefore";
-    case FakeOp::SetStartStop:
-        return "setStartStop";
-    case FakeOp::SetMediaTimes:
-        return "setMediaTimes";
-    case FakeOp::SetMediaName:
-        return "setMediaName";
-    case FakeOp::SrcAdd:
-        return "srcAdd";
-    case FakeOp::ValidateSourceNames:
-        return "validateSourceNames";
-    case FakeOp::CreateRenderEngine:
-        return "createRenderEngine";
-    case FakeOp::SetTimelineObject:
-        return "setTimelineObject";
-    case FakeOp::TimelineObject:
-        return "timelineObject";
-    case FakeOp::SetDynamicReconnectLevel:
-        return "setDynamicReconnectLevel";
-    case FakeOp::ConnectFrontEnd:
-        return "connectFrontEnd";
-    case FakeOp::FilterGraph:
-        return "filterGraph";
-    case FakeOp::GroupOutputPin:
-        return "groupOutputPin";
-    case FakeOp::ScrapIt:
-        return "scrapIt";
-    case FakeOp::CreateCaptureGraphBuilder:
-        return "createCaptureGraphBuilder";
-    case FakeOp::SetFiltergraph:
-        return "setFiltergraph";
-    case FakeOp::RenderStream:
-        return "renderStream";
-    case FakeOp::CreateFilter:
-        return "createFilter";
-    case FakeOp::AddFilter:
-        return "addFilter";
-    case FakeOp::EnumPins:
-        return "enumPins";
-    case FakeOp::SetFileName:
-        return "setFileName";
-    case FakeOp::SetOverwriteMode:
-        return "setOverwriteMode";
-    case FakeOp::SetFullInterleaving:
-        return "setFullInterleaving";
-    case FakeOp::Connect:
-        return "connect";
-    case FakeOp::MediaControl:
-        return "mediaControl";
-    case FakeOp::MediaEvents:
-        return "mediaEvents";
-    case FakeOp::SetNotify:
-        return "setNotify";
-    case FakeOp::Run:
-        return "run";
-    case FakeOp::Stop:
-        return "stop";
-    case FakeOp::GetEvent:
-        return "getEvent";
-    case FakeOp::FreeEventParams:
-        return "freeEventParams";
-    case FakeOp::CreateFilterGraph:
-        return "createFilterGraph";
-    case FakeOp::RenderFile:
-        return "renderFile";
-    case FakeOp::MediaSeeking:
-        return "mediaSeeking";
-    case FakeOp::StopPosition:
-        return "stopPosition";
-    case FakeOp::CurrentPosition:
-        return "currentPosition";
-    case FakeOp::ReleaseTimeline:
-        return "releaseTimeline";
-    case FakeOp::ReleaseRenderEngine:
-        return "releaseRenderEngine";
-    case FakeOp::ReleaseMediaControl:
-        return "releaseMediaControl";
-    case FakeOp::ReleaseMediaEvents:
-        return "releaseMediaEvents";
+    case FakeOp::CreateTimeline: return "createTimeline";
+    case FakeOp::CreateGroup: return "createGroup";
+    case FakeOp::CreateTrack: return "createTrack";
+    case FakeOp::CreateSource: return "createSource";
+    case FakeOp::SetMediaType: return "setMediaType";
+    case FakeOp::AddGroup: return "addGroup";
+    case FakeOp::GroupCount: return "groupCount";
+    case FakeOp::Group: return "group";
+    case FakeOp::SetPreviewMode: return "setPreviewMode";
+    case FakeOp::VTrackInsBefore: return "vtrackInsBefore";
+    case FakeOp::SetStartStop: return "setStartStop";
+    case FakeOp::SetMediaTimes: return "setMediaTimes";
+    case FakeOp::SetMediaName: return "setMediaName";
+    case FakeOp::SrcAdd: return "srcAdd";
+    case FakeOp::ValidateSourceNames: return "validateSourceNames";
+    case FakeOp::CreateRenderEngine: return "createRenderEngine";
+    case FakeOp::SetTimelineObject: return "setTimelineObject";
+    case FakeOp::TimelineObject: return "timelineObject";
+    case FakeOp::SetDynamicReconnectLevel: return "setDynamicReconnectLevel";
+    case FakeOp::ConnectFrontEnd: return "connectFrontEnd";
+    case FakeOp::FilterGraph: return "filterGraph";
+    case FakeOp::GroupOutputPin: return "groupOutputPin";
+    case FakeOp::ScrapIt: return "scrapIt";
+    case FakeOp::CreateCaptureGraphBuilder: return "createCaptureGraphBuilder";
+    case FakeOp::SetFiltergraph: return "setFiltergraph";
+    case FakeOp::RenderStream: return "renderStream";
+    case FakeOp::CreateFilter: return "createFilter";
+    case FakeOp::AddFilter: return "addFilter";
+    case FakeOp::EnumPins: return "enumPins";
+    case FakeOp::SetFileName: return "setFileName";
+    case FakeOp::SetOverwriteMode: return "setOverwriteMode";
+    case FakeOp::SetFullInterleaving: return "setFullInterleaving";
+    case FakeOp::Connect: return "connect";
+    case FakeOp::MediaControl: return "mediaControl";
+    case FakeOp::MediaEvents: return "mediaEvents";
+    case FakeOp::SetNotify: return "setNotify";
+    case FakeOp::Run: return "run";
+    case FakeOp::Stop: return "stop";
+    case FakeOp::GetEvent: return "getEvent";
+    case FakeOp::FreeEventParams: return "freeEventParams";
+    case FakeOp::CreateFilterGraph: return "createFilterGraph";
+    case FakeOp::RenderFile: return "renderFile";
+    case FakeOp::MediaSeeking: return "mediaSeeking";
+    case FakeOp::StopPosition: return "stopPosition";
+    case FakeOp::CurrentPosition: return "currentPosition";
+    case FakeOp::ReleaseTimeline: return "releaseTimeline";
+    case FakeOp::ReleaseRenderEngine: return "releaseRenderEngine";
+    case FakeOp::ReleaseMediaControl: return "releaseMediaControl";
+    case FakeOp::ReleaseMediaEvents: return "releaseMediaEvents";
     }
     return "?";
 }
@@ -120,7 +72,8 @@ struct FakeState {
     };
 
     // Records the call and answers the scripted result for it.
-    MediaResult call(FakeOp op, std::string args = {}) {
+    MediaResult call(FakeOp op, std::string args = {})
+    {
         std::lock_guard lock(mutex);
         const int index = counts[op]++;
         calls.push_back({op, std::move(args)});
@@ -130,7 +83,8 @@ struct FakeState {
         return result::kOk;
     }
 
-    void record(FakeOp op, std::string args = {}) {
+    void record(FakeOp op, std::string args = {})
+    {
         std::lock_guard lock(mutex);
         ++counts[op];
         calls.push_back({op, std::move(args)});
@@ -158,7 +112,8 @@ struct FakeState {
 
 namespace {
 
-std::string span(MediaTime start, MediaTime stop) {
+std::string span(MediaTime start, MediaTime stop)
+{
     return std::to_string(start) + " " + std::to_string(stop);
 }
 
@@ -166,7 +121,8 @@ class FakeSource : public TimelineSource {
 public:
     explicit FakeSource(std::shared_ptr<FakeState> state) : state_(std::move(state)) {}
     NodeType nodeType() const override { return NodeType::Source; }
-    MediaResult setStartStop(MediaTime start, MediaTime stop) override {
+    MediaResult setStartStop(MediaTime start, MediaTime stop) override
+    {
         const MediaResult r = state_->call(FakeOp::SetStartStop, span(start, stop));
         if (succeeded(r)) {
             start_ = start;
@@ -174,12 +130,14 @@ public:
         }
         return r;
     }
-    MediaResult startStop(MediaTime& start, MediaTime& stop) const override {
+    MediaResult startStop(MediaTime& start, MediaTime& stop) const override
+    {
         start = start_;
         stop = stop_;
         return result::kOk;
     }
-    MediaResult setMediaTimes(MediaTime start, MediaTime stop) override {
+    MediaResult setMediaTimes(MediaTime start, MediaTime stop) override
+    {
         const MediaResult r = state_->call(FakeOp::SetMediaTimes, span(start, stop));
         if (succeeded(r)) {
             mediaStart_ = start;
@@ -187,18 +145,21 @@ public:
         }
         return r;
     }
-    MediaResult mediaTimes(MediaTime& start, MediaTime& stop) const override {
+    MediaResult mediaTimes(MediaTime& start, MediaTime& stop) const override
+    {
         start = mediaStart_;
         stop = mediaStop_;
         return result::kOk;
     }
-    MediaResult setMediaName(const std::string& path) override {
+    MediaResult setMediaName(const std::string& path) override
+    {
         const MediaResult r = state_->call(FakeOp::SetMediaName, path);
         if (succeeded(r))
             name_ = path;
         return r;
     }
-    MediaResult mediaName(std::string& path) const override {
+    MediaResult mediaName(std::string& path) const override
+    {
         path = name_;
         return result::kOk;
     }
@@ -216,10 +177,12 @@ class FakeTrack : public TimelineTrack {
 public:
     explicit FakeTrack(std::shared_ptr<FakeState> state) : state_(std::move(state)) {}
     NodeType nodeType() const override { return NodeType::Track; }
-    MediaResult setStartStop(MediaTime start, MediaTime stop) override {
+    MediaResult setStartStop(MediaTime start, MediaTime stop) override
+    {
         return state_->call(FakeOp::SetStartStop, "track " + span(start, stop));
     }
-    MediaResult startStop(MediaTime& start, MediaTime& stop) const override {
+    MediaResult startStop(MediaTime& start, MediaTime& stop) const override
+    {
         start = 0;
         stop = 0;
         for (const auto& source : sources_) {
@@ -230,7 +193,8 @@ public:
         }
         return result::kOk;
     }
-    MediaResult srcAdd(std::shared_ptr<TimelineSource> source) override {
+    MediaResult srcAdd(std::shared_ptr<TimelineSource> source) override
+    {
         const MediaResult r = state_->call(FakeOp::SrcAdd);
         if (succeeded(r))
             sources_.push_back(std::move(source));
@@ -247,24 +211,28 @@ class FakeGroup : public TimelineGroup {
 public:
     explicit FakeGroup(std::shared_ptr<FakeState> state) : state_(std::move(state)) {}
     NodeType nodeType() const override { return NodeType::Group; }
-    MediaResult setStartStop(MediaTime start, MediaTime stop) override {
+    MediaResult setStartStop(MediaTime start, MediaTime stop) override
+    {
         return state_->call(FakeOp::SetStartStop, "group " + span(start, stop));
     }
-    MediaResult startStop(MediaTime& start, MediaTime& stop) const override {
+    MediaResult startStop(MediaTime& start, MediaTime& stop) const override
+    {
         start = 0;
         stop = 0;
         return result::kOk;
     }
-    MediaResult setMediaType(const MediaType& type) override {
-        const MediaResult r =
-            state_->call(FakeOp::SetMediaType, type.major == MajorType::Audio   ? "audio"
-                                               : type.major == MajorType::Video ? "video"
-                                                                                : "none");
+    MediaResult setMediaType(const MediaType& type) override
+    {
+        const MediaResult r = state_->call(FakeOp::SetMediaType,
+                                           type.major == MajorType::Audio   ? "audio"
+                                           : type.major == MajorType::Video ? "video"
+                                                                            : "none");
         if (succeeded(r))
             type_ = type;
         return r;
     }
-    MediaResult vtrackInsBefore(std::shared_ptr<TimelineTrack> track, int priority) override {
+    MediaResult vtrackInsBefore(std::shared_ptr<TimelineTrack> track, int priority) override
+    {
         const MediaResult r = state_->call(FakeOp::VTrackInsBefore, std::to_string(priority));
         if (failed(r))
             return r;
@@ -275,7 +243,8 @@ public:
         return r;
     }
     std::vector<std::shared_ptr<TimelineTrack>> tracks() const override { return tracks_; }
-    MediaResult setPreviewMode(bool preview) override {
+    MediaResult setPreviewMode(bool preview) override
+    {
         return state_->call(FakeOp::SetPreviewMode, preview ? "true" : "false");
     }
     MediaType mediaType() const { return type_; }
@@ -291,31 +260,36 @@ public:
     explicit FakeTimeline(std::shared_ptr<FakeState> state) : state_(std::move(state)) {}
     ~FakeTimeline() override { state_->record(FakeOp::ReleaseTimeline); }
 
-    MediaResult createGroup(std::shared_ptr<TimelineGroup>& group) override {
+    MediaResult createGroup(std::shared_ptr<TimelineGroup>& group) override
+    {
         const MediaResult r = state_->call(FakeOp::CreateGroup);
         if (succeeded(r))
             group = std::make_shared<FakeGroup>(state_);
         return r;
     }
-    MediaResult createTrack(std::shared_ptr<TimelineTrack>& track) override {
+    MediaResult createTrack(std::shared_ptr<TimelineTrack>& track) override
+    {
         const MediaResult r = state_->call(FakeOp::CreateTrack);
         if (succeeded(r))
             track = std::make_shared<FakeTrack>(state_);
         return r;
     }
-    MediaResult createSource(std::shared_ptr<TimelineSource>& source) override {
+    MediaResult createSource(std::shared_ptr<TimelineSource>& source) override
+    {
         const MediaResult r = state_->call(FakeOp::CreateSource);
         if (succeeded(r))
             source = std::make_shared<FakeSource>(state_);
         return r;
     }
-    MediaResult addGroup(std::shared_ptr<TimelineGroup> group) override {
+    MediaResult addGroup(std::shared_ptr<TimelineGroup> group) override
+    {
         const MediaResult r = state_->call(FakeOp::AddGroup);
         if (succeeded(r))
             groups_.push_back(std::move(group));
         return r;
     }
-    MediaResult groupCount(int& count) const override {
+    MediaResult groupCount(int& count) const override
+    {
         const MediaResult r = state_->call(FakeOp::GroupCount);
         if (succeeded(r)) {
             std::lock_guard lock(state_->mutex);
@@ -323,7 +297,8 @@ public:
         }
         return r;
     }
-    MediaResult group(int index, std::shared_ptr<TimelineGroup>& group) const override {
+    MediaResult group(int index, std::shared_ptr<TimelineGroup>& group) const override
+    {
         const MediaResult r = state_->call(FakeOp::Group, std::to_string(index));
         if (failed(r))
             return r;
@@ -335,7 +310,8 @@ public:
         group = groups_[static_cast<std::size_t>(index)];
         return r;
     }
-    MediaResult validateSourceNames(int flags, const MissingSourceHandler& handler) override {
+    MediaResult validateSourceNames(int flags, const MissingSourceHandler& handler) override
+    {
         const MediaResult r = state_->call(FakeOp::ValidateSourceNames, std::to_string(flags));
         if (failed(r))
             return r;
@@ -369,7 +345,9 @@ private:
 class FakePin : public Pin {
 public:
     FakePin(PinDirection direction, std::string name)
-        : direction_(direction), name_(std::move(name)) {}
+        : direction_(direction), name_(std::move(name))
+    {
+    }
     PinDirection direction() const override { return direction_; }
     const std::string& name() const { return name_; }
 
@@ -378,7 +356,8 @@ private:
     std::string name_;
 };
 
-std::string pinName(const std::shared_ptr<Pin>& pin) {
+std::string pinName(const std::shared_ptr<Pin>& pin)
+{
     const auto* fake = dynamic_cast<const FakePin*>(pin.get());
     return fake ? fake->name() : std::string(pin ? "foreign pin" : "no pin");
 }
@@ -387,22 +366,29 @@ class FakeFilter : public Filter {
 public:
     FakeFilter(std::shared_ptr<FakeState> state, std::string classId,
                std::vector<std::shared_ptr<Pin>> pins)
-        : state_(std::move(state)), classId_(std::move(classId)), pins_(std::move(pins)) {}
-    MediaResult enumPins(std::vector<std::shared_ptr<Pin>>& pins) const override {
+        : state_(std::move(state)), classId_(std::move(classId)), pins_(std::move(pins))
+    {
+    }
+    MediaResult enumPins(std::vector<std::shared_ptr<Pin>>& pins) const override
+    {
         const MediaResult r = state_->call(FakeOp::EnumPins, classId_);
         if (succeeded(r))
             pins = pins_;
         return r;
     }
-    MediaResult setFileName(const std::string& path) override {
+    MediaResult setFileName(const std::string& path) override
+    {
         return state_->call(FakeOp::SetFileName, path);
     }
-    MediaResult setOverwriteMode(bool overwrite) override {
-        const MediaResult r = state_->call(FakeOp::SetOverwriteMode, overwrite ? "true" : "false");
+    MediaResult setOverwriteMode(bool overwrite) override
+    {
+        const MediaResult r =
+            state_->call(FakeOp::SetOverwriteMode, overwrite ? "true" : "false");
         std::lock_guard lock(state_->mutex);
         return failed(r) || state_->overwriteMode ? r : result::kNoInterface;
     }
-    MediaResult setFullInterleaving() override {
+    MediaResult setFullInterleaving() override
+    {
         const MediaResult r = state_->call(FakeOp::SetFullInterleaving);
         std::lock_guard lock(state_->mutex);
         return failed(r) || state_->interleaving ? r : result::kNoInterface;
@@ -430,7 +416,8 @@ class FakeMediaEvents : public MediaEvents {
 public:
     explicit FakeMediaEvents(std::shared_ptr<FakeState> state) : state_(std::move(state)) {}
     ~FakeMediaEvents() override { state_->record(FakeOp::ReleaseMediaEvents); }
-    MediaResult setNotify(std::function<void()> notify) override {
+    MediaResult setNotify(std::function<void()> notify) override
+    {
         const MediaResult r = state_->call(FakeOp::SetNotify, notify ? "set" : "clear");
         if (succeeded(r)) {
             std::lock_guard lock(state_->mutex);
@@ -438,7 +425,8 @@ public:
         }
         return r;
     }
-    MediaResult getEvent(GraphEvent& event, int timeoutMs) override {
+    MediaResult getEvent(GraphEvent& event, int timeoutMs) override
+    {
         const MediaResult r = state_->call(FakeOp::GetEvent, std::to_string(timeoutMs));
         if (failed(r))
             return r;
@@ -449,7 +437,8 @@ public:
         state_->events.pop_front();
         return r;
     }
-    MediaResult freeEventParams(const GraphEvent& event) override {
+    MediaResult freeEventParams(const GraphEvent& event) override
+    {
         return state_->call(FakeOp::FreeEventParams, std::to_string(event.code));
     }
 
@@ -460,8 +449,11 @@ private:
 class FakeMediaSeeking : public MediaSeeking {
 public:
     FakeMediaSeeking(std::shared_ptr<FakeState> state, std::string path, MediaTime stop)
-        : state_(std::move(state)), path_(std::move(path)), stop_(stop) {}
-    MediaResult stopPosition(MediaTime& position) const override {
+        : state_(std::move(state)), path_(std::move(path)), stop_(stop)
+    {
+    }
+    MediaResult stopPosition(MediaTime& position) const override
+    {
         const MediaResult r = state_->call(FakeOp::StopPosition, path_);
         if (failed(r))
             return r;
@@ -472,7 +464,8 @@ public:
         position = stop_;
         return r;
     }
-    MediaResult currentPosition(MediaTime& position) const override {
+    MediaResult currentPosition(MediaTime& position) const override
+    {
         const MediaResult r = state_->call(FakeOp::CurrentPosition);
         if (succeeded(r)) {
             std::lock_guard lock(state_->mutex);
@@ -490,17 +483,22 @@ private:
 class FakeFilterGraph : public FilterGraph {
 public:
     explicit FakeFilterGraph(std::shared_ptr<FakeState> state, MediaTime length = 0)
-        : state_(std::move(state)), length_(length) {}
-    MediaResult addFilter(std::shared_ptr<Filter> filter, const std::string& name) override {
+        : state_(std::move(state)), length_(length)
+    {
+    }
+    MediaResult addFilter(std::shared_ptr<Filter> filter, const std::string& name) override
+    {
         const MediaResult r = state_->call(FakeOp::AddFilter, name);
         if (succeeded(r))
             filters_.push_back(std::move(filter));
         return r;
     }
-    MediaResult connect(std::shared_ptr<Pin> output, std::shared_ptr<Pin> input) override {
+    MediaResult connect(std::shared_ptr<Pin> output, std::shared_ptr<Pin> input) override
+    {
         return state_->call(FakeOp::Connect, pinName(output) + " -> " + pinName(input));
     }
-    MediaResult renderFile(const std::string& path) override {
+    MediaResult renderFile(const std::string& path) override
+    {
         const MediaResult r = state_->call(FakeOp::RenderFile, path);
         if (failed(r))
             return r;
@@ -515,19 +513,22 @@ public:
         length_ = known->second;
         return r;
     }
-    MediaResult mediaControl(std::shared_ptr<MediaControl>& control) override {
+    MediaResult mediaControl(std::shared_ptr<MediaControl>& control) override
+    {
         const MediaResult r = state_->call(FakeOp::MediaControl);
         if (succeeded(r))
             control = std::make_shared<FakeMediaControl>(state_);
         return r;
     }
-    MediaResult mediaEvents(std::shared_ptr<MediaEvents>& events) override {
+    MediaResult mediaEvents(std::shared_ptr<MediaEvents>& events) override
+    {
         const MediaResult r = state_->call(FakeOp::MediaEvents);
         if (succeeded(r))
             events = std::make_shared<FakeMediaEvents>(state_);
         return r;
     }
-    MediaResult mediaSeeking(std::shared_ptr<MediaSeeking>& seeking) override {
+    MediaResult mediaSeeking(std::shared_ptr<MediaSeeking>& seeking) override
+    {
         const MediaResult r = state_->call(FakeOp::MediaSeeking, renderedPath_);
         if (failed(r))
             return r;
@@ -553,13 +554,15 @@ public:
     explicit FakeRenderEngine(std::shared_ptr<FakeState> state) : state_(std::move(state)) {}
     ~FakeRenderEngine() override { state_->record(FakeOp::ReleaseRenderEngine); }
 
-    MediaResult setTimelineObject(std::shared_ptr<Timeline> timeline) override {
+    MediaResult setTimelineObject(std::shared_ptr<Timeline> timeline) override
+    {
         const MediaResult r = state_->call(FakeOp::SetTimelineObject, timeline ? "" : "null");
         if (succeeded(r))
             timeline_ = std::move(timeline);
         return r;
     }
-    MediaResult timelineObject(std::shared_ptr<Timeline>& timeline) const override {
+    MediaResult timelineObject(std::shared_ptr<Timeline>& timeline) const override
+    {
         const MediaResult r = state_->call(FakeOp::TimelineObject);
         if (failed(r))
             return r;
@@ -568,10 +571,12 @@ public:
         timeline = timeline_;
         return r;
     }
-    MediaResult setDynamicReconnectLevel(int level) override {
+    MediaResult setDynamicReconnectLevel(int level) override
+    {
         return state_->call(FakeOp::SetDynamicReconnectLevel, std::to_string(level));
     }
-    MediaResult connectFrontEnd() override {
+    MediaResult connectFrontEnd() override
+    {
         const MediaResult r = state_->call(FakeOp::ConnectFrontEnd);
         if (failed(r))
             return r;
@@ -580,7 +585,8 @@ public:
         graph_ = std::make_shared<FakeFilterGraph>(state_);
         return r;
     }
-    MediaResult filterGraph(std::shared_ptr<FilterGraph>& graph) const override {
+    MediaResult filterGraph(std::shared_ptr<FilterGraph>& graph) const override
+    {
         const MediaResult r = state_->call(FakeOp::FilterGraph);
         if (failed(r))
             return r;
@@ -589,7 +595,8 @@ public:
         graph = graph_;
         return r;
     }
-    MediaResult groupOutputPin(int group, std::shared_ptr<Pin>& pin) const override {
+    MediaResult groupOutputPin(int group, std::shared_ptr<Pin>& pin) const override
+    {
         const MediaResult r = state_->call(FakeOp::GroupOutputPin, std::to_string(group));
         if (failed(r))
             return r;
@@ -599,7 +606,8 @@ public:
                                         "group " + std::to_string(group) + " output");
         return r;
     }
-    MediaResult scrapIt() override {
+    MediaResult scrapIt() override
+    {
         const MediaResult r = state_->call(FakeOp::ScrapIt);
         graph_.reset();
         return r;
@@ -613,14 +621,19 @@ private:
 
 class FakeCaptureGraphBuilder : public CaptureGraphBuilder {
 public:
-    explicit FakeCaptureGraphBuilder(std::shared_ptr<FakeState> state) : state_(std::move(state)) {}
-    MediaResult setFiltergraph(std::shared_ptr<FilterGraph> graph) override {
+    explicit FakeCaptureGraphBuilder(std::shared_ptr<FakeState> state)
+        : state_(std::move(state))
+    {
+    }
+    MediaResult setFiltergraph(std::shared_ptr<FilterGraph> graph) override
+    {
         const MediaResult r = state_->call(FakeOp::SetFiltergraph, graph ? "" : "null");
         if (succeeded(r))
             graph_ = std::move(graph);
         return r;
     }
-    MediaResult renderStream(std::shared_ptr<Pin> source, std::shared_ptr<Filter> sink) override {
+    MediaResult renderStream(std::shared_ptr<Pin> source, std::shared_ptr<Filter> sink) override
+    {
         const auto* filter = dynamic_cast<const FakeFilter*>(sink.get());
         return state_->call(FakeOp::RenderStream,
                             pinName(source) + " -> " + (filter ? filter->classId() : "?"));
@@ -635,53 +648,63 @@ private:
 
 FakeMediaFramework::FakeMediaFramework() : state_(std::make_shared<FakeState>()) {}
 
-FakeMediaFramework::~FakeMediaFramework() {
+FakeMediaFramework::~FakeMediaFramework()
+{
     // The notification may hold on to objects that hold this state.
     std::lock_guard lock(state_->mutex);
     state_->notify = nullptr;
 }
 
-void FakeMediaFramework::failOn(FakeOp op, MediaResult code, int occurrence) {
+void FakeMediaFramework::failOn(FakeOp op, MediaResult code, int occurrence)
+{
     std::lock_guard lock(state_->mutex);
     state_->failures.push_back({op, code, occurrence});
 }
 
-void FakeMediaFramework::failCreateFilter(std::string_view classId, MediaResult code) {
+void FakeMediaFramework::failCreateFilter(std::string_view classId, MediaResult code)
+{
     std::lock_guard lock(state_->mutex);
     state_->filterFailures[std::string(classId)] = code;
 }
 
-void FakeMediaFramework::setGroupCount(int count) {
+void FakeMediaFramework::setGroupCount(int count)
+{
     std::lock_guard lock(state_->mutex);
     state_->groupCount = count;
 }
 
-void FakeMediaFramework::omitMuxOutputPin() {
+void FakeMediaFramework::omitMuxOutputPin()
+{
     std::lock_guard lock(state_->mutex);
     state_->muxOutputPin = false;
 }
 
-void FakeMediaFramework::omitWriterInputPin() {
+void FakeMediaFramework::omitWriterInputPin()
+{
     std::lock_guard lock(state_->mutex);
     state_->writerInputPin = false;
 }
 
-void FakeMediaFramework::omitInterleaving() {
+void FakeMediaFramework::omitInterleaving()
+{
     std::lock_guard lock(state_->mutex);
     state_->interleaving = false;
 }
 
-void FakeMediaFramework::omitOverwriteMode() {
+void FakeMediaFramework::omitOverwriteMode()
+{
     std::lock_guard lock(state_->mutex);
     state_->overwriteMode = false;
 }
 
-void FakeMediaFramework::setDuration(const std::string& path, MediaTime duration) {
+void FakeMediaFramework::setDuration(const std::string& path, MediaTime duration)
+{
     std::lock_guard lock(state_->mutex);
     state_->durations[path] = duration;
 }
 
-void FakeMediaFramework::failProbe(const std::string& path, FakeOp step, MediaResult code) {
+void FakeMediaFramework::failProbe(const std::string& path, FakeOp step, MediaResult code)
+{
     std::lock_guard lock(state_->mutex);
     state_->probeFailures[path] = {step, code};
     // A failure after rendering needs a file that renders.
@@ -689,22 +712,26 @@ void FakeMediaFramework::failProbe(const std::string& path, FakeOp step, MediaRe
         state_->durations[path] = 0;
 }
 
-void FakeMediaFramework::setMissingSource(const std::string& path) {
+void FakeMediaFramework::setMissingSource(const std::string& path)
+{
     std::lock_guard lock(state_->mutex);
     state_->missingSources.insert(path);
 }
 
-void FakeMediaFramework::setCurrentPosition(MediaTime position) {
+void FakeMediaFramework::setCurrentPosition(MediaTime position)
+{
     std::lock_guard lock(state_->mutex);
     state_->currentPosition = position;
 }
 
-void FakeMediaFramework::queueEvent(GraphEvent event) {
+void FakeMediaFramework::queueEvent(GraphEvent event)
+{
     std::lock_guard lock(state_->mutex);
     state_->events.push_back(event);
 }
 
-bool FakeMediaFramework::fireNotify() {
+bool FakeMediaFramework::fireNotify()
+{
     std::function<void()> notify;
     {
         std::lock_guard lock(state_->mutex);
@@ -716,34 +743,40 @@ bool FakeMediaFramework::fireNotify() {
     return true;
 }
 
-bool FakeMediaFramework::postEvent(GraphEvent event) {
+bool FakeMediaFramework::postEvent(GraphEvent event)
+{
     queueEvent(event);
     return fireNotify();
 }
 
-bool FakeMediaFramework::notifyRegistered() const {
+bool FakeMediaFramework::notifyRegistered() const
+{
     std::lock_guard lock(state_->mutex);
     return static_cast<bool>(state_->notify);
 }
 
-std::size_t FakeMediaFramework::queuedEvents() const {
+std::size_t FakeMediaFramework::queuedEvents() const
+{
     std::lock_guard lock(state_->mutex);
     return state_->events.size();
 }
 
-std::vector<FakeCall> FakeMediaFramework::calls() const {
+std::vector<FakeCall> FakeMediaFramework::calls() const
+{
     std::lock_guard lock(state_->mutex);
     return state_->calls;
 }
 
-std::vector<FakeOp> FakeMediaFramework::ops() const {
+std::vector<FakeOp> FakeMediaFramework::ops() const
+{
     std::vector<FakeOp> result;
     for (const FakeCall& call : calls())
         result.push_back(call.op);
     return result;
 }
 
-std::vector<std::string> FakeMediaFramework::callLog() const {
+std::vector<std::string> FakeMediaFramework::callLog() const
+{
     std::vector<std::string> result;
     for (const FakeCall& call : calls())
         result.push_back(call.args.empty() ? fakeOpName(call.op)
@@ -751,13 +784,15 @@ std::vector<std::string> FakeMediaFramework::callLog() const {
     return result;
 }
 
-int FakeMediaFramework::callCount(FakeOp op) const {
+int FakeMediaFramework::callCount(FakeOp op) const
+{
     std::lock_guard lock(state_->mutex);
     const auto it = state_->counts.find(op);
     return it == state_->counts.end() ? 0 : it->second;
 }
 
-std::vector<FakeCall> FakeMediaFramework::callsOf(FakeOp op) const {
+std::vector<FakeCall> FakeMediaFramework::callsOf(FakeOp op) const
+{
     std::vector<FakeCall> result;
     for (const FakeCall& call : calls())
         if (call.op == op)
@@ -765,22 +800,26 @@ std::vector<FakeCall> FakeMediaFramework::callsOf(FakeOp op) const {
     return result;
 }
 
-std::shared_ptr<Timeline> FakeMediaFramework::lastTimeline() const {
+std::shared_ptr<Timeline> FakeMediaFramework::lastTimeline() const
+{
     std::lock_guard lock(state_->mutex);
     return state_->lastTimeline.lock();
 }
 
-int FakeMediaFramework::validateFlags() const {
+int FakeMediaFramework::validateFlags() const
+{
     std::lock_guard lock(state_->mutex);
     return state_->validateFlags;
 }
 
-void FakeMediaFramework::clearCalls() {
+void FakeMediaFramework::clearCalls()
+{
     std::lock_guard lock(state_->mutex);
     state_->calls.clear();
 }
 
-MediaResult FakeMediaFramework::createTimeline(std::shared_ptr<Timeline>& timeline) {
+MediaResult FakeMediaFramework::createTimeline(std::shared_ptr<Timeline>& timeline)
+{
     const MediaResult r = state_->call(FakeOp::CreateTimeline);
     if (failed(r))
         return r;
@@ -793,7 +832,8 @@ MediaResult FakeMediaFramework::createTimeline(std::shared_ptr<Timeline>& timeli
     return r;
 }
 
-MediaResult FakeMediaFramework::createRenderEngine(std::shared_ptr<RenderEngine>& engine) {
+MediaResult FakeMediaFramework::createRenderEngine(std::shared_ptr<RenderEngine>& engine)
+{
     const MediaResult r = state_->call(FakeOp::CreateRenderEngine);
     if (succeeded(r))
         engine = std::make_shared<FakeRenderEngine>(state_);
@@ -801,14 +841,16 @@ MediaResult FakeMediaFramework::createRenderEngine(std::shared_ptr<RenderEngine>
 }
 
 MediaResult
-FakeMediaFramework::createCaptureGraphBuilder(std::shared_ptr<CaptureGraphBuilder>& builder) {
+FakeMediaFramework::createCaptureGraphBuilder(std::shared_ptr<CaptureGraphBuilder>& builder)
+{
     const MediaResult r = state_->call(FakeOp::CreateCaptureGraphBuilder);
     if (succeeded(r))
         builder = std::make_shared<FakeCaptureGraphBuilder>(state_);
     return r;
 }
 
-MediaResult FakeMediaFramework::createFilterGraph(std::shared_ptr<FilterGraph>& graph) {
+MediaResult FakeMediaFramework::createFilterGraph(std::shared_ptr<FilterGraph>& graph)
+{
     const MediaResult r = state_->call(FakeOp::CreateFilterGraph);
     if (succeeded(r))
         graph = std::make_shared<FakeFilterGraph>(state_);
@@ -816,7 +858,8 @@ MediaResult FakeMediaFramework::createFilterGraph(std::shared_ptr<FilterGraph>& 
 }
 
 MediaResult FakeMediaFramework::createFilter(std::string_view classId,
-                                             std::shared_ptr<Filter>& filter) {
+                                             std::shared_ptr<Filter>& filter)
+{
     const MediaResult r = state_->call(FakeOp::CreateFilter, std::string(classId));
     if (failed(r))
         return r;
@@ -844,11 +887,13 @@ MediaResult FakeMediaFramework::createFilter(std::string_view classId,
     return r;
 }
 
-std::string FakeMediaFramework::errorText(MediaResult result) const {
+std::string FakeMediaFramework::errorText(MediaResult result) const
+{
     return fakeErrorText(result);
 }
 
-std::string FakeMediaFramework::fakeErrorText(MediaResult result) {
+std::string FakeMediaFramework::fakeErrorText(MediaResult result)
+{
     char text[64];
     std::snprintf(text, sizeof text, "Fake failure 0x%08X.", static_cast<unsigned>(result));
     return text;

@@ -74,15 +74,14 @@ enum class FakeOp {
 };
 
 const char* fakeOpName(FakeOp op);
-inline std::ostream& operator<<(std::ostream& out, FakeOp op) {
-    return out << fakeOpName(op);
-}
+inline std::ostream& operator<<(std::ostream& out, FakeOp op) { return out << fakeOpName(op); }
 
 struct FakeCall {
     FakeOp op;
     std::string args; // the arguments that matter, e.g. "0 30000000" or a path
     friend bool operator==(const FakeCall&, const FakeCall&) = default;
-    friend std::ostream& operator<<(std::ostream& out, const FakeCall& call) {
+    friend std::ostream& operator<<(std::ostream& out, const FakeCall& call)
+    {
         return out << call.op << (call.args.empty() ? "" : " ") << call.args;
     }
 };
