@@ -21,6 +21,8 @@ ParsedJoinOptions parseJoinOptions(const QStringList& arguments)
             options.help = true;
         } else if (argument == QStringLiteral("--version")) {
             options.version = true;
+        } else if (argument == QStringLiteral("--measure")) {
+            options.measureOnly = true;
         } else if (argument == QStringLiteral("-y") || argument == QStringLiteral("--overwrite")) {
             options.overwrite = true;
         } else if (argument == QStringLiteral("-o") || argument == QStringLiteral("--output")) {
@@ -45,11 +47,14 @@ QString joinUsage(const QString& program)
 {
     return QStringLiteral(
                "Usage: %1 -o OUTPUT.wav [-y] FILE...\n"
+               "       %1 --measure FILE...\n"
                "Joins the sound of the media files, one after another in the given order,\n"
                "into one WAV file (44,100 Hz, stereo, 16-bit), with no gaps at the joins.\n"
                "\n"
                "  -o, --output OUTPUT  the WAV file to write\n"
                "  -y, --overwrite      replace OUTPUT if it exists\n"
+               "      --measure        print each file's playing length in seconds, one line\n"
+               "                       per file in the given order, and join nothing\n"
                "  -h, --help           show this help and exit\n"
                "      --version        show the version and exit\n"
                "\n"

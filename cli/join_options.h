@@ -13,6 +13,7 @@ struct JoinOptions {
     QStringList files;
     bool help = false;
     bool version = false;
+    bool measureOnly = false; // print each file's length instead of joining
 };
 
 struct ParsedJoinOptions {

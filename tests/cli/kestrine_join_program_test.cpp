@@ -134,6 +134,25 @@ TEST_F(KestrineJoinProgramTest, FilesAreJoinedInTheGivenOrder)
     EXPECT_EQ(peak(8820, 13'230), 0);
 }
 
+TEST_F(KestrineJoinProgramTest, MeasurePrintsEachLengthInOrderAndJoinsNothing)
+{
+    const QString tenth = tone("tenth", MediaFormat::WavS16, 4410);
+    const QString half = tone("half", MediaFormat::WavS16, 22'050);
+    ProgramRun run = runProgram({"--measure", half, tenth});
+    ASSERT_EQ(run.exitCode, kExitJoined) << run.err.toStdString();
+    EXPECT_EQ(run.out, QStringLiteral("0.5000000\t%1\n0.1000000\t%2\n").arg(half, tenth));
+
+    QFile text(path("notes.mp3"));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("these are not sounds");
+    text.close();
+    run = runProgram({"--measure", tenth, path("notes.mp3")});
+    EXPECT_EQ(run.exitCode, kExitFailed);
+    EXPECT_EQ(run.out, QStringLiteral("0.1000000\t%1\n").arg(tenth));
+    EXPECT_TRUE(run.err.contains(QStringLiteral("cannot measure %1").arg(path("notes.mp3"))))
+        << run.err.toStdString();
+}
+
 TEST_F(KestrineJoinProgramTest, ExistingOutputIsKeptWithoutOverwrite)
 {
     const QString input = tone("a", MediaFormat::WavS16, 4410);
