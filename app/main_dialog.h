@@ -125,6 +125,8 @@ private:
     void onOptions();
     void onHelp();
     void onExit();
+    // The selected rows in ascending order; with none, the user is asked to select.
+    QVector<int> selectedRowsOrAsk();
     void onMoveUp();
     void onMoveDown();
     void onDeleteSelected();

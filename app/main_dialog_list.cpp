@@ -20,15 +20,21 @@ const QString kSelectItems = QStringLiteral("Please select items!");
 
 } // namespace
 
+QVector<int> MainDialog::selectedRowsOrAsk()
+{
+    const QVector<int> selected = listView_->selectedRows();
+    if (selected.isEmpty())
+        dialogs_.inform(kSelectItems);
+    return selected;
+}
+
 void MainDialog::onMoveUp()
 {
     if (clipList_.count() < 2)
         return;
-    const QVector<int> selected = listView_->selectedRows();
-    if (selected.isEmpty()) {
-        dialogs_.inform(kSelectItems);
+    const QVector<int> selected = selectedRowsOrAsk();
+    if (selected.isEmpty())
         return;
-    }
     for (int row : selected) {
         if (row == 0) {
             listView_->setFocus();
@@ -47,11 +53,9 @@ void MainDialog::onMoveDown()
 {
     if (clipList_.count() < 2)
         return;
-    const QVector<int> selected = listView_->selectedRows();
-    if (selected.isEmpty()) {
-        dialogs_.inform(kSelectItems);
+    const QVector<int> selected = selectedRowsOrAsk();
+    if (selected.isEmpty())
         return;
-    }
     const int last = clipList_.count() - 1;
     for (auto row = selected.crbegin(); row != selected.crend(); ++row) {
         if (*row == last) {
@@ -70,11 +74,9 @@ void MainDialog::onDeleteSelected()
 {
     if (clipList_.isEmpty())
         return;
-    const QVector<int> selected = listView_->selectedRows();
-    if (selected.isEmpty()) {
-        dialogs_.inform(kSelectItems);
+    const QVector<int> selected = selectedRowsOrAsk();
+    if (selected.isEmpty())
         return;
-    }
     // Each removal moves the later items up by one.
     int removed = 0;
     for (int row : selected)
@@ -94,11 +96,9 @@ void MainDialog::onPlay()
 {
     if (clipList_.isEmpty())
         return;
-    const QVector<int> selected = listView_->selectedRows();
-    if (selected.isEmpty()) {
-        dialogs_.inform(kSelectItems);
+    const QVector<int> selected = selectedRowsOrAsk();
+    if (selected.isEmpty())
         return;
-    }
     for (int row : selected) {
         const QString path = clipList_.at(row).path;
         if (!shell_.canOpenForReading(path)) {

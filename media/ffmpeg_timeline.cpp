@@ -13,15 +13,6 @@
 
 namespace kestrine {
 
-namespace {
-
-MediaResult checkSpan(MediaTime start, MediaTime stop)
-{
-    return start < 0 || stop < start ? result::kInvalidArgument : result::kOk;
-}
-
-} // namespace
-
 bool isReadableMedia(const std::string& path)
 {
     std::error_code error;
@@ -52,38 +43,6 @@ void checkReadable(std::map<std::string, bool>& paths)
     work();
 }
 
-MediaResult FfmpegTimelineSource::setStartStop(MediaTime start, MediaTime stop)
-{
-    if (const MediaResult checked = checkSpan(start, stop); failed(checked))
-        return checked;
-    start_ = start;
-    stop_ = stop;
-    return result::kOk;
-}
-
-MediaResult FfmpegTimelineSource::startStop(MediaTime& start, MediaTime& stop) const
-{
-    start = start_;
-    stop = stop_;
-    return result::kOk;
-}
-
-MediaResult FfmpegTimelineSource::setMediaTimes(MediaTime start, MediaTime stop)
-{
-    if (const MediaResult checked = checkSpan(start, stop); failed(checked))
-        return checked;
-    mediaStart_ = start;
-    mediaStop_ = stop;
-    return result::kOk;
-}
-
-MediaResult FfmpegTimelineSource::mediaTimes(MediaTime& start, MediaTime& stop) const
-{
-    start = mediaStart_;
-    stop = mediaStop_;
-    return result::kOk;
-}
-
 MediaResult FfmpegTimelineSource::setMediaName(const std::string& path)
 {
     // A path is handed to C functions later; an embedded zero would silently
@@ -100,22 +59,6 @@ MediaResult FfmpegTimelineSource::mediaName(std::string& path) const
     return result::kOk;
 }
 
-MediaResult FfmpegTimelineTrack::setStartStop(MediaTime start, MediaTime stop)
-{
-    if (const MediaResult checked = checkSpan(start, stop); failed(checked))
-        return checked;
-    start_ = start;
-    stop_ = stop;
-    return result::kOk;
-}
-
-MediaResult FfmpegTimelineTrack::startStop(MediaTime& start, MediaTime& stop) const
-{
-    start = start_;
-    stop = stop_;
-    return result::kOk;
-}
-
 MediaResult FfmpegTimelineTrack::srcAdd(std::shared_ptr<TimelineSource> source)
 {
     auto ours = std::dynamic_pointer_cast<FfmpegTimelineSource>(source);
@@ -129,22 +72,6 @@ MediaResult FfmpegTimelineTrack::srcAdd(std::shared_ptr<TimelineSource> source)
 std::vector<std::shared_ptr<TimelineSource>> FfmpegTimelineTrack::sources() const
 {
     return {sources_.begin(), sources_.end()};
-}
-
-MediaResult FfmpegTimelineGroup::setStartStop(MediaTime start, MediaTime stop)
-{
-    if (const MediaResult checked = checkSpan(start, stop); failed(checked))
-        return checked;
-    start_ = start;
-    stop_ = stop;
-    return result::kOk;
-}
-
-MediaResult FfmpegTimelineGroup::startStop(MediaTime& start, MediaTime& stop) const
-{
-    start = start_;
-    stop = stop_;
-    return result::kOk;
 }
 
 MediaResult FfmpegTimelineGroup::setMediaType(const MediaType& type)

@@ -15,49 +15,93 @@ namespace kestrine {
 
 class FfmpegTimelineTrack;
 
+// A [start, stop) span of time that refuses to run backwards or before zero.
+class TimeSpan {
+public:
+    MediaResult set(MediaTime start, MediaTime stop)
+    {
+        if (start < 0 || stop < start)
+            return result::kInvalidArgument;
+        start_ = start;
+        stop_ = stop;
+        return result::kOk;
+    }
+    MediaResult get(MediaTime& start, MediaTime& stop) const
+    {
+        start = start_;
+        stop = stop_;
+        return result::kOk;
+    }
+
+private:
+    MediaTime start_ = 0;
+    MediaTime stop_ = 0;
+};
+
 // Node objects of a timeline. A node belongs to at most one parent, which is
 // recorded so that adding it twice, to one parent or two, is refused.
 class FfmpegTimelineSource final : public TimelineSource {
 public:
     NodeType nodeType() const override { return NodeType::Source; }
-    MediaResult setStartStop(MediaTime start, MediaTime stop) override;
-    MediaResult startStop(MediaTime& start, MediaTime& stop) const override;
-    MediaResult setMediaTimes(MediaTime start, MediaTime stop) override;
-    MediaResult mediaTimes(MediaTime& start, MediaTime& stop) const override;
+    MediaResult setStartStop(MediaTime start, MediaTime stop) override
+    {
+        return span_.set(start, stop);
+    }
+    MediaResult startStop(MediaTime& start, MediaTime& stop) const override
+    {
+        return span_.get(start, stop);
+    }
+    MediaResult setMediaTimes(MediaTime start, MediaTime stop) override
+    {
+        return media_.set(start, stop);
+    }
+    MediaResult mediaTimes(MediaTime& start, MediaTime& stop) const override
+    {
+        return media_.get(start, stop);
+    }
     MediaResult setMediaName(const std::string& path) override;
     MediaResult mediaName(std::string& path) const override;
 
     bool attached = false;
 
 private:
-    MediaTime start_ = 0;
-    MediaTime stop_ = 0;
-    MediaTime mediaStart_ = 0;
-    MediaTime mediaStop_ = 0;
+    TimeSpan span_;
+    TimeSpan media_;
     std::string mediaName_;
 };
 
 class FfmpegTimelineTrack final : public TimelineTrack {
 public:
     NodeType nodeType() const override { return NodeType::Track; }
-    MediaResult setStartStop(MediaTime start, MediaTime stop) override;
-    MediaResult startStop(MediaTime& start, MediaTime& stop) const override;
+    MediaResult setStartStop(MediaTime start, MediaTime stop) override
+    {
+        return span_.set(start, stop);
+    }
+    MediaResult startStop(MediaTime& start, MediaTime& stop) const override
+    {
+        return span_.get(start, stop);
+    }
     MediaResult srcAdd(std::shared_ptr<TimelineSource> source) override;
     std::vector<std::shared_ptr<TimelineSource>> sources() const override;
 
     bool attached = false;
 
 private:
-    MediaTime start_ = 0;
-    MediaTime stop_ = 0;
+    TimeSpan span_;
     std::vector<std::shared_ptr<FfmpegTimelineSource>> sources_;
 };
 
 class FfmpegTimelineGroup final : public TimelineGroup {
 public:
     NodeType nodeType() const override { return NodeType::Group; }
-    MediaResult setStartStop(MediaTime start, MediaTime stop) override;
-    MediaResult startStop(MediaTime& start, MediaTime& stop) const override;
+    MediaResult setStartStop(MediaTime start, MediaTime stop) override
+    {
+        return span_.set(start, stop);
+    }
+    MediaResult startStop(MediaTime& start, MediaTime& stop) const override
+    {
+        return span_.get(start, stop);
+    }
     MediaResult setMediaType(const MediaType& type) override;
     MediaResult vtrackInsBefore(std::shared_ptr<TimelineTrack> track, int priority) override;
     std::vector<std::shared_ptr<TimelineTrack>> tracks() const override;
@@ -72,8 +116,7 @@ public:
     bool attached = false;
 
 private:
-    MediaTime start_ = 0;
-    MediaTime stop_ = 0;
+    TimeSpan span_;
     MajorType majorType_ = MajorType::None;
     bool previewMode_ = true;
     std::vector<std::shared_ptr<FfmpegTimelineTrack>> tracks_;
