@@ -16,6 +16,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
+#include <QPalette>
 #include <QPushButton>
 #include <QTimerEvent>
 #include <charconv>
@@ -79,6 +80,16 @@ MainDialog::MainDialog(MediaFramework& framework, UserDialogs& dialogs, Shell& s
     setFont(QApplication::font());
     setWindowIcon(QIcon(iconResourcePath(kAppIconId)));
     backgroundTile_ = QPixmap(bitmapResourcePath(kBackgroundTileId));
+    if (!backgroundTile_.isNull()) {
+        // Captions and the status line sit on our own light tile, not on the
+        // desktop theme's window colour: under a dark theme its light text
+        // would vanish, so the texts on the tile stay dark.
+        QPalette onTile = palette();
+        for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
+            for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::ButtonText})
+                onTile.setColor(group, role, QColor(0x20, 0x20, 0x20));
+        setPalette(onTile);
+    }
 
     createControls();
     readSettings();

@@ -2,6 +2,8 @@
 // Copyright (c) 2026 The Kestrine developers
 #include "media/ffmpeg_timeline.h"
 
+#include "media/wav_header.h"
+
 #include "media/ffmpeg.h"
 
 #include <algorithm>
@@ -18,6 +20,8 @@ bool isReadableMedia(const std::string& path)
     std::error_code error;
     if (path.empty() || !std::filesystem::is_regular_file(path, error))
         return false;
+    if (isPlainPcm(readPcmWavLayout(path)))
+        return true;
     AVFormatContext* context = nullptr;
     if (avformat_open_input(&context, path.c_str(), nullptr, nullptr) < 0)
         return false;

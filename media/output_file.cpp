@@ -5,6 +5,7 @@
 #include "media/wav_header.h"
 
 #include <fcntl.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -61,11 +62,14 @@ MediaResult OutputFile::create(const std::string& path, const OutputFormat& form
         return errno == ENOSPC || errno == EDQUOT ? result::kDiskFull : result::kCannotCreateOutput;
     std::unique_ptr<OutputFile> created(new OutputFile(fd, format));
     const std::uint64_t total = created->offsetOfFrame(totalFrames);
-    // Reserving the space now turns a full disk into an error before any work
-    // is done; file systems that cannot reserve simply skip it.
-    if (::fallocate(fd, 0, 0, static_cast<off_t>(total)) != 0 && errno != EOPNOTSUPP &&
-        errno != ENOSYS && errno != EINVAL && errno != ENODEV)
-        return resultOfWriteError(errno);
+    // A disk without room for the whole file fails now, before any work is
+    // done. Asking beats reserving: reserving zero-fills the whole file on
+    // memory-backed file systems, which costs as much as writing it. A disk
+    // that fills up meanwhile still fails at the write that meets it.
+    struct statvfs space {};
+    if (::fstatvfs(fd, &space) == 0 && space.f_bavail > 0 && space.f_frsize > 0 &&
+        space.f_bavail < (total + space.f_frsize - 1) / space.f_frsize)
+        return result::kDiskFull;
     if (::ftruncate(fd, static_cast<off_t>(total)) != 0 && errno != EINVAL)
         return resultOfWriteError(errno);
     const WavHeader header = buildWavHeader(format, total - kWavHeaderSize);

@@ -2,6 +2,7 @@
 // Copyright (c) 2026 The Kestrine developers
 #include "media/wav_header.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@ namespace kestrine {
 namespace {
 
 constexpr std::uint16_t kFormatPcm = 1;
+constexpr std::uint16_t kFormatFloat = 3;
 constexpr std::uint16_t kFormatExtensible = 0xFFFE;
 constexpr std::uint32_t kUnknownSize32 = 0xFFFFFFFFu;
 constexpr std::uint32_t kDs64Size = 28;
@@ -158,6 +160,27 @@ PcmWavLayout readPcmWavLayout(int fd)
         offset = body + size + (size & 1);
     }
     return layout;
+}
+
+PcmWavLayout readPcmWavLayout(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    const PcmWavLayout layout = readPcmWavLayout(fd);
+    ::close(fd);
+    return layout;
+}
+
+bool isPlainPcm(const PcmWavLayout& layout)
+{
+    const bool integer = layout.formatTag == kFormatPcm &&
+                         (layout.bitsPerSample == 8 || layout.bitsPerSample == 16 ||
+                          layout.bitsPerSample == 24 || layout.bitsPerSample == 32);
+    const bool floating = layout.formatTag == kFormatFloat &&
+                          (layout.bitsPerSample == 32 || layout.bitsPerSample == 64);
+    return layout.valid && (integer || floating) && layout.channels > 0 && layout.sampleRate > 0 &&
+           layout.blockAlign == layout.channels * layout.bitsPerSample / 8;
 }
 
 bool matchesOutputFormat(const PcmWavLayout& layout, const OutputFormat& format)

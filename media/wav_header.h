@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 namespace kestrine {
 
@@ -36,6 +37,13 @@ struct PcmWavLayout {
 
 // Reads the chunk layout of a WAV (or RF64) file open on `fd` without moving its offset.
 PcmWavLayout readPcmWavLayout(int fd);
+
+// The layout of the WAV file at `path`; not valid when it cannot be read.
+PcmWavLayout readPcmWavLayout(const std::string& path);
+
+// True for integer or float PCM whose length the header alone tells: no
+// decoder is needed to know how long it plays.
+bool isPlainPcm(const PcmWavLayout& layout);
 
 // True when `layout` holds samples exactly as `format` writes them.
 bool matchesOutputFormat(const PcmWavLayout& layout, const OutputFormat& format);

@@ -190,3 +190,27 @@ TEST_F(MainDialogTest, ClosingIsRefusedWhileJoiningThenAllowed)
 
 } // namespace
 } // namespace kestrine::testing
+
+namespace kestrine::testing {
+namespace {
+
+// The captions sit on the program's light tile, so a dark desktop theme's
+// light text colour must not reach them.
+TEST_F(MainDialogTest, TextsOnTheTileStayDarkUnderADarkTheme)
+{
+    const QPalette original = QApplication::palette();
+    QPalette dark = original;
+    dark.setColor(QPalette::WindowText, Qt::white);
+    dark.setColor(QPalette::ButtonText, Qt::white);
+    dark.setColor(QPalette::Window, QColor(0x30, 0x30, 0x30));
+    QApplication::setPalette(dark);
+
+    const QPalette used = dialog().palette();
+    QApplication::setPalette(original);
+    EXPECT_LT(used.color(QPalette::WindowText).lightness(), 80);
+    EXPECT_LT(used.color(QPalette::ButtonText).lightness(), 80);
+    EXPECT_LT(button(control::kAdd)->palette().color(QPalette::ButtonText).lightness(), 80);
+}
+
+} // namespace
+} // namespace kestrine::testing
