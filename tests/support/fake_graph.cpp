@@ -179,17 +179,11 @@ public:
     }
     MediaResult mediaControl(std::shared_ptr<MediaControl>& control) override
     {
-        const MediaResult r = state_->call(FakeOp::MediaControl);
-        if (succeeded(r))
-            control = std::make_shared<FakeMediaControl>(state_);
-        return r;
+        return createIfAllowed<FakeMediaControl>(state_, FakeOp::MediaControl, control);
     }
     MediaResult mediaEvents(std::shared_ptr<MediaEvents>& events) override
     {
-        const MediaResult r = state_->call(FakeOp::MediaEvents);
-        if (succeeded(r))
-            events = std::make_shared<FakeMediaEvents>(state_);
-        return r;
+        return createIfAllowed<FakeMediaEvents>(state_, FakeOp::MediaEvents, events);
     }
     MediaResult mediaSeeking(std::shared_ptr<MediaSeeking>& seeking) override
     {

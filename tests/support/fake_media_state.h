@@ -57,6 +57,18 @@ struct FakeState {
     int validateFlags = -1;
 };
 
+// Runs op through the script and, where it is allowed, hands out a new T that
+// shares the state.
+template <typename T, typename Interface>
+MediaResult createIfAllowed(const std::shared_ptr<FakeState>& state, FakeOp op,
+                            std::shared_ptr<Interface>& created)
+{
+    const MediaResult r = state->call(op);
+    if (succeeded(r))
+        created = std::make_shared<T>(state);
+    return r;
+}
+
 std::shared_ptr<Timeline> makeFakeTimeline(std::shared_ptr<FakeState> state);
 std::shared_ptr<RenderEngine> makeFakeRenderEngine(std::shared_ptr<FakeState> state);
 std::shared_ptr<CaptureGraphBuilder> makeFakeCaptureGraphBuilder(std::shared_ptr<FakeState> state);

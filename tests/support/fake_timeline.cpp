@@ -158,24 +158,15 @@ public:
 
     MediaResult createGroup(std::shared_ptr<TimelineGroup>& group) override
     {
-        const MediaResult r = state_->call(FakeOp::CreateGroup);
-        if (succeeded(r))
-            group = std::make_shared<FakeGroup>(state_);
-        return r;
+        return createIfAllowed<FakeGroup>(state_, FakeOp::CreateGroup, group);
     }
     MediaResult createTrack(std::shared_ptr<TimelineTrack>& track) override
     {
-        const MediaResult r = state_->call(FakeOp::CreateTrack);
-        if (succeeded(r))
-            track = std::make_shared<FakeTrack>(state_);
-        return r;
+        return createIfAllowed<FakeTrack>(state_, FakeOp::CreateTrack, track);
     }
     MediaResult createSource(std::shared_ptr<TimelineSource>& source) override
     {
-        const MediaResult r = state_->call(FakeOp::CreateSource);
-        if (succeeded(r))
-            source = std::make_shared<FakeSource>(state_);
-        return r;
+        return createIfAllowed<FakeSource>(state_, FakeOp::CreateSource, source);
     }
     MediaResult addGroup(std::shared_ptr<TimelineGroup> group) override
     {
