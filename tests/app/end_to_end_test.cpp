@@ -7,6 +7,7 @@
 #include "tests/support/fake_shell.h"
 #include "tests/support/recording_dialogs.h"
 #include "tests/support/test_media.h"
+#include "tests/support/wav_assertions.h"
 
 #include <QDir>
 #include <QPushButton>
@@ -87,13 +88,7 @@ TEST_F(EndToEndTest, AddJoinAndCompletionWriteTheExactWav)
     EXPECT_EQ(dialog.statusText(), QStringLiteral("Done. Output File: ") + output);
     EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.texts().join('\n').toStdString();
 
-    const tm::WavData wav = tm::readWav(output.toStdString());
-    ASSERT_TRUE(wav.ok) << wav.message;
-    EXPECT_EQ(wav.sampleRate, 44'100);
-    EXPECT_EQ(wav.channels, 2);
-    EXPECT_EQ(wav.bitsPerSample, 16);
-    EXPECT_EQ(wav.frames(), expectedFrames);
-    EXPECT_EQ(wav.headerFrames, expectedFrames);
+    EXPECT_TRUE(tm::isJoinedWav(tm::readWav(output.toStdString()), expectedFrames));
 }
 
 TEST_F(EndToEndTest, StopLeavesAValidWavOfWhatWasWritten)

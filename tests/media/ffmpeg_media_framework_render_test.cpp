@@ -4,6 +4,7 @@
 #include "media/render_job.h"
 #include "tests/media/ffmpeg_media_framework_test_join.h"
 #include "tests/support/test_media.h"
+#include "tests/support/wav_assertions.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -103,12 +104,7 @@ TEST_F(FfmpegMediaFrameworkRenderTest, ThreeSourcesJoinIntoAnExactWav)
     EXPECT_EQ(join.control->stop(), result::kOk);
 
     const auto wav = testmedia::readWav(output);
-    ASSERT_TRUE(wav.ok) << wav.message;
-    EXPECT_EQ(wav.sampleRate, 44100);
-    EXPECT_EQ(wav.channels, 2);
-    EXPECT_EQ(wav.bitsPerSample, 16);
-    EXPECT_EQ(wav.frames(), 441000);
-    EXPECT_EQ(wav.headerFrames, 441000);
+    ASSERT_TRUE(testmedia::isJoinedWav(wav, 441000));
 
     // The PCM source comes through sample for sample (one step of rounding).
     const ToneSpec firstSpec{.frequency = 441.0, .seconds = 3.0};

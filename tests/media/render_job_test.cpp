@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Copyright (c) 2026 The Kestrine developers
 #include "tests/media/media_fixture.h"
+#include "tests/support/wav_assertions.h"
 
 #include <atomic>
 #include <chrono>
@@ -54,13 +55,8 @@ TEST_F(MediaFixture, ThreeSourcesFillExactlyTheirRanges)
     ASSERT_EQ(render(plan, output), result::kOk);
     EXPECT_EQ(lastComplete(), 441000);
     const testmedia::WavData wav = testmedia::readWav(output);
-    ASSERT_TRUE(wav.ok) << wav.message;
+    ASSERT_TRUE(testmedia::isJoinedWav(wav, 441000));
     EXPECT_EQ(wav.container, "wav");
-    EXPECT_EQ(wav.sampleRate, 44100);
-    EXPECT_EQ(wav.channels, 2);
-    EXPECT_EQ(wav.bitsPerSample, 16);
-    ASSERT_EQ(wav.frames(), 441000);
-    EXPECT_EQ(wav.headerFrames, 441000);
     // Away from the joins, where a few ms of codec ramp could blur the count.
     EXPECT_NEAR(frequencyOf(wav, 4410, 128000), 300, 3);
     EXPECT_NEAR(frequencyOf(wav, 136000, 348000), 600, 6);

@@ -7,6 +7,7 @@
 #include "output/timeline_builder.h"
 #include "tests/support/recording_dialogs.h"
 #include "tests/support/test_media.h"
+#include "tests/support/wav_assertions.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -107,12 +108,7 @@ TEST_F(FfmpegOutputTest, ThreeItemsOfThreeFiveAndTwoSecondsWriteExactlyTenSecond
     }
     OutputGraph::release(references);
 
-    const testmedia::WavData wav = testmedia::readWav(output.toStdString());
-    ASSERT_TRUE(wav.ok) << wav.message;
-    EXPECT_EQ(wav.sampleRate, 44'100);
-    EXPECT_EQ(wav.channels, 2);
-    EXPECT_EQ(wav.frames(), 441'000);
-    EXPECT_EQ(wav.headerFrames, 441'000);
+    EXPECT_TRUE(testmedia::isJoinedWav(testmedia::readWav(output.toStdString()), 441'000));
     EXPECT_TRUE(dialogs.messages.isEmpty());
 }
 
