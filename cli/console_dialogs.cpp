@@ -2,6 +2,8 @@
 // Copyright (c) 2026 The Kestrine developers
 #include "cli/console_dialogs.h"
 
+#include "output/path_bytes.h"
+
 namespace kestrine {
 
 ConsoleDialogs::ConsoleDialogs(std::ostream& out, QString title)
@@ -11,7 +13,8 @@ ConsoleDialogs::ConsoleDialogs(std::ostream& out, QString title)
 
 MessageAnswer ConsoleDialogs::showMessage(const MessageRequest& request)
 {
-    out_ << title_.toStdString() << ": " << request.text.toStdString() << '\n' << std::flush;
+    // A name that is not UTF-8 is shown with the bytes it has on disk.
+    out_ << pathToBytes(title_) << ": " << pathToBytes(request.text) << '\n' << std::flush;
     return request.buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
 }
 

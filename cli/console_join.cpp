@@ -3,11 +3,11 @@
 #include "cli/console_join.h"
 
 #include "output/duration_probe.h"
+#include "output/output_path_check.h"
+#include "output/path_bytes.h"
 #include "output/timeline_builder.h"
 #include "platform/user_dialogs.h"
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <algorithm>
 #include <cstdio>
@@ -16,15 +16,16 @@ namespace kestrine {
 
 namespace {
 
-// The file a path names once links and dots are resolved; for a file that
-// does not exist yet, its resolved folder and its name.
-QString resolvedPath(const QString& path)
+// What a join that did not complete left at the output path, which held
+// the file `before` when it began.
+QString whatIsLeft(const QString& output, const std::optional<FileIdentity>& before)
 {
-    const QFileInfo info(path);
-    if (info.exists())
-        return info.canonicalFilePath();
-    const QString folder = info.absoluteDir().canonicalPath();
-    return folder.isEmpty() ? info.absoluteFilePath() : QDir(folder).filePath(info.fileName());
+    const std::optional<FileIdentity> now = identityOf(pathToBytes(output));
+    if (!now)
+        return QStringLiteral("no file was written");
+    if (before && *now == *before)
+        return QStringLiteral("nothing was written and %1 was left as it was").arg(output);
+    return QStringLiteral("%1 holds what was written so far").arg(output);
 }
 
 std::string clock(std::int64_t seconds)
@@ -78,18 +79,25 @@ int ConsoleJoin::run(const JoinOptions& options, const std::atomic<bool>& interr
                           .arg(kMostFilesPerJoin),
                       kExitUsage);
     // Replacing the output would destroy an input before it is read.
-    const QString output = resolvedPath(options.output);
-    for (const QString& file : options.files) {
-        if (resolvedPath(file) == output)
-            return refuse(QStringLiteral("the output file %1 is also one of the files to join")
-                              .arg(options.output),
-                          kExitUsage);
-    }
-    const QFileInfo outputInfo(options.output);
-    if (outputInfo.isDir())
-        return refuse(QStringLiteral("the output %1 is a folder").arg(options.output),
+    std::vector<std::string> sources;
+    for (const QString& file : options.files)
+        sources.push_back(pathToBytes(file));
+    const std::string outputBytes = pathToBytes(options.output);
+    switch (checkOutputPath(outputBytes, sources)) {
+    case result::kOk:
+        break;
+    case result::kOutputIsSource:
+        return refuse(QStringLiteral("the output file %1 is also one of the files to join")
+                          .arg(options.output),
+                      kExitUsage);
+    default:
+        return refuse(QFileInfo(options.output).isDir()
+                          ? QStringLiteral("the output %1 is a folder").arg(options.output)
+                          : QStringLiteral("the output %1 is not a regular file").arg(options.output),
                       kExitFailed);
-    if (outputInfo.exists() && !options.overwrite)
+    }
+    const std::optional<FileIdentity> replaced = identityOf(outputBytes);
+    if (replaced && !options.overwrite)
         return refuse(
             QStringLiteral("%1 exists; use -y to replace it").arg(options.output), kExitFailed);
 
@@ -97,12 +105,9 @@ int ConsoleJoin::run(const JoinOptions& options, const std::atomic<bool>& interr
     if (!measure(options.files, items, interrupted))
         return interrupted ? kExitInterrupted : kExitFailed;
 
-    if (outputInfo.exists() && !QFile::remove(options.output))
-        return refuse(QStringLiteral("cannot replace %1").arg(options.output), kExitFailed);
-
     JoinReferences references;
     TimelineBuilder builder(framework_, dialogs_, [this](const std::string& path) {
-        dialogs_.inform(QStringLiteral("cannot read %1").arg(QFile::decodeName(path.c_str())));
+        dialogs_.inform(QStringLiteral("cannot read %1").arg(pathFromBytes(path)));
         return std::optional<std::string>();
     });
     builder.build(items, items, references.timeline);
@@ -115,7 +120,7 @@ int ConsoleJoin::run(const JoinOptions& options, const std::atomic<bool>& interr
         OutputGraph::release(references);
         return refuse(QStringLiteral("the join could not be started"), kExitFailed);
     }
-    return waitForEnd(references, options.output, builder.totalDuration(), interrupted,
+    return waitForEnd(references, options.output, replaced, builder.totalDuration(), interrupted,
                       showProgress);
 }
 
@@ -124,7 +129,7 @@ bool ConsoleJoin::measure(const QStringList& files, std::vector<ClipItem>& items
 {
     std::vector<std::string> paths;
     for (const QString& file : files)
-        paths.push_back(QFile::encodeName(file).toStdString());
+        paths.push_back(pathToBytes(file));
 
     std::stop_source stop;
     const std::vector<ProbeOutcome> outcomes =
@@ -152,7 +157,8 @@ bool ConsoleJoin::measure(const QStringList& files, std::vector<ClipItem>& items
     return allMeasured;
 }
 
-int ConsoleJoin::waitForEnd(JoinReferences& references, const QString& output, MediaTime total,
+int ConsoleJoin::waitForEnd(JoinReferences& references, const QString& output,
+                            const std::optional<FileIdentity>& replaced, MediaTime total,
                             const std::atomic<bool>& interrupted, bool showProgress)
 {
     std::shared_ptr<MediaSeeking> seeking;
@@ -179,12 +185,10 @@ int ConsoleJoin::waitForEnd(JoinReferences& references, const QString& output, M
             if (showProgress)
                 err_ << '\n';
             OutputGraph::release(references);
-            QString text = QStringLiteral("the join failed: %1")
-                               .arg(QString::fromStdString(framework_.errorText(abortCode)));
-            // A file that could not even be created holds nothing worth naming.
-            if (QFileInfo::exists(output))
-                text += QStringLiteral(" %1 holds what was written before the failure.").arg(output);
-            return refuse(text, kExitFailed);
+            return refuse(QStringLiteral("the join failed: %1 Afterwards %2.")
+                              .arg(QString::fromStdString(framework_.errorText(abortCode)),
+                                   whatIsLeft(output, replaced)),
+                          kExitFailed);
         }
         if (completed) {
             if (showProgress)
@@ -197,7 +201,7 @@ int ConsoleJoin::waitForEnd(JoinReferences& references, const QString& output, M
                 err_ << '\n';
             // Stopping closes the file with a header that matches what it holds.
             OutputGraph::release(references);
-            return refuse(QStringLiteral("stopped; %1 holds what was written so far").arg(output),
+            return refuse(QStringLiteral("stopped; %1").arg(whatIsLeft(output, replaced)),
                           kExitInterrupted);
         }
         if (showProgress)

@@ -5,11 +5,13 @@
 #include "cli/join_options.h"
 #include "output/clip_item.h"
 #include "output/output_graph.h"
+#include "output/output_path_check.h"
 
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <optional>
 #include <ostream>
 
 namespace kestrine {
@@ -42,7 +44,8 @@ private:
     int refuse(const QString& text, int code);
     bool measure(const QStringList& files, std::vector<ClipItem>& items,
                  const std::atomic<bool>& interrupted);
-    int waitForEnd(JoinReferences& references, const QString& output, MediaTime total,
+    int waitForEnd(JoinReferences& references, const QString& output,
+                   const std::optional<FileIdentity>& replaced, MediaTime total,
                    const std::atomic<bool>& interrupted, bool showProgress);
     void drawProgress(MediaSeeking* seeking, MediaTime total, bool final);
 

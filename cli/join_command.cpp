@@ -6,6 +6,7 @@
 #include "cli/console_join.h"
 #include "cli/join_options.h"
 #include "output/duration_probe.h"
+#include "output/path_bytes.h"
 
 #include <QFile>
 #include <cstdio>
@@ -25,7 +26,7 @@ int measureFiles(const QStringList& files, MediaFramework& framework, std::ostre
     std::vector<std::string> paths;
     paths.reserve(static_cast<std::size_t>(files.size()));
     for (const QString& file : files)
-        paths.push_back(QFile::encodeName(file).toStdString());
+        paths.push_back(pathToBytes(file));
     const std::vector<ProbeOutcome> outcomes = probeDurations(framework, paths);
     int exitCode = kExitJoined;
     for (std::size_t i = 0; i < outcomes.size(); ++i) {

@@ -3,6 +3,7 @@
 #include "cli/join_command.h"
 #include "media/ffmpeg.h"
 #include "media/ffmpeg_media_framework.h"
+#include "output/path_bytes.h"
 
 #include <QCoreApplication>
 #include <atomic>
@@ -31,7 +32,11 @@ int main(int argc, char** argv)
     av_log_set_level(AV_LOG_QUIET);
     std::signal(SIGINT, onInterrupt);
     std::signal(SIGTERM, onInterrupt);
+    // File names are bytes; arguments() would lose the ones that are not UTF-8.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(kestrine::pathFromBytes(argv[i]));
     kestrine::FfmpegMediaFramework framework;
-    return kestrine::runJoinCommand(QCoreApplication::arguments().mid(1), framework, std::cout,
-                                    std::cerr, interrupted, isatty(STDERR_FILENO) == 1);
+    return kestrine::runJoinCommand(arguments, framework, std::cout, std::cerr, interrupted,
+                                    isatty(STDERR_FILENO) == 1);
 }

@@ -3,6 +3,7 @@
 #include "media/ffmpeg_filter_graph.h"
 
 #include "media/ffmpeg_timeline.h"
+#include "output/output_path_check.h"
 
 #include <algorithm>
 #include <chrono>
@@ -10,16 +11,6 @@
 #include <system_error>
 
 namespace kestrine {
-
-namespace {
-
-bool sameFile(const std::string& a, const std::string& b)
-{
-    std::error_code error;
-    return std::filesystem::equivalent(a, b, error) && !error;
-}
-
-} // namespace
 
 FfmpegFilterGraph::~FfmpegFilterGraph()
 {
@@ -147,10 +138,11 @@ MediaResult FfmpegFilterGraph::run()
         if (!chain.writer->overwriteMode() && std::filesystem::exists(path, error))
             return result::kCannotCreateOutput;
         // Writing a source while it is read would destroy it.
-        for (const auto& source : plan.sources) {
-            if (sameFile(source.path, path))
-                return result::kCannotCreateOutput;
-        }
+        std::vector<std::string> sources;
+        for (const auto& source : plan.sources)
+            sources.push_back(source.path);
+        if (const MediaResult checked = checkOutputPath(path, sources); failed(checked))
+            return checked;
         runLength_ = groupLength(*chain.source->group());
         progress_.framesComplete = 0;
         runFinished_ = false;

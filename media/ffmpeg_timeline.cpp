@@ -2,31 +2,26 @@
 // Copyright (c) 2026 The Kestrine developers
 #include "media/ffmpeg_timeline.h"
 
-#include "media/wav_header.h"
-
 #include "media/ffmpeg.h"
+#include "media/media_input.h"
+#include "media/source_file.h"
+#include "media/wav_header.h"
 
 #include <algorithm>
 #include <atomic>
-#include <filesystem>
 #include <map>
-#include <system_error>
 #include <thread>
 
 namespace kestrine {
 
 bool isReadableMedia(const std::string& path)
 {
-    std::error_code error;
-    if (path.empty() || !std::filesystem::is_regular_file(path, error))
+    if (path.empty() || failed(checkSourceFile(path)))
         return false;
     if (isPlainPcm(readPcmWavLayout(path)))
         return true;
-    AVFormatContext* context = nullptr;
-    if (avformat_open_input(&context, path.c_str(), nullptr, nullptr) < 0)
-        return false;
-    avformat_close_input(&context);
-    return true;
+    MediaInput input;
+    return succeeded(openInputFile(path, input));
 }
 
 void checkReadable(std::map<std::string, bool>& paths)

@@ -12,6 +12,9 @@ namespace kestrine {
 namespace {
 
 constexpr std::int64_t kUnknown = -1;
+// Fewer bits than this a second carry no sound in any codec FFmpeg decodes:
+// a length that needs fewer comes from a damaged or hostile timestamp.
+constexpr std::int64_t kLowestPlausibleBitsPerSecond = 1000;
 constexpr int kMaxConsecutiveDecodeErrors = 32;
 
 bool isOneOf(const char* name, std::initializer_list<const char*> names)
@@ -106,6 +109,15 @@ std::int64_t countPacketFrames(MediaInput& input)
     return std::max<std::int64_t>(frames, 0);
 }
 
+// Whether a file of `fileBytes` bytes can hold `frames` frames of sound.
+bool isPlausibleLength(std::int64_t frames, int rate, std::int64_t fileBytes)
+{
+    if (fileBytes < 0)
+        return true; // nothing to go by
+    const std::int64_t seconds = frames / rate;
+    return seconds <= fileBytes / kLowestPlausibleBitsPerSecond * 8 + 1;
+}
+
 // The last resort, exact by definition: decode everything and count.
 MediaResult countDecodedFrames(MediaInput& input, std::int64_t& frames)
 {
@@ -173,6 +185,10 @@ MediaResult measureDuration(const std::string& path, MediaTime& duration)
     std::int64_t frames = countPcmFrames(input);
     if (frames == kUnknown)
         frames = countPacketFrames(input);
+    // Timestamps are only the file's word; where they promise more than its
+    // size can hold, counting what decodes is the truth.
+    if (frames != kUnknown && !isPlausibleLength(frames, rate, avio_size(input.format->pb)))
+        frames = kUnknown;
     if (frames == kUnknown) {
         // Counting packets may have read part of the file: start afresh.
         MediaInput fresh;

@@ -2,22 +2,52 @@
 // Copyright (c) 2026 The Kestrine developers
 #include "media/media_input.h"
 
+#include "media/render_job.h"
+#include "media/source_file.h"
+
 #include <cstring>
 
 namespace kestrine {
 namespace {
 
-MediaResult openInputFile(const std::string& path, InputFormatPtr& format)
+MediaResult resultOfOpenError(int error)
 {
-    AVFormatContext* raw = nullptr;
+    if (error == AVERROR(ENOMEM))
+        return result::kOutOfMemory;
+    return error == AVERROR_EXIT ? result::kStopped : result::kCannotOpenSource;
+}
+
+// Asked by FFmpeg between reads and while it waits.
+int stopWasRequested(void* stop)
+{
+    return static_cast<const std::stop_token*>(stop)->stop_requested() ? 1 : 0;
+}
+
+} // namespace
+
+MediaResult openInputFile(const std::string& path, MediaInput& input)
+{
+    if (const MediaResult checked = checkSourceFile(path); failed(checked))
+        return checked == result::kSourceNotRegularFile ? checked : result::kCannotOpenSource;
+    AVFormatContext* raw = avformat_alloc_context();
+    if (!raw)
+        return result::kOutOfMemory;
+    raw->interrupt_callback = {stopWasRequested, input.stop.get()};
+    // A name is a file's name: "concat:a.mp3" or "pipe:0.wav" must not choose
+    // one of FFmpeg's protocols, and nothing the file says may reach another.
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "protocol_whitelist", "file", 0);
+    const std::string url = "file:" + path;
     // avformat_open_input frees the context itself when it fails.
-    if (const int error = avformat_open_input(&raw, path.c_str(), nullptr, nullptr); error < 0)
-        return error == AVERROR(ENOMEM) ? result::kOutOfMemory : result::kCannotOpenSource;
-    format.reset(raw);
-    if (const int error = avformat_find_stream_info(raw, nullptr); error < 0)
-        return error == AVERROR(ENOMEM) ? result::kOutOfMemory : result::kCannotOpenSource;
+    const int error = avformat_open_input(&raw, url.c_str(), nullptr, &options);
+    av_dict_free(&options);
+    if (error < 0)
+        return resultOfOpenError(error);
+    input.format.reset(raw);
     return result::kOk;
 }
+
+namespace {
 
 MediaResult findAudioStream(MediaInput& input)
 {
@@ -30,6 +60,8 @@ MediaResult findAudioStream(MediaInput& input)
     const AVCodecParameters* parameters = input.format->streams[found]->codecpar;
     if (parameters->sample_rate <= 0 || parameters->ch_layout.nb_channels <= 0)
         return result::kNoAudioStream;
+    if (parameters->sample_rate > kHighestSampleRate)
+        return result::kUnsupportedRate;
     input.streamIndex = found;
     input.codec = codec;
     // Only the chosen stream's packets are read at all.
@@ -64,10 +96,14 @@ MediaResult openDecoder(MediaInput& input, bool manualSkip)
     return result::kOk;
 }
 
-MediaResult openMediaInput(const std::string& path, MediaInput& input, bool withDecoder)
+MediaResult openMediaInput(const std::string& path, MediaInput& input, bool withDecoder,
+                           std::stop_token stop)
 {
-    if (const MediaResult opened = openInputFile(path, input.format); failed(opened))
+    *input.stop = std::move(stop);
+    if (const MediaResult opened = openInputFile(path, input); failed(opened))
         return opened;
+    if (const int found = avformat_find_stream_info(input.format.get(), nullptr); found < 0)
+        return resultOfOpenError(found);
     if (const MediaResult found = findAudioStream(input); failed(found))
         return found;
     return withDecoder ? openDecoder(input) : result::kOk;

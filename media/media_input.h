@@ -5,6 +5,8 @@
 #include "media/ffmpeg.h"
 #include "output/media_result.h"
 
+#include <memory>
+#include <stop_token>
 #include <string>
 
 namespace kestrine {
@@ -15,13 +17,22 @@ struct MediaInput {
     const AVCodec* codec = nullptr;
     CodecContextPtr decoder; // only when asked for
     int streamIndex = -1;
+    // FFmpeg holds its address to ask whether to give up, so it never moves.
+    std::unique_ptr<std::stop_token> stop = std::make_unique<std::stop_token>();
 
     AVStream* stream() const { return format->streams[streamIndex]; }
 };
 
+// Opens the file's container, and nothing else: a quick test that it is media.
+// Only as a regular file through FFmpeg's file protocol, whatever its name.
+MediaResult openInputFile(const std::string& path, MediaInput& input);
+
 // openInputFile, findAudioStream and, with `withDecoder`, openDecoder in one.
-// kCannotOpenSource, kNoAudioStream or kNoDecoder say which step failed.
-MediaResult openMediaInput(const std::string& path, MediaInput& input, bool withDecoder);
+// kCannotOpenSource, kSourceNotRegularFile, kNoAudioStream, kUnsupportedRate
+// or kNoDecoder say which step failed. Opening and every later read give up
+// with result::kStopped or AVERROR_EXIT soon after `stop` is requested.
+MediaResult openMediaInput(const std::string& path, MediaInput& input, bool withDecoder,
+                           std::stop_token stop = {});
 
 // Ogg's end trimming, as this FFmpeg applies it, can cut up to a block of real
 // samples off a Vorbis stream; its packet timestamps hold the true length.

@@ -6,18 +6,24 @@
 
 #include <cstdint>
 #include <memory>
+#include <stop_token>
+#include <string>
 
 namespace kestrine {
 
-// The WAV file a render writes. It is sized and given a header for the whole
-// join before any sample arrives, so several workers can each write their own
-// range with positioned writes, and the file is a valid WAV at every moment.
+// The WAV file a render writes. Workers write their own ranges with
+// positioned writes into a partial file beside the output; its header only
+// ever claims frames that are complete from the start and already on the
+// disk, so a join that is killed leaves a file that tells the truth. The
+// finished file takes the output's place in one step, so whatever stood
+// there stays whole until then.
 class OutputFile {
 public:
-    // Creates (or overwrites) the file; result::kCannotCreateOutput or
-    // result::kDiskFull when that fails.
+    // Creates the partial file for `path`; result::kCannotCreateOutput or
+    // result::kDiskFull when that fails, and then no file is left behind.
     static MediaResult create(const std::string& path, const OutputFormat& format,
                               std::int64_t totalFrames, std::unique_ptr<OutputFile>& file);
+    // A partial file neither finished nor discarded stays, header and all.
     ~OutputFile();
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
@@ -28,17 +34,31 @@ public:
 
     // Thread-safe: writes whole frames at `frame`.
     MediaResult writeFrames(std::int64_t frame, const void* data, std::int64_t frames);
-    MediaResult writeSilence(std::int64_t frame, std::int64_t frames);
+    // Thread-safe; result::kStopped when `stop` is requested first.
+    MediaResult writeSilence(std::int64_t frame, std::int64_t frames, std::stop_token stop = {});
 
-    // Cuts the file to its first `frames` frames and makes the header say so.
+    // Makes the header claim the first `frames` frames once they are on the
+    // disk. From one thread at a time; a claim never shrinks.
+    MediaResult claim(std::int64_t frames);
+
+    // Cuts the partial file to its first `frames` frames, makes the header
+    // say so and puts the file in the output's place. result::kOutputLost
+    // when the partial file or its folder was removed meanwhile.
     MediaResult finish(std::int64_t frames);
 
+    // Removes the partial file; whatever stood at the output path stays.
+    void discard();
+
 private:
-    OutputFile(int fd, const OutputFormat& format);
+    OutputFile(int fd, const OutputFormat& format, std::string path, std::string partialPath);
+    MediaResult writeHeader(std::int64_t frames);
 
     int fd_ = -1;
     OutputFormat format_;
     int bytesPerFrame_ = 0;
+    std::string path_;
+    std::string partialPath_;
+    std::int64_t claimed_ = 0;
 };
 
 // Our code for a failed write's errno.

@@ -7,6 +7,9 @@
 #include "media/source_renderer.h"
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -15,7 +18,6 @@ namespace kestrine {
 namespace {
 
 constexpr int kMaxOutputChannels = 8;
-constexpr int kMaxOutputRate = 768000;
 
 // One piece of the output: a source, or silence where no source plays.
 struct Segment {
@@ -28,7 +30,7 @@ MediaResult checkPlan(const RenderPlan& plan)
 {
     const OutputFormat& format = plan.format;
     if (format.bitsPerSample != 16 || format.channels < 1 || format.channels > kMaxOutputChannels ||
-        format.sampleRate < 1 || format.sampleRate > kMaxOutputRate || plan.totalFrames < 0)
+        format.sampleRate < 1 || format.sampleRate > kHighestSampleRate || plan.totalFrames < 0)
         return result::kInvalidArgument;
     std::int64_t previousEnd = 0;
     for (const PlannedSource& source : plan.sources) {
@@ -142,7 +144,7 @@ private:
             rendered = renderSource(*segment.source, plan_.format, output_, stop, buffers,
                                     [&](std::int64_t written) { tracker_.report(index, written, false); });
         } else {
-            rendered = output_.writeSilence(segment.firstFrame, segment.endFrame - segment.firstFrame);
+            rendered = output_.writeSilence(segment.firstFrame, segment.endFrame - segment.firstFrame, stop);
         }
         if (succeeded(rendered))
             tracker_.report(index, segment.endFrame - segment.firstFrame, true);
@@ -167,6 +169,32 @@ int workerCount(const RenderOptions& options, std::size_t segments)
     return static_cast<int>(std::clamp<std::size_t>(segments, 1, static_cast<std::size_t>(workers)));
 }
 
+// Runs the workers on threads of their own while this thread calls `keep`
+// every `interval` until they are all done.
+void runWorkers(RenderWork& work, int workers, std::chrono::milliseconds interval,
+                const std::function<void()>& keep)
+{
+    std::mutex mutex;
+    std::condition_variable ended;
+    int running = workers;
+    std::vector<std::jthread> threads;
+    threads.reserve(static_cast<std::size_t>(workers));
+    for (int i = 0; i < workers; ++i) {
+        threads.emplace_back([&] {
+            work.runWorker();
+            const std::lock_guard lock(mutex);
+            if (--running == 0)
+                ended.notify_one();
+        });
+    }
+    std::unique_lock lock(mutex);
+    while (!ended.wait_for(lock, interval, [&] { return running == 0; })) {
+        lock.unlock();
+        keep();
+        lock.lock();
+    }
+}
+
 } // namespace
 
 std::int64_t frameAt(MediaTime time, int sampleRate)
@@ -187,28 +215,27 @@ MediaResult renderToWav(const RenderPlan& plan, const std::string& outputPath, R
 
     const std::vector<Segment> segments = splitIntoSegments(plan);
     PrefixTracker tracker(segments, plan.totalFrames, progress);
+    std::optional<MediaResult> failure;
     {
         RenderWork work(plan, segments, *output, tracker, stop);
-        const int workers = workerCount(options, segments.size());
-        if (workers == 1) {
-            work.runWorker();
-        } else {
-            std::vector<std::jthread> threads;
-            threads.reserve(static_cast<std::size_t>(workers));
-            for (int i = 0; i < workers; ++i)
-                threads.emplace_back([&work] { work.runWorker(); });
-        }
-        if (const std::optional<MediaResult> failure = work.failure()) {
-            // The file keeps what is complete from the start, with a true header.
-            output->finish(tracker.complete());
-            return *failure;
-        }
+        // A failed claim is not the join's failure: the next one, or the
+        // finish, says whether the disk still takes writes.
+        runWorkers(work, workerCount(options, segments.size()), options.claimInterval,
+                   [&] { output->claim(tracker.complete()); });
+        failure = work.failure();
     }
-    if (tracker.complete() < plan.totalFrames) {
-        const MediaResult finished = output->finish(tracker.complete());
-        return failed(finished) ? finished : result::kStopped;
+    const std::int64_t complete = tracker.complete();
+    if (!failure && complete == plan.totalFrames)
+        return output->finish(complete);
+    const MediaResult ended = failure.value_or(result::kStopped);
+    // Nothing worth keeping: whatever stood at the output path stays as it was.
+    if (complete == 0) {
+        output->discard();
+        return ended;
     }
-    return output->finish(plan.totalFrames);
+    // The file keeps what is complete from the start, with a true header.
+    const MediaResult finished = output->finish(complete);
+    return failed(finished) ? finished : ended;
 }
 
 } // namespace kestrine

@@ -6,12 +6,17 @@
 #include "output/media_time.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <stop_token>
 #include <string>
 #include <vector>
 
 namespace kestrine {
+
+// The highest rate the engine converts from or to; past it, a rate is more
+// likely a damaged header than sound.
+inline constexpr int kHighestSampleRate = 768000;
 
 struct OutputFormat {
     int sampleRate = 44100;
@@ -42,14 +47,18 @@ struct RenderProgress {
 
 struct RenderOptions {
     int workers = 0; // 0: one per core
+    // How often the output's header catches up with the frames complete.
+    std::chrono::milliseconds claimInterval{1000};
 };
 
 // The output frame that a timeline time falls on: round(time * rate / 10^7).
 std::int64_t frameAt(MediaTime time, int sampleRate);
 
-// Writes the whole plan into a WAV file (RF64 past 4 GiB). The file is a valid
-// WAV whose header matches its data however this returns: complete, stopped
-// (result::kStopped, cut to what is complete from the start) or failed.
+// Writes the whole plan into a WAV file (RF64 past 4 GiB), through a partial
+// file beside it that takes the output's place when the render ends. Stopped
+// (result::kStopped) or failed, the output is a valid WAV of what is complete
+// from the start; when nothing is, the partial file is removed and whatever
+// stood at the output path stays as it was.
 MediaResult renderToWav(const RenderPlan& plan, const std::string& outputPath,
                         RenderProgress& progress, std::stop_token stop,
                         const RenderOptions& options = {});

@@ -31,8 +31,14 @@ const char* describeOwnResult(MediaResult code)
     case result::kNoAudioStream: return "The file has no sound track.";
     case result::kNoDecoder: return "The file's sound is in a format that cannot be decoded.";
     case result::kDecodeFailed: return "The sound of a file could not be decoded; the file may be damaged.";
+    case result::kSourceNotRegularFile: return "A source is not a regular file (a pipe, a device or a folder).";
+    case result::kUnsupportedRate: return "The file's sample rate is higher than the program can convert (768,000 Hz at most).";
+    case result::kSourceShrank: return "A source file became shorter while it was read.";
     case result::kCannotCreateOutput: return "The output file could not be created. Check the folder and its permissions.";
     case result::kWriteFailed: return "Writing the output file failed.";
+    case result::kOutputIsSource: return "The output file is one of the files to join, or that cannot be ruled out.";
+    case result::kOutputNotRegularFile: return "The output exists and is not a regular file (a folder, a device or a pipe).";
+    case result::kOutputLost: return "The output file or its folder was removed while the join wrote it.";
     case result::kDiskFull: return "The disk is full; the output file could not be completed.";
     case result::kStopped: return "The join was stopped before it was complete.";
     default: return nullptr;

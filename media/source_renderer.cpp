@@ -4,6 +4,7 @@
 
 #include "media/ffmpeg.h"
 #include "media/media_input.h"
+#include "media/source_file.h"
 #include "media/wav_header.h"
 
 #include <fcntl.h>
@@ -39,6 +40,8 @@ public:
     }
 
     bool full() const { return written_ + pending_ >= limit_; }
+    // Whether the sound ended before the range wanted no more of it.
+    bool endedEarly() const { return !full(); }
     std::int64_t taken() const { return written_ + pending_; }
 
     MediaResult append(const std::uint8_t* data, std::int64_t frames)
@@ -62,13 +65,13 @@ public:
     }
 
     // Everything the file may give has been appended: write the rest and the padding.
-    MediaResult finish()
+    MediaResult finish(std::stop_token stop)
     {
         if (const MediaResult flushed = flush(); failed(flushed))
             return flushed;
         const std::int64_t missing = endFrame_ - firstFrame_ - written_;
         if (missing > 0) {
-            if (const MediaResult padded = output_.writeSilence(firstFrame_ + written_, missing);
+            if (const MediaResult padded = output_.writeSilence(firstFrame_ + written_, missing, stop);
                 failed(padded))
                 return padded;
             written_ += missing;
@@ -135,6 +138,8 @@ public:
             int error = av_read_frame(format, packet.get());
             if (error == AVERROR_EOF)
                 break;
+            if (error == AVERROR_EXIT)
+                return result::kStopped;
             if (error < 0)
                 return error == AVERROR(ENOMEM) ? result::kOutOfMemory : result::kDecodeFailed;
             if (packet->stream_index != input_.streamIndex) {
@@ -334,7 +339,7 @@ private:
 // chunks, so a stop is seen within a few milliseconds.
 MediaResult copyBytes(int in, std::uint64_t inOffset, OutputFile& output, std::int64_t firstFrame,
                       std::int64_t frames, std::stop_token stop, RenderBuffers& buffers,
-                      const RangeProgress& progress)
+                      const RangeProgress& progress, bool& endedEarly)
 {
     const auto frameBytes = static_cast<std::uint64_t>(output.bytesPerFrame());
     auto in64 = static_cast<off64_t>(inOffset);
@@ -376,29 +381,42 @@ MediaResult copyBytes(int in, std::uint64_t inOffset, OutputFile& output, std::i
                 out64 += copied;
             }
         }
-        if (copied == 0)
-            break; // the file is shorter than it said; the rest is padded
+        if (copied == 0) {
+            endedEarly = true; // the file is shorter than it said; the rest is padded
+            break;
+        }
         left -= static_cast<std::uint64_t>(copied);
         done += static_cast<std::uint64_t>(copied);
         progress(static_cast<std::int64_t>(done / frameBytes));
     }
     const std::int64_t copiedFrames = static_cast<std::int64_t>(done / frameBytes);
     if (copiedFrames < frames) {
-        if (const MediaResult padded = output.writeSilence(firstFrame + copiedFrames, frames - copiedFrames);
+        if (const MediaResult padded =
+                output.writeSilence(firstFrame + copiedFrames, frames - copiedFrames, stop);
             failed(padded))
             return padded;
     }
     return result::kOk;
 }
 
+// A file that is now smaller than when its render began was cut while it was
+// read: the silence its end would become is not its sound.
+bool shrankSince(const std::string& path, std::int64_t sizeAtStart)
+{
+    const std::int64_t size = sourceFileSize(path);
+    return sizeAtStart >= 0 && size < sizeAtStart;
+}
+
 // The copy path: a WAV already in the output's format needs no decoding.
 // kFalse when the file is not such a WAV and must be decoded.
 MediaResult copyMatchingWav(const PlannedSource& source, const OutputFormat& format, OutputFile& output,
-                            std::stop_token stop, RenderBuffers& buffers, const RangeProgress& progress)
+                            std::stop_token stop, RenderBuffers& buffers, const RangeProgress& progress,
+                            std::int64_t sizeAtStart)
 {
-    const FileDescriptor in(::open(source.path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (in.get() < 0)
-        return result::kFalse; // the decode path reports why it cannot be read
+    int fd = -1;
+    if (const MediaResult opened = openSourceFile(source.path, fd); failed(opened))
+        return opened == result::kSourceNotRegularFile ? opened : result::kFalse; // the decode path says why
+    const FileDescriptor in(fd);
     const PcmWavLayout layout = readPcmWavLayout(in.get());
     if (!matchesOutputFormat(layout, format))
         return result::kFalse;
@@ -410,12 +428,15 @@ MediaResult copyMatchingWav(const PlannedSource& source, const OutputFormat& for
     const std::int64_t content =
         std::clamp<std::int64_t>(std::min(contentFramesOf(source, format.sampleRate), available - skip), 0, range);
 
+    bool endedEarly = false;
     MediaResult copied = copyBytes(in.get(), layout.dataOffset + static_cast<std::uint64_t>(skip) * frameBytes,
-                                   output, source.firstFrame, content, stop, buffers, progress);
+                                   output, source.firstFrame, content, stop, buffers, progress, endedEarly);
     if (failed(copied))
         return copied;
+    if (endedEarly && shrankSince(source.path, sizeAtStart))
+        return result::kSourceShrank;
     if (content < range) {
-        if (const MediaResult padded = output.writeSilence(source.firstFrame + content, range - content);
+        if (const MediaResult padded = output.writeSilence(source.firstFrame + content, range - content, stop);
             failed(padded))
             return padded;
     }
@@ -430,12 +451,13 @@ MediaResult renderSource(const PlannedSource& source, const OutputFormat& format
 {
     if (source.endFrame <= source.firstFrame)
         return result::kOk;
-    if (const MediaResult copied = copyMatchingWav(source, format, output, stop, buffers, progress);
+    const std::int64_t sizeAtStart = sourceFileSize(source.path);
+    if (const MediaResult copied = copyMatchingWav(source, format, output, stop, buffers, progress, sizeAtStart);
         copied != result::kFalse)
         return copied;
 
     MediaInput input;
-    if (const MediaResult opened = openMediaInput(source.path, input, false); failed(opened))
+    if (const MediaResult opened = openMediaInput(source.path, input, false, stop); failed(opened))
         return opened;
     // Where FFmpeg's trimming of the end is not to be trusted, the range cuts
     // instead: the measured length came from the container's own timestamps.
@@ -447,7 +469,9 @@ MediaResult renderSource(const PlannedSource& source, const OutputFormat& format
     SourceDecoder decoder(input, format, buffers, manualSkip);
     if (const MediaResult decoded = decoder.decodeInto(writer, stop); failed(decoded))
         return decoded;
-    return writer.finish();
+    if (writer.endedEarly() && shrankSince(source.path, sizeAtStart))
+        return result::kSourceShrank;
+    return writer.finish(stop);
 }
 
 } // namespace kestrine

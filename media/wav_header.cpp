@@ -2,6 +2,8 @@
 // Copyright (c) 2026 The Kestrine developers
 #include "media/wav_header.h"
 
+#include "media/source_file.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -164,8 +166,8 @@ PcmWavLayout readPcmWavLayout(int fd)
 
 PcmWavLayout readPcmWavLayout(const std::string& path)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    int fd = -1;
+    if (failed(openSourceFile(path, fd)))
         return {};
     const PcmWavLayout layout = readPcmWavLayout(fd);
     ::close(fd);
@@ -180,6 +182,7 @@ bool isPlainPcm(const PcmWavLayout& layout)
     const bool floating = layout.formatTag == kFormatFloat &&
                           (layout.bitsPerSample == 32 || layout.bitsPerSample == 64);
     return layout.valid && (integer || floating) && layout.channels > 0 && layout.sampleRate > 0 &&
+           layout.sampleRate <= kHighestSampleRate &&
            layout.blockAlign == layout.channels * layout.bitsPerSample / 8;
 }
 

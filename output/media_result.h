@@ -35,9 +35,15 @@ inline constexpr MediaResult kCannotOpenSource = makeFailure(0x80040410u);
 inline constexpr MediaResult kNoAudioStream = makeFailure(0x80040411u);
 inline constexpr MediaResult kNoDecoder = makeFailure(0x80040412u);
 inline constexpr MediaResult kDecodeFailed = makeFailure(0x80040413u);
+inline constexpr MediaResult kSourceNotRegularFile = makeFailure(0x80040414u);
+inline constexpr MediaResult kUnsupportedRate = makeFailure(0x80040415u);
+inline constexpr MediaResult kSourceShrank = makeFailure(0x80040416u);
 inline constexpr MediaResult kCannotCreateOutput = makeFailure(0x80040420u);
 inline constexpr MediaResult kWriteFailed = makeFailure(0x80040421u);
 inline constexpr MediaResult kDiskFull = makeFailure(0x80040422u);
+inline constexpr MediaResult kOutputIsSource = makeFailure(0x80040423u);
+inline constexpr MediaResult kOutputNotRegularFile = makeFailure(0x80040424u);
+inline constexpr MediaResult kOutputLost = makeFailure(0x80040425u);
 inline constexpr MediaResult kStopped = makeFailure(0x80040430u);
 } // namespace result
 

@@ -2,9 +2,8 @@
 // Copyright (c) 2026 The Kestrine developers
 #include "output/output_graph.h"
 
+#include "output/path_bytes.h"
 #include "platform/user_dialogs.h"
-
-#include <QFile>
 
 namespace kestrine {
 
@@ -66,7 +65,7 @@ bool OutputGraph::build(JoinReferences& references, const QString& outputPath, J
         return false;
     }
 
-    const std::string fileName = QFile::encodeName(outputPath).toStdString();
+    const std::string fileName = pathToBytes(outputPath);
 
     // Preview mode may drop samples to keep up; a written file must have them all.
     if (references.timeline) {

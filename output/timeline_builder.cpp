@@ -2,21 +2,10 @@
 // Copyright (c) 2026 The Kestrine developers
 #include "output/timeline_builder.h"
 
+#include "output/path_bytes.h"
 #include "platform/user_dialogs.h"
 
-#include <QFile>
-
 namespace kestrine {
-
-namespace {
-
-// Paths reach the framework in the file system's own encoding, whatever their length.
-std::string mediaName(const QString& path)
-{
-    return QFile::encodeName(path).toStdString();
-}
-
-} // namespace
 
 TimelineBuilder::TimelineBuilder(MediaFramework& framework, UserDialogs& dialogs,
                                  MissingSourceHandler missingSourceHandler)
@@ -95,7 +84,7 @@ void TimelineBuilder::placeItem(Timeline& timeline, TimelineGroup& group, const 
         dialogs_.inform(QStringLiteral("Could not insert pTrack3Obj"));
         return;
     }
-    const std::string name = mediaName(item.path);
+    const std::string name = pathToBytes(item.path);
 
     std::shared_ptr<TimelineSource> source;
     if (failed(timeline.createSource(source)) || !source) {

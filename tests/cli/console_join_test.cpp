@@ -72,8 +72,8 @@ TEST_F(ConsoleJoinTest, AbortEventFailsWithTheFrameworksText)
               std::string::npos)
         << messages();
     EXPECT_EQ(fake.callCount(FakeOp::Stop), 1);
-    // This double writes no file, so there is nothing to point the user at.
-    EXPECT_EQ(messages().find("holds"), std::string::npos) << messages();
+    // This double writes no file, and the user is told so.
+    EXPECT_NE(messages().find("Afterwards no file was written."), std::string::npos) << messages();
 }
 
 TEST_F(ConsoleJoinTest, NotificationWakesTheWaitingJoin)
@@ -88,20 +88,52 @@ TEST_F(ConsoleJoinTest, NotificationWakesTheWaitingJoin)
     EXPECT_EQ(run(), kExitJoined);
 }
 
-TEST_F(ConsoleJoinTest, InterruptStopsTheGraphAndSaysWhatIsLeft)
+// After a stop the user is told what the output path holds: the new file,
+// the old file untouched, or nothing at all.
+struct WhatIsLeftCase {
+    const char* name;
+    bool oldFile;     // the output existed before the join (-y)
+    bool joinWrites;  // the join put a file of its own in its place
+    const char* said; // with %1 for the output's path
+};
+
+class ConsoleJoinStopTest : public ConsoleJoinTest, public ::testing::WithParamInterface<WhatIsLeftCase> {};
+
+TEST_P(ConsoleJoinStopTest, InterruptStopsTheGraphAndSaysWhatIsLeft)
 {
-    std::jthread userThread([this](std::stop_token stop) {
+    const WhatIsLeftCase& c = GetParam();
+    if (c.oldFile) {
+        QFile old(options.output);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        options.overwrite = true;
+    }
+    std::jthread userThread([&](std::stop_token stop) {
         while (!stop.stop_requested() && fake.callCount(FakeOp::Run) == 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        if (c.joinWrites) {
+            // As the engine does: a new file takes the old one's place.
+            QFile written(options.output + ".new");
+            written.open(QIODevice::WriteOnly);
+            written.close();
+            QFile::remove(options.output);
+            QFile::rename(options.output + ".new", options.output);
+        }
         interrupted = true;
     });
     EXPECT_EQ(run(), kExitInterrupted);
     EXPECT_EQ(fake.callCount(FakeOp::Stop), 1);
-    EXPECT_NE(messages().find("stopped; " + options.output.toStdString() +
-                              " holds what was written so far"),
-              std::string::npos)
-        << messages();
+    const std::string said = "stopped; " + QString::fromLatin1(c.said).arg(options.output).toStdString();
+    EXPECT_NE(messages().find(said), std::string::npos) << messages();
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Outputs, ConsoleJoinStopTest,
+    ::testing::Values(WhatIsLeftCase{"NothingWritten", false, false, "no file was written"},
+                      WhatIsLeftCase{"OldFileUntouched", true, false,
+                                     "nothing was written and %1 was left as it was"},
+                      WhatIsLeftCase{"NewFileInPlace", false, true, "%1 holds what was written so far"},
+                      WhatIsLeftCase{"OldFileReplaced", true, true, "%1 holds what was written so far"}),
+    [](const auto& tested) { return std::string(tested.param.name); });
 
 TEST_F(ConsoleJoinTest, ProgressLineShowsPercentElapsedAndTimeLeft)
 {
@@ -150,8 +182,11 @@ TEST_F(ConsoleJoinTest, ExistingOutputIsReplacedOnlyWithOverwrite)
     options.overwrite = true;
     fake.queueEvent({kEventComplete, 0, 0});
     EXPECT_EQ(run(), kExitJoined);
-    // The old file is gone before the join writes (this double writes nothing).
-    EXPECT_FALSE(QFile::exists(options.output));
+    // Replacing it is the engine's work, when its new file is done: the
+    // console deletes nothing up front (and this double writes nothing).
+    QFile kept(options.output);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), "keep me");
 }
 
 TEST_F(ConsoleJoinTest, GraphThatCannotStartFailsAfterItsOwnMessage)

@@ -536,7 +536,7 @@ TEST_F(FfmpegMediaFrameworkTest, RunNeverWritesOverWhatItMustNot)
     JoinGraph join;
     ASSERT_EQ(buildJoinGraph(framework, buildTimeline(framework, {{source, 0, kSecond}}), source, join),
               result::kOk);
-    EXPECT_EQ(join.control->run(), result::kCannotCreateOutput);
+    EXPECT_EQ(join.control->run(), result::kOutputIsSource);
 
     // An existing file without overwrite mode.
     const auto existing = file("existing.wav");

@@ -123,7 +123,7 @@ TEST_F(MediaFixture, MeasuringAMissingFileOrAFolderFails)
 {
     MediaTime duration = 0;
     EXPECT_EQ(measureDuration(pathOf("missing.wav"), duration), result::kCannotOpenSource);
-    EXPECT_EQ(measureDuration(folder(), duration), result::kCannotOpenSource);
+    EXPECT_EQ(measureDuration(folder(), duration), result::kSourceNotRegularFile);
 }
 
 // A WAV whose header claims more than the file holds plays only what is there.

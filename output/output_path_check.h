@@ -1,0 +1,39 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The Kestrine developers
+#pragma once
+
+#include "output/media_result.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kestrine {
+
+// A file as the system knows it: two names with the same identity name the
+// same file, however they are spelled.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+
+// The identity of the file `path` names, links followed; none when there is
+// no such file or it cannot be looked at.
+std::optional<FileIdentity> identityOf(const std::string& path);
+
+// Whether a join may write `output` while it reads `sources`, asked before
+// anything is created or removed. Files are compared as the system knows
+// them, by device and inode, so another spelling of a path, a link or a bind
+// mount cannot hide a source. result::kOutputIsSource when the output (or
+// the partial file written beside it) is one of the sources, or when that
+// cannot be told; result::kOutputNotRegularFile when the output exists and is
+// not a regular file (a folder, a device, a pipe).
+MediaResult checkOutputPath(const std::string& output, const std::vector<std::string>& sources);
+
+// The unfinished file a join writes beside its output, put in the output's
+// place only when the join ends.
+std::string partialPathOf(const std::string& output);
+
+} // namespace kestrine
