@@ -194,32 +194,49 @@ private:
         }
     }
 
+    // Compares what the frame carries with what the frame that built the
+    // resampler carried: a file without a channel order gives every frame the
+    // same unspecified one, and that is no reason to rebuild.
     bool resamplerMatches(const AVFrame& frame) const
     {
         return resampler_ && frame.format == inFormat_ && frame.sample_rate == inRate_ &&
-               av_channel_layout_compare(&frame.ch_layout, &inLayout_) == 0;
+               av_channel_layout_compare(&frame.ch_layout, &frameLayout_) == 0;
     }
 
     MediaResult initResampler(const AVFrame& frame)
     {
-        av_channel_layout_uninit(&inLayout_);
-        if (frame.ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || frame.ch_layout.nb_channels <= 0)
-            av_channel_layout_default(&inLayout_, frame.ch_layout.nb_channels > 0 ? frame.ch_layout.nb_channels : 1);
-        else if (av_channel_layout_copy(&inLayout_, &frame.ch_layout) < 0)
+        av_channel_layout_uninit(&frameLayout_);
+        if (av_channel_layout_copy(&frameLayout_, &frame.ch_layout) < 0)
             return result::kOutOfMemory;
         inFormat_ = frame.format;
         inRate_ = frame.sample_rate;
 
+        // Where the file names no channel order, FFmpeg's usual one for the count.
+        AVChannelLayout inLayout{};
+        if (frame.ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || frame.ch_layout.nb_channels <= 0)
+            av_channel_layout_default(&inLayout, frame.ch_layout.nb_channels > 0 ? frame.ch_layout.nb_channels : 1);
+        else if (av_channel_layout_copy(&inLayout, &frame.ch_layout) < 0)
+            return result::kOutOfMemory;
+        ResamplerPtr resampler;
+        const MediaResult made = makeResampler(inLayout, resampler);
+        av_channel_layout_uninit(&inLayout);
+        if (failed(made))
+            return made;
+        resampler_ = std::move(resampler);
+        return result::kOk;
+    }
+
+    MediaResult makeResampler(AVChannelLayout& inLayout, ResamplerPtr& made) const
+    {
         AVChannelLayout outLayout{};
         av_channel_layout_default(&outLayout, format_.channels);
         SwrContext* raw = nullptr;
-        int error = swr_alloc_set_opts2(&raw, &outLayout, AV_SAMPLE_FMT_S16, format_.sampleRate,
-                                        &inLayout_, static_cast<AVSampleFormat>(inFormat_), inRate_,
-                                        0, nullptr);
+        int error = swr_alloc_set_opts2(&raw, &outLayout, AV_SAMPLE_FMT_S16, format_.sampleRate, &inLayout,
+                                        static_cast<AVSampleFormat>(inFormat_), inRate_, 0, nullptr);
         ResamplerPtr resampler(raw);
         if (error < 0)
-            return result::kDecodeFailed;
-        if (inLayout_.nb_channels == 1 && format_.channels == 2) {
+            return error == AVERROR(ENOMEM) ? result::kOutOfMemory : result::kDecodeFailed;
+        if (inLayout.nb_channels == 1 && format_.channels == 2) {
             // A mono recording plays at full level on both sides, not 3 dB down.
             const double toBoth[2] = {1.0, 1.0};
             if ((error = swr_set_matrix(resampler.get(), toBoth, 1)) < 0)
@@ -227,7 +244,7 @@ private:
         }
         if ((error = swr_init(resampler.get())) < 0)
             return error == AVERROR(ENOMEM) ? result::kOutOfMemory : result::kDecodeFailed;
-        resampler_ = std::move(resampler);
+        made = std::move(resampler);
         return result::kOk;
     }
 
@@ -295,7 +312,7 @@ private:
     }
 
 public:
-    ~SourceDecoder() { av_channel_layout_uninit(&inLayout_); }
+    ~SourceDecoder() { av_channel_layout_uninit(&frameLayout_); }
     SourceDecoder(const SourceDecoder&) = delete;
     SourceDecoder& operator=(const SourceDecoder&) = delete;
 
@@ -305,7 +322,7 @@ private:
     RenderBuffers& buffers_;
     FramePtr frame_;
     ResamplerPtr resampler_;
-    AVChannelLayout inLayout_{};
+    AVChannelLayout frameLayout_{}; // as the frame that built the resampler carried it
     int inFormat_ = -1;
     int inRate_ = 0;
     bool manualSkip_ = false;
