@@ -218,7 +218,11 @@ private:
         else if (av_channel_layout_copy(&inLayout, &frame.ch_layout) < 0)
             return result::kOutOfMemory;
         ResamplerPtr resampler;
-        const MediaResult made = makeResampler(inLayout, resampler);
+        MediaResult made = makeResampler(inLayout, MixMatrix::Ffmpeg, resampler);
+        // FFmpeg mixes only channels it knows the places of; channels without
+        // one still reach the output rather than failing the file.
+        if (made == result::kDecodeFailed && inLayout.nb_channels > format_.channels)
+            made = makeResampler(inLayout, MixMatrix::RoundRobin, resampler);
         av_channel_layout_uninit(&inLayout);
         if (failed(made))
             return made;
@@ -226,7 +230,9 @@ private:
         return result::kOk;
     }
 
-    MediaResult makeResampler(AVChannelLayout& inLayout, ResamplerPtr& made) const
+    enum class MixMatrix { Ffmpeg, RoundRobin };
+
+    MediaResult makeResampler(AVChannelLayout& inLayout, MixMatrix mix, ResamplerPtr& made) const
     {
         AVChannelLayout outLayout{};
         av_channel_layout_default(&outLayout, format_.channels);
@@ -236,7 +242,19 @@ private:
         ResamplerPtr resampler(raw);
         if (error < 0)
             return error == AVERROR(ENOMEM) ? result::kOutOfMemory : result::kDecodeFailed;
-        if (inLayout.nb_channels == 1 && format_.channels == 2) {
+        const int inChannels = inLayout.nb_channels;
+        if (mix == MixMatrix::RoundRobin) {
+            // Input channel i goes to output channel i mod n, each output the
+            // mean of its inputs, as sox's channels effect mixes unnamed channels.
+            std::vector<double> matrix(static_cast<std::size_t>(format_.channels * inChannels), 0.0);
+            for (int out = 0; out < format_.channels; ++out) {
+                const int inputs = (inChannels - out + format_.channels - 1) / format_.channels;
+                for (int in = out; in < inChannels; in += format_.channels)
+                    matrix[static_cast<std::size_t>(out * inChannels + in)] = 1.0 / inputs;
+            }
+            if ((error = swr_set_matrix(resampler.get(), matrix.data(), inChannels)) < 0)
+                return result::kDecodeFailed;
+        } else if (inChannels == 1 && format_.channels == 2) {
             // A mono recording plays at full level on both sides, not 3 dB down.
             const double toBoth[2] = {1.0, 1.0};
             if ((error = swr_set_matrix(resampler.get(), toBoth, 1)) < 0)
