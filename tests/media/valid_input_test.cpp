@@ -66,7 +66,7 @@ INSTANTIATE_TEST_SUITE_P(Counts, ManyChannels,
                          ::testing::Values(ChannelCase{"Eight", 8, true}, ChannelCase{"Nine", 9, false},
                                            ChannelCase{"Sixteen", 16, true},
                                            ChannelCase{"ThirtyTwo", 32, false},
-                                           ChannelCase{"SixtyThree", 63, false}),
+                                           ChannelCase{"SixtyThree", 63, false}, ChannelCase{"SixtyFive", 65, false}),
                          [](const auto& tested) { return std::string(tested.param.name); });
 
 class EmptyFile : public MediaFixture, public ::testing::WithParamInterface<MediaFormat> {};
