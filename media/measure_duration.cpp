@@ -37,10 +37,12 @@ std::int64_t countPcmFrames(MediaInput& input)
     if (!packet)
         return kUnknown;
     const int error = av_read_frame(input.format.get(), packet.get());
+    // No data where the header says there are no frames (AIFF's frame count)
+    // is an empty file; anything else was cut short.
     if (error == AVERROR_EOF)
-        return 0;
+        return stream->duration == 0 ? 0 : kUnknown;
     if (error < 0)
-        return 0;
+        return kUnknown;
     const std::int64_t dataStart = packet->pos;
     const std::int64_t fileSize = avio_size(input.format->pb);
     // Without a position, the header is all there is to go by.
@@ -50,7 +52,7 @@ std::int64_t countPcmFrames(MediaInput& input)
     if (stream->duration > 0)
         frames = std::min(frames, av_rescale_q(stream->duration, stream->time_base,
                                                AVRational{1, parameters->sample_rate}));
-    return frames == INT64_MAX ? 0 : frames;
+    return frames == INT64_MAX ? kUnknown : frames;
 }
 
 // Demuxing without decoding: the packets' durations, less the encoder delay
@@ -172,7 +174,9 @@ MediaResult measureDuration(const std::string& path, MediaTime& duration)
     // which makes measuring a folder of WAV files nearly free.
     if (const PcmWavLayout layout = readPcmWavLayout(path); isPlainPcm(layout)) {
         const auto frames = static_cast<std::int64_t>(layout.dataBytes / static_cast<std::uint64_t>(layout.blockAlign));
-        if (frames > 0) {
+        // One whose header claims no frames is valid and plays for no time at
+        // all; one that claims frames it does not hold was cut short.
+        if (frames > 0 || layout.claimedBytes < static_cast<std::uint64_t>(layout.blockAlign)) {
             duration = av_rescale_rnd(frames, kUnitsPerSecond, layout.sampleRate, AV_ROUND_NEAR_INF);
             return result::kOk;
         }
@@ -183,6 +187,11 @@ MediaResult measureDuration(const std::string& path, MediaTime& duration)
     const int rate = input.stream()->codecpar->sample_rate;
 
     std::int64_t frames = countPcmFrames(input);
+    // An empty PCM file is valid, and plays for no time at all.
+    if (frames == 0) {
+        duration = 0;
+        return result::kOk;
+    }
     if (frames == kUnknown)
         frames = countPacketFrames(input);
     // Timestamps are only the file's word; where they promise more than its

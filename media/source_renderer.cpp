@@ -23,6 +23,8 @@ constexpr std::uint64_t kCopyChunkBytes = 4 * 1024 * 1024;
 // A damaged frame here and there is skipped, as players do; a file that is
 // damaged throughout is an error.
 constexpr int kMaxConsecutiveDecodeErrors = 32;
+// libswresample's limit on the channels of one context.
+constexpr int kMaxResamplerChannels = 64;
 
 // Takes converted frames in order and puts them into the source's range:
 // drops what lies before the media start, stops taking at the range's end,
@@ -199,32 +201,72 @@ private:
         }
     }
 
+    // Compares what the frame carries with what the frame that built the
+    // resampler carried: a file without a channel order gives every frame the
+    // same unspecified one, and that is no reason to rebuild.
     bool resamplerMatches(const AVFrame& frame) const
     {
         return resampler_ && frame.format == inFormat_ && frame.sample_rate == inRate_ &&
-               av_channel_layout_compare(&frame.ch_layout, &inLayout_) == 0;
+               av_channel_layout_compare(&frame.ch_layout, &frameLayout_) == 0;
     }
 
     MediaResult initResampler(const AVFrame& frame)
     {
-        av_channel_layout_uninit(&inLayout_);
-        if (frame.ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || frame.ch_layout.nb_channels <= 0)
-            av_channel_layout_default(&inLayout_, frame.ch_layout.nb_channels > 0 ? frame.ch_layout.nb_channels : 1);
-        else if (av_channel_layout_copy(&inLayout_, &frame.ch_layout) < 0)
+        av_channel_layout_uninit(&frameLayout_);
+        if (av_channel_layout_copy(&frameLayout_, &frame.ch_layout) < 0)
             return result::kOutOfMemory;
         inFormat_ = frame.format;
         inRate_ = frame.sample_rate;
 
+        // More channels than a resampler takes are folded to the output's
+        // count first; where the file names no channel order, FFmpeg's usual
+        // one for the count.
+        folding_ = frame.ch_layout.nb_channels > kMaxResamplerChannels;
+        AVChannelLayout inLayout{};
+        auto inFormat = static_cast<AVSampleFormat>(frame.format);
+        if (folding_) {
+            av_channel_layout_default(&inLayout, format_.channels);
+            inFormat = AV_SAMPLE_FMT_FLTP;
+        } else if (frame.ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || frame.ch_layout.nb_channels <= 0) {
+            av_channel_layout_default(&inLayout, frame.ch_layout.nb_channels > 0 ? frame.ch_layout.nb_channels : 1);
+        } else if (av_channel_layout_copy(&inLayout, &frame.ch_layout) < 0) {
+            return result::kOutOfMemory;
+        }
+        ResamplerPtr resampler;
+        MediaResult made = makeResampler(inLayout, inFormat, MixMatrix::Ffmpeg, resampler);
+        // FFmpeg mixes only channels it knows the places of; channels without
+        // one still reach the output rather than failing the file.
+        if (made == result::kDecodeFailed && inLayout.nb_channels > format_.channels)
+            made = makeResampler(inLayout, inFormat, MixMatrix::RoundRobin, resampler);
+        av_channel_layout_uninit(&inLayout);
+        if (failed(made))
+            return made;
+        resampler_ = std::move(resampler);
+        return result::kOk;
+    }
+
+    enum class MixMatrix { Ffmpeg, RoundRobin };
+
+    MediaResult makeResampler(AVChannelLayout& inLayout, AVSampleFormat inFormat, MixMatrix mix,
+                              ResamplerPtr& made) const
+    {
         AVChannelLayout outLayout{};
         av_channel_layout_default(&outLayout, format_.channels);
         SwrContext* raw = nullptr;
-        int error = swr_alloc_set_opts2(&raw, &outLayout, AV_SAMPLE_FMT_S16, format_.sampleRate,
-                                        &inLayout_, static_cast<AVSampleFormat>(inFormat_), inRate_,
-                                        0, nullptr);
+        int error = swr_alloc_set_opts2(&raw, &outLayout, AV_SAMPLE_FMT_S16, format_.sampleRate, &inLayout,
+                                        inFormat, inRate_, 0, nullptr);
         ResamplerPtr resampler(raw);
         if (error < 0)
-            return result::kDecodeFailed;
-        if (inLayout_.nb_channels == 1 && format_.channels == 2) {
+            return error == AVERROR(ENOMEM) ? result::kOutOfMemory : result::kDecodeFailed;
+        const int inChannels = inLayout.nb_channels;
+        if (mix == MixMatrix::RoundRobin) {
+            std::vector<double> matrix(static_cast<std::size_t>(format_.channels * inChannels), 0.0);
+            for (int in = 0; in < inChannels; ++in)
+                matrix[static_cast<std::size_t>(in % format_.channels * inChannels + in)] =
+                    foldWeight(inChannels, in % format_.channels);
+            if ((error = swr_set_matrix(resampler.get(), matrix.data(), inChannels)) < 0)
+                return result::kDecodeFailed;
+        } else if (inChannels == 1 && format_.channels == 2) {
             // A mono recording plays at full level on both sides, not 3 dB down.
             const double toBoth[2] = {1.0, 1.0};
             if ((error = swr_set_matrix(resampler.get(), toBoth, 1)) < 0)
@@ -232,7 +274,7 @@ private:
         }
         if ((error = swr_init(resampler.get())) < 0)
             return error == AVERROR(ENOMEM) ? result::kOutOfMemory : result::kDecodeFailed;
-        resampler_ = std::move(resampler);
+        made = std::move(resampler);
         return result::kOk;
     }
 
@@ -278,6 +320,10 @@ private:
         const int skip = manualSkip_ ? leadingSkipOf(frame) : 0;
         if (skip >= frame.nb_samples)
             return result::kOk;
+        if (folding_) {
+            foldChannels(frame, skip, frame.nb_samples - skip);
+            return resample(planes_.data(), frame.nb_samples - skip, writer);
+        }
         // Past the encoder delay by moving the plane pointers, not by copying.
         const bool planar = av_sample_fmt_is_planar(static_cast<AVSampleFormat>(frame.format));
         const int planeCount = planar ? frame.ch_layout.nb_channels : 1;
@@ -287,6 +333,54 @@ private:
         for (int plane = 0; plane < planeCount; ++plane)
             planes_[static_cast<std::size_t>(plane)] = frame.extended_data[plane] + skipBytes;
         return resample(planes_.data(), frame.nb_samples - skip, writer);
+    }
+
+    // Input channel i goes to output channel i mod n, each output the mean of
+    // its inputs, as sox's channels effect mixes channels that have no places.
+    double foldWeight(int inChannels, int output) const
+    {
+        return 1.0 / ((inChannels - output + format_.channels - 1) / format_.channels);
+    }
+
+    // The round-robin mix done here, into float planes, for channel counts no
+    // resampler takes. Only such files pay for this pass over their samples.
+    void foldChannels(const AVFrame& frame, int first, int count)
+    {
+        const int channels = frame.ch_layout.nb_channels;
+        const auto sampleFormat = static_cast<AVSampleFormat>(frame.format);
+        const AVSampleFormat packed = av_get_packed_sample_fmt(sampleFormat);
+        const bool planar = av_sample_fmt_is_planar(sampleFormat);
+        folded_.assign(static_cast<std::size_t>(format_.channels) * static_cast<std::size_t>(count), 0.0f);
+        for (int channel = 0; channel < channels; ++channel) {
+            const int output = channel % format_.channels;
+            const auto weight = static_cast<float>(foldWeight(channels, output));
+            float* target = folded_.data() + static_cast<std::ptrdiff_t>(output) * count;
+            const std::uint8_t* data = frame.extended_data[planar ? channel : 0];
+            for (int i = 0; i < count; ++i) {
+                const int index = planar ? first + i : (first + i) * channels + channel;
+                target[i] += weight * sampleAt(data, packed, index);
+            }
+        }
+        planes_.resize(static_cast<std::size_t>(format_.channels));
+        for (int output = 0; output < format_.channels; ++output)
+            planes_[static_cast<std::size_t>(output)] =
+                reinterpret_cast<const std::uint8_t*>(folded_.data() + static_cast<std::ptrdiff_t>(output) * count);
+    }
+
+    static float sampleAt(const std::uint8_t* data, AVSampleFormat packed, int index)
+    {
+        switch (packed) {
+        case AV_SAMPLE_FMT_U8: return static_cast<float>(data[index] - 128) / 128.0f;
+        case AV_SAMPLE_FMT_S16: return static_cast<float>(reinterpret_cast<const std::int16_t*>(data)[index]) / 32768.0f;
+        case AV_SAMPLE_FMT_S32:
+            return static_cast<float>(reinterpret_cast<const std::int32_t*>(data)[index] / 2147483648.0);
+        case AV_SAMPLE_FMT_S64:
+            return static_cast<float>(static_cast<double>(reinterpret_cast<const std::int64_t*>(data)[index]) /
+                                      9223372036854775808.0);
+        case AV_SAMPLE_FMT_FLT: return reinterpret_cast<const float*>(data)[index];
+        case AV_SAMPLE_FMT_DBL: return static_cast<float>(reinterpret_cast<const double*>(data)[index]);
+        default: return 0.0f;
+        }
     }
 
     // The encoder delay a frame carries when the decoder leaves trimming to us;
@@ -300,7 +394,7 @@ private:
     }
 
 public:
-    ~SourceDecoder() { av_channel_layout_uninit(&inLayout_); }
+    ~SourceDecoder() { av_channel_layout_uninit(&frameLayout_); }
     SourceDecoder(const SourceDecoder&) = delete;
     SourceDecoder& operator=(const SourceDecoder&) = delete;
 
@@ -310,11 +404,13 @@ private:
     RenderBuffers& buffers_;
     FramePtr frame_;
     ResamplerPtr resampler_;
-    AVChannelLayout inLayout_{};
+    AVChannelLayout frameLayout_{}; // as the frame that built the resampler carried it
     int inFormat_ = -1;
     int inRate_ = 0;
     bool manualSkip_ = false;
     std::vector<const std::uint8_t*> planes_;
+    bool folding_ = false;
+    std::vector<float> folded_;
     int decodeErrors_ = 0;
     int consecutiveErrors_ = 0;
 };

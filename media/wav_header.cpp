@@ -154,6 +154,7 @@ PcmWavLayout readPcmWavLayout(int fd)
             if (claimed == 0 || claimed == kUnknownSize32)
                 claimed = fileSize - body;
             layout.dataOffset = body;
+            layout.claimedBytes = claimed;
             layout.dataBytes = std::min(claimed, fileSize - body);
             layout.dataBytes -= layout.dataBytes % static_cast<std::uint64_t>(layout.blockAlign);
             layout.valid = true;

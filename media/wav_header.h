@@ -32,7 +32,8 @@ struct PcmWavLayout {
     int bitsPerSample = 0;
     int blockAlign = 0;
     std::uint64_t dataOffset = 0;
-    std::uint64_t dataBytes = 0; // what the header claims, limited to what the file holds
+    std::uint64_t claimedBytes = 0; // what the header claims; an open size claims what follows
+    std::uint64_t dataBytes = 0;    // what the header claims, limited to what the file holds
 };
 
 // Reads the chunk layout of a WAV (or RF64) file open on `fd` without moving its offset.

@@ -32,6 +32,8 @@ FormatTraits traitsOf(MediaFormat format)
     case MediaFormat::Ogg: return {".ogg", "ogg", "libvorbis", false};
     case MediaFormat::M4a: return {".m4a", "ipod", "aac", false};
     case MediaFormat::Flac: return {".flac", "flac", "flac", false};
+    case MediaFormat::AiffS16: return {".aiff", "aiff", "pcm_s16be", false};
+    case MediaFormat::Opus: return {".opus", "opus", "libopus", false};
     case MediaFormat::Mp4WithVideo: return {".mp4", "mp4", "aac", true};
     case MediaFormat::MkvWithVideo: return {".mkv", "matroska", "libvorbis", true};
     }
@@ -168,6 +170,8 @@ std::string nameOf(MediaFormat format)
     case MediaFormat::Ogg: return "Ogg";
     case MediaFormat::M4a: return "M4a";
     case MediaFormat::Flac: return "Flac";
+    case MediaFormat::AiffS16: return "AiffS16";
+    case MediaFormat::Opus: return "Opus";
     case MediaFormat::Mp4WithVideo: return "Mp4WithVideo";
     case MediaFormat::MkvWithVideo: return "MkvWithVideo";
     }
@@ -216,10 +220,11 @@ Generated writeTone(const std::string& folder, const std::string& baseName, Medi
         context.sample_rate = tone.sampleRate;
         av_channel_layout_default(&context.ch_layout, tone.channels);
         context.time_base = AVRational{1, tone.sampleRate};
-        if (format == MediaFormat::Mp3 && tone.variableBitRate) {
+        if ((format == MediaFormat::Mp3 || format == MediaFormat::Ogg) && tone.variableBitRate) {
             context.flags |= AV_CODEC_FLAG_QSCALE;
             context.global_quality = FF_QP2LAMBDA * 4;
-        } else if (format != MediaFormat::Flac && traits.muxer != std::string("wav")) {
+        } else if (format != MediaFormat::Flac && traits.muxer != std::string("wav") &&
+                   traits.muxer != std::string("aiff")) {
             context.bit_rate = 64000 * tone.channels;
         }
     });
@@ -431,6 +436,68 @@ DecodedCount countDecodedFrames(const std::string& path)
     count.message = decodeAll(opened, [&](const AVFrame& frame) { count.frames += frame.nb_samples; });
     count.ok = count.message.empty();
     return count;
+}
+
+ResampledSound resampleWithFfmpeg(const std::string& path, int sampleRate, int channels)
+{
+    ResampledSound sound;
+    OpenedAudio opened = openAudio(path);
+    if (!opened.decoder) {
+        sound.message = opened.message;
+        return sound;
+    }
+    ResamplerPtr resampler;
+    std::vector<std::uint8_t> converted;
+    const auto convert = [&](const std::uint8_t** input, int frames) {
+        const int capacity = std::max(swr_get_out_samples(resampler.get(), frames), 256);
+        converted.resize(static_cast<std::size_t>(capacity) * static_cast<std::size_t>(channels) * 2);
+        std::uint8_t* out = converted.data();
+        const int count = swr_convert(resampler.get(), &out, capacity, input, frames);
+        if (count > 0) {
+            const auto* data = reinterpret_cast<const std::int16_t*>(converted.data());
+            sound.samples.insert(sound.samples.end(), data, data + count * channels);
+        }
+        return count;
+    };
+    std::string failure;
+    sound.message = decodeAll(opened, [&](const AVFrame& frame) {
+        if (!failure.empty() || frame.nb_samples <= 0)
+            return;
+        if (!resampler) {
+            AVChannelLayout in{};
+            if (frame.ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
+                av_channel_layout_default(&in, frame.ch_layout.nb_channels);
+            else
+                av_channel_layout_copy(&in, &frame.ch_layout);
+            AVChannelLayout out{};
+            av_channel_layout_default(&out, channels);
+            SwrContext* raw = nullptr;
+            int error = swr_alloc_set_opts2(&raw, &out, AV_SAMPLE_FMT_S16, sampleRate, &in,
+                                            static_cast<AVSampleFormat>(frame.format), frame.sample_rate, 0,
+                                            nullptr);
+            resampler.reset(raw);
+            const int inChannels = in.nb_channels;
+            av_channel_layout_uninit(&in);
+            if (error >= 0 && inChannels == 1 && channels == 2) {
+                const double toBoth[2] = {1.0, 1.0};
+                error = swr_set_matrix(resampler.get(), toBoth, 1);
+            }
+            if (error >= 0)
+                error = swr_init(resampler.get());
+            if (error < 0) {
+                failure = "cannot make the resampler: " + errorText(error);
+                return;
+            }
+        }
+        if (convert(const_cast<const std::uint8_t**>(frame.extended_data), frame.nb_samples) < 0)
+            failure = "conversion failed";
+    });
+    if (sound.message.empty())
+        sound.message = failure;
+    while (sound.message.empty() && resampler && convert(nullptr, 0) > 0) {
+    }
+    sound.ok = sound.message.empty();
+    return sound;
 }
 
 bool writeBytes(const std::string& path, const std::string& bytes)

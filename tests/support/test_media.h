@@ -20,6 +20,8 @@ enum class MediaFormat {
     Ogg,
     M4a,
     Flac,
+    AiffS16,
+    Opus,
     Mp4WithVideo, // mpeg4 video plus an AAC sound track
     MkvWithVideo, // mpeg4 video plus a Vorbis sound track
 };
@@ -35,7 +37,7 @@ struct ToneSpec {
     int channels = 2;
     std::int64_t firstSample = 0;
     double amplitude = 0.5;
-    bool variableBitRate = false; // mp3 only
+    bool variableBitRate = false; // mp3 and Vorbis: a quality instead of a bit rate
     bool frameIndex = true;       // mp3 only: false leaves out the Xing/LAME header
 };
 
@@ -92,6 +94,21 @@ struct DecodedCount {
 // Decodes the first audio stream completely and counts its samples per channel,
 // with the decoder's own handling of encoder delay and padding.
 DecodedCount countDecodedFrames(const std::string& path);
+
+struct ResampledSound {
+    bool ok = false;
+    std::string message;
+    std::vector<std::int16_t> samples; // interleaved
+
+    std::int64_t frames(int channels) const { return static_cast<std::int64_t>(samples.size()) / channels; }
+};
+
+// FFmpeg's own decoding of the first audio stream, converted by one
+// libswresample context, built once, to 16-bit `channels` at `sampleRate`:
+// the reference a join's sound is compared with. A channel order the file
+// does not give is FFmpeg's default for the count, and mono reaches both
+// sides of a stereo output at full level, as in a join.
+ResampledSound resampleWithFfmpeg(const std::string& path, int sampleRate, int channels);
 
 // A file of arbitrary bytes, for inputs that must fail.
 bool writeBytes(const std::string& path, const std::string& bytes);
