@@ -8,6 +8,13 @@
 #include <QStandardPaths>
 #include <QString>
 #include <QStringList>
+#include <ostream>
+
+// Readable texts in the failures of this folder's tests.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
 
 // The tree that `cmake --install` wrote into a folder of its own (the
 // install.setup test), with prefix /usr.
