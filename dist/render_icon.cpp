@@ -2,7 +2,6 @@
 // Copyright (c) 2026 The Kestrine developers
 // Renders the program's SVG icon as a square PNG of a given size, for the
 // icon theme's fixed-size folders. Runs at build time only.
-#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <QSvgRenderer>
@@ -14,10 +13,6 @@ int main(int argc, char** argv)
         std::cerr << "Usage: " << argv[0] << " ICON.svg SIZE OUTPUT.png\n";
         return 2;
     }
-    // No window is ever shown; the offscreen platform needs no display.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication application(argc, argv);
-
     const QString source = QString::fromLocal8Bit(argv[1]);
     bool isNumber = false;
     const int size = QString::fromLocal8Bit(argv[2]).toInt(&isNumber);
@@ -32,6 +27,7 @@ int main(int argc, char** argv)
         return 1;
     }
 
+    // Drawing into an image needs no application object, and so no display.
     QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter painter(&image);
