@@ -43,17 +43,18 @@ CommandLine parseCommandLine(const QStringList& arguments, const QString& curren
 
 QString commandLineUsage(const QString& program)
 {
-    return QStringLiteral("Usage: %1 [FILE...]\n"
-                          "Joins the sound of a list of media files, one after another, into one WAV\n"
-                          "file. The window starts with the given files added to the list, measured\n"
-                          "and checked as the Add button would.\n"
-                          "\n"
-                          "  -h, --help     show this help and exit\n"
-                          "      --version  show the version and exit\n"
-                          "      --         every argument after this is a file\n"
-                          "\n"
-                          "The window also takes Qt's own options, such as -platform and -style.\n"
-                          "%1-join joins from the terminal without a window.\n")
+    return QStringLiteral(
+               "Usage: %1 [FILE...]\n"
+               "Joins the sound of a list of media files, one after another, into one WAV\n"
+               "file. The window starts with the given files added to the list, measured\n"
+               "and checked as the Add button would.\n"
+               "\n"
+               "  -h, --help     show this help and exit\n"
+               "      --version  show the version and exit\n"
+               "      --         every argument after this is a file\n"
+               "\n"
+               "The window also takes Qt's own options, such as -platform and -style.\n"
+               "%1-join joins from the terminal without a window.\n")
         .arg(program);
 }
 

@@ -26,7 +26,8 @@ const QString kProgram = QStringLiteral("kestrine");
 // One line per row as the list shows it: the name, a tab, the seconds.
 void printListedRows(const MainDialog& dialog)
 {
-    const auto* view = dialog.findChild<const ClipListView*>(MainDialog::controlName(control::kClipList));
+    const auto* view =
+        dialog.findChild<const ClipListView*>(MainDialog::controlName(control::kClipList));
     for (int row = 0; view && row < view->topLevelItemCount(); ++row) {
         const QTreeWidgetItem* item = view->topLevelItem(row);
         std::cout << item->text(0).toStdString() << '\t' << item->text(1).toStdString() << '\n';
@@ -68,7 +69,8 @@ int KestrineApp::run()
 {
     const CommandLine line = parseCommandLine(arguments().mid(1), QDir::currentPath());
     if (!line.error.isEmpty()) {
-        std::cerr << kProgram.toStdString() << ": " << line.error.toStdString() << " (see --help)\n";
+        std::cerr << kProgram.toStdString() << ": " << line.error.toStdString()
+                  << " (see --help)\n";
         return kExitUsage;
     }
 

@@ -54,9 +54,12 @@ INSTANTIATE_TEST_SUITE_P(
                         {"b.mp3", "/tmp/a.ogg", "../talk/c.wav", "./d e.flac"},
                         files({"/home/user/music/b.mp3", "/tmp/a.ogg", "/home/user/talk/c.wav",
                                "/home/user/music/d e.flac"})},
-        CommandLineCase{"AfterDoubleDashDashesAreFiles", {"--", "-x.mp3", "--help"},
+        CommandLineCase{"AfterDoubleDashDashesAreFiles",
+                        {"--", "-x.mp3", "--help"},
                         files({"/home/user/music/-x.mp3", "/home/user/music/--help"})},
-        CommandLineCase{"HelpAnywhere", {"a.mp3", "--help"}, [] {
+        CommandLineCase{"HelpAnywhere",
+                        {"a.mp3", "--help"},
+                        [] {
                             CommandLine line = answered(true, false);
                             line.files = {"/home/user/music/a.mp3"};
                             return line;
@@ -64,10 +67,14 @@ INSTANTIATE_TEST_SUITE_P(
         CommandLineCase{"ShortHelp", {"-h"}, answered(true, false)},
         CommandLineCase{"Version", {"--version"}, answered(false, true)},
         // The first unknown option is named; --help after it still counts.
-        CommandLineCase{"UnknownOptions", {"-x", "--help", "--frobnicate"},
+        CommandLineCase{"UnknownOptions",
+                        {"-x", "--help", "--frobnicate"},
                         answered(true, false, QStringLiteral("unknown option -x"))},
-        CommandLineCase{"LoneDashIsNoFile", {"-"}, answered(false, false, QStringLiteral("unknown option -"))}),
-    [](const ::testing::TestParamInfo<CommandLineCase>& param) { return std::string(param.param.name); });
+        CommandLineCase{
+            "LoneDashIsNoFile", {"-"}, answered(false, false, QStringLiteral("unknown option -"))}),
+    [](const ::testing::TestParamInfo<CommandLineCase>& param) {
+        return std::string(param.param.name);
+    });
 
 } // namespace
 } // namespace kestrine::testing

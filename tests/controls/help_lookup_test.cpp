@@ -33,7 +33,8 @@ TEST_F(HelpLookupTest, BuildFolderHelpBesideTheExecutable)
 {
     putHelp(QStringLiteral("bin/help"));
     putHelp(QStringLiteral("share/kestrine/help"));
-    EXPECT_EQ(findHelpPage(path(QStringLiteral("bin"))).page, path(QStringLiteral("bin/help/Introduction.htm")));
+    EXPECT_EQ(findHelpPage(path(QStringLiteral("bin"))).page,
+              path(QStringLiteral("bin/help/Introduction.htm")));
 }
 
 TEST_F(HelpLookupTest, InstalledHelpUnderShare)
@@ -55,10 +56,12 @@ TEST_F(HelpLookupTest, MissingHelpNamesEveryFolderSearched)
 {
     const HelpLookup lookup = findHelpPage(path(QStringLiteral("bin")));
     EXPECT_TRUE(lookup.page.isEmpty());
-    const QStringList searched{path(QStringLiteral("bin/help")), path(QStringLiteral("share/kestrine/help"))};
+    const QStringList searched{path(QStringLiteral("bin/help")),
+                               path(QStringLiteral("share/kestrine/help"))};
     EXPECT_EQ(lookup.searched, searched);
     EXPECT_EQ(missingHelpText(lookup),
-              QStringLiteral("The help pages are missing: Introduction.htm is in none of these folders:\n") +
+              QStringLiteral(
+                  "The help pages are missing: Introduction.htm is in none of these folders:\n") +
                   searched.join(u'\n'));
 }
 

@@ -22,7 +22,8 @@ protected:
     {
         testmedia::ToneSpec spec;
         spec.frames = frames;
-        const testmedia::Generated file = testmedia::writeTone(dir.path().toStdString(), name, format, spec);
+        const testmedia::Generated file =
+            testmedia::writeTone(dir.path().toStdString(), name, format, spec);
         EXPECT_TRUE(file) << file.message;
         return QString::fromStdString(file.path);
     }
@@ -32,7 +33,8 @@ protected:
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"),
+                           dir.filePath(QStringLiteral("config")));
         return environment;
     }
 
@@ -65,15 +67,18 @@ TEST_F(InstalledProgramsTest, WindowListsTheFilesOfItsCommandLine)
 
     const ProgramRun run =
         runProgram(installedPath(QStringLiteral("bin/kestrine")),
-                   {QStringLiteral("--test-list-and-quit"), QStringLiteral("first.wav"), second}, session(), dir.path());
+                   {QStringLiteral("--test-list-and-quit"), QStringLiteral("first.wav"), second},
+                   session(), dir.path());
     ASSERT_TRUE(run.finished) << run.err.toStdString();
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_EQ(run.out, QStringLiteral("first.wav\t2\nsecond.wav\t3\n")) << run.err.toStdString();
 
     QFile settings(dir.filePath(QStringLiteral("config/Tallowmere/kestrine.conf")));
     ASSERT_TRUE(settings.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(QString::fromUtf8(settings.readAll())
-                    .contains(QStringLiteral("LastPhotoFolder=%1/").arg(dir.filePath(QStringLiteral("more")))));
+    EXPECT_TRUE(
+        QString::fromUtf8(settings.readAll())
+            .contains(
+                QStringLiteral("LastPhotoFolder=%1/").arg(dir.filePath(QStringLiteral("more")))));
 }
 
 TEST_F(InstalledProgramsTest, WindowAnswersHelpAndVersionWithoutADisplay)
@@ -85,16 +90,19 @@ TEST_F(InstalledProgramsTest, WindowAnswersHelpAndVersionWithoutADisplay)
 
     const ProgramRun help = runProgram(program, {QStringLiteral("--help")}, noDisplay);
     EXPECT_EQ(help.exitCode, 0) << help.err.toStdString();
-    EXPECT_TRUE(help.out.startsWith(QStringLiteral("Usage: kestrine [FILE...]\n"))) << help.out.toStdString();
+    EXPECT_TRUE(help.out.startsWith(QStringLiteral("Usage: kestrine [FILE...]\n")))
+        << help.out.toStdString();
 
-    const ProgramRun version = runProgram(program, {QStringLiteral("some.mp3"), QStringLiteral("--version")}, noDisplay);
+    const ProgramRun version =
+        runProgram(program, {QStringLiteral("some.mp3"), QStringLiteral("--version")}, noDisplay);
     EXPECT_EQ(version.exitCode, 0) << version.err.toStdString();
     EXPECT_EQ(version.out, QStringLiteral("kestrine " KESTRINE_VERSION "\n"));
 
     const ProgramRun wrong = runProgram(program, {QStringLiteral("--frobnicate")}, session());
     EXPECT_EQ(wrong.exitCode, 2);
     EXPECT_TRUE(wrong.out.isEmpty());
-    EXPECT_TRUE(wrong.err.contains(QStringLiteral("kestrine: unknown option --frobnicate (see --help)")))
+    EXPECT_TRUE(
+        wrong.err.contains(QStringLiteral("kestrine: unknown option --frobnicate (see --help)")))
         << wrong.err.toStdString();
 }
 

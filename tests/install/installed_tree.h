@@ -32,9 +32,10 @@ inline QString installedPath(const QString& relative)
     return QDir(QStringLiteral(KESTRINE_INSTALL_ROOT "/usr")).filePath(relative);
 }
 
-inline ProgramRun runProgram(const QString& program, const QStringList& arguments,
-                             const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment(),
-                             const QString& workingFolder = QString())
+inline ProgramRun
+runProgram(const QString& program, const QStringList& arguments,
+           const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment(),
+           const QString& workingFolder = QString())
 {
     QProcess process;
     process.setProcessEnvironment(environment);
