@@ -2,6 +2,8 @@
 // Copyright (c) 2026 The Kestrine developers
 #include "app/kestrine_app.h"
 
+#include "app/clip_list_view.h"
+#include "app/command_line.h"
 #include "app/main_dialog.h"
 #include "media/ffmpeg_encoder_catalog.h"
 #include "media/ffmpeg_media_framework.h"
@@ -9,18 +11,69 @@
 #include "platform/qt_user_dialogs.h"
 #include "platform/settings_store.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <QTimer>
+#include <iostream>
 
 namespace kestrine {
+
+namespace {
+
+constexpr int kExitUsage = 2;
+const QString kProgram = QStringLiteral("kestrine");
+
+// One line per row as the list shows it: the name, a tab, the seconds.
+void printListedRows(const MainDialog& dialog)
+{
+    const auto* view =
+        dialog.findChild<const ClipListView*>(MainDialog::controlName(control::kClipList));
+    for (int row = 0; view && row < view->topLevelItemCount(); ++row) {
+        const QTreeWidgetItem* item = view->topLevelItem(row);
+        std::cout << item->text(0).toStdString() << '\t' << item->text(1).toStdString() << '\n';
+    }
+    std::cout << std::flush;
+}
+
+} // namespace
+
+std::optional<int> KestrineApp::answerOnTerminal(int argc, char** argv)
+{
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    // Qt's own options are still among the arguments here, so an unknown one is
+    // only reported once the application object has taken those out.
+    const CommandLine line = parseCommandLine(arguments, QString());
+    if (line.help) {
+        std::cout << commandLineUsage(kProgram).toStdString() << std::flush;
+        return 0;
+    }
+    if (line.version) {
+        std::cout << kProgram.toStdString() << ' ' << KESTRINE_VERSION << '\n' << std::flush;
+        return 0;
+    }
+    return std::nullopt;
+}
 
 KestrineApp::KestrineApp(int& argc, char** argv) : QApplication(argc, argv)
 {
     setOrganizationName(QString::fromLatin1(kCompanyName));
     setApplicationName(QFileInfo(applicationFilePath()).completeBaseName());
+    setApplicationVersion(QStringLiteral(KESTRINE_VERSION));
+    // Lets Wayland docks match the window to the installed menu entry and its icon.
+    setDesktopFileName(QStringLiteral(KESTRINE_APP_ID));
 }
 
 int KestrineApp::run()
 {
+    const CommandLine line = parseCommandLine(arguments().mid(1), QDir::currentPath());
+    if (!line.error.isEmpty()) {
+        std::cerr << kProgram.toStdString() << ": " << line.error.toStdString()
+                  << " (see --help)\n";
+        return kExitUsage;
+    }
+
     FfmpegMediaFramework framework;
     FfmpegEncoderCatalog encoders;
     QtUserDialogs dialogs;
@@ -28,6 +81,15 @@ int KestrineApp::run()
     SettingsStore settings;
     MainDialog dialog(framework, dialogs, shell, settings, encoders);
     dialogs.setOwner(&dialog);
+    // The files are added once the window shows, so that a slow measurement
+    // shows its progress and Cancel over it, as after Add's own dialog.
+    QTimer::singleShot(0, &dialog, [&dialog, &line] {
+        dialog.addFiles(line.files);
+        if (line.listAndQuit) {
+            printListedRows(dialog);
+            dialog.reject();
+        }
+    });
     // The dialog's answer does not matter: when it ends, the program ends.
     dialog.exec();
     return 0;

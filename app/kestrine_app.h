@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QApplication>
+#include <optional>
 
 namespace kestrine {
 
@@ -10,9 +11,15 @@ namespace kestrine {
 // name, and it ends when its main dialog ends.
 class KestrineApp : public QApplication {
 public:
+    // Answers --help and --version on standard output and gives the exit
+    // status; nothing when the window is wanted. Runs before the application
+    // object exists, so it needs no display.
+    static std::optional<int> answerOnTerminal(int argc, char** argv);
+
     KestrineApp(int& argc, char** argv);
 
-    // Shows the main dialog modally with the real services.
+    // Shows the main dialog modally with the real services, with the files of
+    // the command line added as Add would add them.
     int run();
 };
 

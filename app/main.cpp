@@ -4,6 +4,8 @@
 
 int main(int argc, char** argv)
 {
+    if (const std::optional<int> status = kestrine::KestrineApp::answerOnTerminal(argc, argv))
+        return *status;
     kestrine::KestrineApp application(argc, argv);
     return application.run();
 }

@@ -5,6 +5,7 @@
 #include "app/about_dialog.h"
 #include "app/clip_list_view.h"
 #include "app/maker_pages.h"
+#include "controls/resource_paths.h"
 #include "output/output_settings_dialog.h"
 #include "platform/shell.h"
 #include "platform/user_dialogs.h"
@@ -136,7 +137,12 @@ void MainDialog::onHelp()
     shell_.runProgram(QStringLiteral("hh.exe"),
                       {QDir::toNativeSeparators(folder + QLatin1Char('/')) + QStringLiteral("help.chm::/Introduction.htm")});
 #else
-    shell_.openDocument(QDir(folder).filePath(QStringLiteral("help/Introduction.htm")));
+    const HelpLookup help = findHelpPage(folder);
+    if (help.page.isEmpty()) {
+        dialogs_.showError(missingHelpText(help));
+        return;
+    }
+    shell_.openDocument(help.page);
 #endif
 }
 

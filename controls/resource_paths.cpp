@@ -2,6 +2,8 @@
 // Copyright (c) 2026 The Kestrine developers
 #include "controls/resource_paths.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <array>
 #include <utility>
 
@@ -21,6 +23,8 @@ constexpr std::array<std::pair<int, const char*>, 10> kIcons{{
     {kExitIconId, ":/icons/exit.svg"},
     {kJoinIconId, ":/icons/join.svg"},
 }};
+
+const QString kHelpFirstPage = QStringLiteral("Introduction.htm");
 
 // The cursor is drawn on a 32 x 32 grid with the fingertip here.
 constexpr QPoint kHandHotSpot(11, 2);
@@ -54,6 +58,33 @@ QString soundResourcePath(int soundId)
 QPoint cursorHotSpot(int cursorId)
 {
     return cursorId == kHoverCursorId ? kHandHotSpot : QPoint();
+}
+
+HelpLookup findHelpPage(const QString& executableFolder)
+{
+    const QDir executable(executableFolder);
+    HelpLookup lookup;
+    lookup.searched = {
+        QDir::cleanPath(executable.filePath(QStringLiteral("help"))),
+        QDir::cleanPath(executable.filePath(QStringLiteral(KESTRINE_INSTALLED_HELP_DIR))),
+    };
+    for (const QString& folder : lookup.searched) {
+        const QFileInfo page(QDir(folder).filePath(kHelpFirstPage));
+        if (page.isFile()) {
+            lookup.page = page.filePath();
+            break;
+        }
+    }
+    return lookup;
+}
+
+QString missingHelpText(const HelpLookup& lookup)
+{
+    QStringList folders;
+    for (const QString& folder : lookup.searched)
+        folders.append(QDir::toNativeSeparators(folder));
+    return QStringLiteral("The help pages are missing: %1 is in none of these folders:\n%2")
+        .arg(kHelpFirstPage, folders.join(u'\n'));
 }
 
 QString stringResource(int stringId)

@@ -4,6 +4,7 @@
 
 #include <QPoint>
 #include <QString>
+#include <QStringList>
 
 namespace kestrine {
 
@@ -36,5 +37,18 @@ QPoint cursorHotSpot(int cursorId);
 
 // The text of a string resource; empty for an unknown id.
 QString stringResource(int stringId);
+
+// The help's first page, and every folder searched for it, so that a missing
+// help can say where it should have been.
+struct HelpLookup {
+    QString page; // empty when no folder holds it
+    QStringList searched;
+};
+
+// Looks beside the executable (the build folder) and then where an install
+// puts the help relative to the executable's folder.
+HelpLookup findHelpPage(const QString& executableFolder);
+// What to tell the user when the lookup found nothing.
+QString missingHelpText(const HelpLookup& lookup);
 
 } // namespace kestrine

@@ -11,6 +11,7 @@ required_packages=(
     qt6-base-dev qt6-svg-dev qt6-multimedia-dev libgl-dev
     libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
     googletest libgtest-dev libgmock-dev
+    desktop-file-utils appstream bash-completion
 )
 
 install_missing_packages() {

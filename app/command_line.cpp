@@ -1,0 +1,61 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The Kestrine developers
+#include "app/command_line.h"
+
+#include <QDir>
+
+namespace kestrine {
+
+namespace {
+
+#ifdef KESTRINE_TEST_OPTIONS
+constexpr bool kTestOptions = true;
+#else
+constexpr bool kTestOptions = false;
+#endif
+
+} // namespace
+
+CommandLine parseCommandLine(const QStringList& arguments, const QString& currentFolder)
+{
+    CommandLine line;
+    const QDir folder(currentFolder);
+    bool filesOnly = false;
+    for (const QString& argument : arguments) {
+        // After "--" everything is a file, so names that start with a dash can be opened too.
+        if (filesOnly || !argument.startsWith(u'-')) {
+            line.files.append(QDir::cleanPath(folder.absoluteFilePath(argument)));
+        } else if (argument == QStringLiteral("--")) {
+            filesOnly = true;
+        } else if (argument == QStringLiteral("-h") || argument == QStringLiteral("--help")) {
+            line.help = true;
+        } else if (argument == QStringLiteral("--version")) {
+            line.version = true;
+        } else if (kTestOptions && argument == QStringLiteral("--test-list-and-quit")) {
+            line.listAndQuit = true;
+        } else if (line.error.isEmpty()) {
+            // The rest is still read, so that --help is answered whatever else is given.
+            line.error = QStringLiteral("unknown option %1").arg(argument);
+        }
+    }
+    return line;
+}
+
+QString commandLineUsage(const QString& program)
+{
+    return QStringLiteral(
+               "Usage: %1 [FILE...]\n"
+               "Joins the sound of a list of media files, one after another, into one WAV\n"
+               "file. The window starts with the given files added to the list, measured\n"
+               "and checked as the Add button would.\n"
+               "\n"
+               "  -h, --help     show this help and exit\n"
+               "      --version  show the version and exit\n"
+               "      --         every argument after this is a file\n"
+               "\n"
+               "The window also takes Qt's own options, such as -platform and -style.\n"
+               "%1-join joins from the terminal without a window.\n")
+        .arg(program);
+}
+
+} // namespace kestrine
