@@ -8,8 +8,10 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QUrl>
 #include <algorithm>
+#include <cstdlib>
 
 namespace kestrine {
 
@@ -25,6 +27,24 @@ QStringList localFiles(const QMimeData* data)
             paths.append(url.toLocalFile());
     }
     return paths;
+}
+
+// Below this a selected row cannot be told from the others at a glance.
+constexpr int kVisibleDifference = 90;
+
+int colourDistance(const QColor& a, const QColor& b)
+{
+    return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) + std::abs(a.blue() - b.blue());
+}
+
+QColor fallbackHighlight(const QColor& base)
+{
+    return base.lightness() > 127 ? QColor(0x30, 0x60, 0xc0) : QColor(0x4a, 0x8a, 0xe0);
+}
+
+QColor readableOn(const QColor& background)
+{
+    return background.lightness() > 140 ? QColor(Qt::black) : QColor(Qt::white);
 }
 
 QTreeWidgetItem* makeRow(const ClipItem& item)
@@ -52,12 +72,55 @@ ClipListView::ClipListView(QWidget* parent) : QTreeWidget(parent)
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setAllColumnsShowFocus(true);
-    // Grid lines between the cells, as a report view draws them.
-    setStyleSheet(QStringLiteral("QTreeView::item { border-right: 1px solid palette(mid);"
-                                 " border-bottom: 1px solid palette(mid); }"));
+    ensureVisibleSelection();
     setAcceptDrops(true);
     viewport()->setAcceptDrops(true);
     setDragDropMode(QAbstractItemView::DropOnly);
+}
+
+void ClipListView::ensureVisibleSelection()
+{
+    // Some desktop themes draw the selection of an inactive window in nearly
+    // the colour of the list itself: the user would then move and delete rows
+    // blind as soon as a message box takes the focus.
+    QPalette adjusted = palette();
+    bool changed = false;
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        const QColor base = adjusted.color(group, QPalette::Base);
+        const QColor highlight = adjusted.color(group, QPalette::Highlight);
+        if (colourDistance(highlight, base) >= kVisibleDifference)
+            continue;
+        const QColor active = adjusted.color(QPalette::Active, QPalette::Highlight);
+        const QColor visible = colourDistance(active, base) >= kVisibleDifference ? active : fallbackHighlight(base);
+        adjusted.setColor(group, QPalette::Highlight, visible);
+        adjusted.setColor(group, QPalette::HighlightedText, readableOn(visible));
+        changed = true;
+    }
+    if (changed)
+        setPalette(adjusted);
+}
+
+void ClipListView::changeEvent(QEvent* event)
+{
+    QTreeWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        ensureVisibleSelection();
+}
+
+void ClipListView::drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    QTreeWidget::drawRow(painter, option, index);
+    // Grid lines between the cells, as a report view draws them, over the
+    // selection so that selected rows keep their cells apart too.
+    painter->save();
+    painter->setPen(palette().color(QPalette::Mid));
+    const QRect row = option.rect;
+    painter->drawLine(row.left(), row.bottom(), row.right(), row.bottom());
+    for (int column = 0; column < columnCount(); ++column) {
+        const int right = columnViewportPosition(column) + columnWidth(column) - 1;
+        painter->drawLine(right, row.top(), right, row.bottom());
+    }
+    painter->restore();
 }
 
 void ClipListView::showItems(const ClipList& list)

@@ -26,6 +26,9 @@ namespace kestrine {
 
 namespace {
 
+// Dark enough to read on the light background tile.
+const QColor kTextOnTile(0x20, 0x20, 0x20);
+
 // The dialog's size in dialog units.
 constexpr int kDialogWidthUnits = 265;
 constexpr int kDialogHeightUnits = 186;
@@ -80,18 +83,9 @@ MainDialog::MainDialog(MediaFramework& framework, UserDialogs& dialogs, Shell& s
     setFont(QApplication::font());
     setWindowIcon(QIcon(iconResourcePath(kAppIconId)));
     backgroundTile_ = QPixmap(bitmapResourcePath(kBackgroundTileId));
-    if (!backgroundTile_.isNull()) {
-        // Captions and the status line sit on our own light tile, not on the
-        // desktop theme's window colour: under a dark theme its light text
-        // would vanish, so the texts on the tile stay dark.
-        QPalette onTile = palette();
-        for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
-            for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::ButtonText})
-                onTile.setColor(group, role, QColor(0x20, 0x20, 0x20));
-        setPalette(onTile);
-    }
 
     createControls();
+    keepTextsOnTileDark();
     readSettings();
     showOutputFile();
     setUpButtons();
@@ -154,6 +148,25 @@ void MainDialog::createControls()
     statusLine_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     statusLine_->setTextFormat(Qt::PlainText);
     placeControl(statusLine_, control::kStatusLine, {7, 169, 251, 10});
+}
+
+void MainDialog::keepTextsOnTileDark()
+{
+    if (backgroundTile_.isNull())
+        return;
+    // The buttons, the frame and the status line sit on our own light tile,
+    // not on the desktop theme's window colour: under a dark theme its light
+    // text would vanish there. The list keeps the theme's colours, which it
+    // draws its own background in.
+    for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (child == listView_)
+            continue;
+        QPalette onTile = child->palette();
+        for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
+            for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::ButtonText})
+                onTile.setColor(group, role, kTextOnTile);
+        child->setPalette(onTile);
+    }
 }
 
 void MainDialog::placeControl(QWidget* widget, int id, const QRect& units)
@@ -277,15 +290,34 @@ void MainDialog::reject()
 
 void MainDialog::keyPressEvent(QKeyEvent* event)
 {
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+    if (enter && modifiers == Qt::NoModifier) {
         if (auto* button = qobject_cast<QPushButton*>(focusWidget()); button && button->isEnabled())
             button->click();
         else
-            runCommand(control::kExit);
+            closeFromKeyboard();
+        return;
+    }
+    if (event->key() == Qt::Key_Escape && modifiers == Qt::NoModifier) {
+        closeFromKeyboard();
         return;
     }
     QDialog::keyPressEvent(event);
+}
+
+void MainDialog::closeFromKeyboard()
+{
+    // One key press must not throw away a list that took minutes to arrange.
+    // While a join runs the close is refused anyway, with its own message.
+    if (!joining_ && !adding_ && !clipList_.isEmpty()) {
+        const MessageAnswer answer = dialogs_.showMessage(
+            {QStringLiteral("Close Kestrine? The list of %1 files will be lost.").arg(clipList_.count()),
+             dialogs_.applicationTitle(), MessageIcon::Warning, MessageButtons::YesNo});
+        if (answer != MessageAnswer::Yes)
+            return;
+    }
+    runCommand(control::kExit);
 }
 
 void MainDialog::paintEvent(QPaintEvent* event)

@@ -108,6 +108,8 @@ private:
     using Handler = void (MainDialog::*)();
 
     void createControls();
+    void keepTextsOnTileDark();
+    void closeFromKeyboard();
     void placeControl(QWidget* widget, int id, const QRect& units);
     SkinButton* makeButton(int id, const QString& caption, const QRect& units);
     void setUpButtons();
