@@ -64,8 +64,9 @@ ClipListView::ClipListView(QWidget* parent) : QTreeWidget(parent)
     setHeaderLabels({QStringLiteral("Sound File Name"), QStringLiteral("Duration(s)")});
     header()->setDefaultAlignment(Qt::AlignCenter);
     header()->setStretchLastSection(false);
-    setColumnWidth(0, kNameColumnWidth);
-    setColumnWidth(1, kSecondsColumnWidth);
+    header()->setSectionResizeMode(QHeaderView::Fixed);
+    header()->setSectionsMovable(false);
+    fitColumns();
     setRootIsDecorated(false);
     setItemsExpandable(false);
     setUniformRowHeights(true);
@@ -105,6 +106,26 @@ void ClipListView::changeEvent(QEvent* event)
     QTreeWidget::changeEvent(event);
     if (event->type() == QEvent::PaletteChange)
         ensureVisibleSelection();
+    else if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+        fitColumns();
+}
+
+void ClipListView::updateGeometries()
+{
+    QTreeWidget::updateGeometries();
+    fitColumns();
+}
+
+void ClipListView::fitColumns()
+{
+    // The lengths column is as wide as its header needs in the current font;
+    // the names take the rest of the width.
+    const int seconds = std::max(kSecondsColumnWidth, header()->sectionSizeHint(1));
+    const int names = std::max(kNameColumnWidth, viewport()->width() - seconds);
+    if (columnWidth(1) != seconds)
+        setColumnWidth(1, seconds);
+    if (columnWidth(0) != names)
+        setColumnWidth(0, names);
 }
 
 void ClipListView::drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const

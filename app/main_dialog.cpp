@@ -3,6 +3,7 @@
 #include "app/main_dialog.h"
 
 #include "app/clip_list_view.h"
+#include "app/status_line.h"
 #include "controls/resource_paths.h"
 #include "controls/skin_button.h"
 #include "platform/settings_store.h"
@@ -14,11 +15,12 @@
 #include <QGroupBox>
 #include <QIcon>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QPainter>
 #include <QPalette>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QTimerEvent>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -28,6 +30,11 @@ namespace {
 
 // Dark enough to read on the light background tile.
 const QColor kTextOnTile(0x20, 0x20, 0x20);
+
+const QString kWindowSection = QStringLiteral("Window");
+const QString kWidthSetting = QStringLiteral("Width");
+const QString kHeightSetting = QStringLiteral("Height");
+const QString kMaximizedSetting = QStringLiteral("Maximized");
 
 // The dialog's size in dialog units.
 constexpr int kDialogWidthUnits = 265;
@@ -78,14 +85,15 @@ MainDialog::MainDialog(MediaFramework& framework, UserDialogs& dialogs, Shell& s
         handlers_.insert(entry.id, entry.handler);
 
     setWindowTitle(QStringLiteral("Kestrine"));
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                   | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     setFont(QApplication::font());
     setWindowIcon(QIcon(iconResourcePath(kAppIconId)));
     backgroundTile_ = QPixmap(bitmapResourcePath(kBackgroundTileId));
 
     createControls();
     keepTextsOnTileDark();
+    restoreWindowSize();
     readSettings();
     showOutputFile();
     setUpButtons();
@@ -118,36 +126,90 @@ QRect MainDialog::dialogUnitsToPixels(const QRect& units, const QFont& font)
 
 void MainDialog::createControls()
 {
-    const QRect client = dialogUnitsToPixels({0, 0, kDialogWidthUnits, kDialogHeightUnits}, font());
-    setFixedSize(client.size());
+    startSize_ = dialogUnitsToPixels({0, 0, kDialogWidthUnits, kDialogHeightUnits}, font()).size();
+    setMinimumSize(startSize_);
+    resize(startSize_);
 
     topFrame_ = new QGroupBox(this);
-    placeControl(topFrame_, control::kTopFrame, {7, 0, 251, 39});
+    placeControl(topFrame_, control::kTopFrame, {7, 0, 251, 39}, kStretchWidth);
 
     makeButton(control::kAdd, QStringLiteral("Add"), {9, 5, 46, 32});
     makeButton(control::kOptions, QStringLiteral("Options"), {59, 5, 46, 32});
     makeButton(control::kJoin, QStringLiteral("Join"), {109, 5, 46, 32});
     makeButton(control::kHelp, QStringLiteral("&Help"), {160, 5, 46, 32});
-    makeButton(control::kExit, QStringLiteral("Exit"), {210, 5, 46, 32});
+    makeButton(control::kExit, QStringLiteral("Exit"), {210, 5, 46, 32}, kFollowRight);
 
     listView_ = new ClipListView(this);
-    placeControl(listView_, control::kClipList, {7, 44, 219, 99});
+    placeControl(listView_, control::kClipList, {7, 44, 219, 99}, kStretchWidth | kStretchHeight);
     connect(listView_, &ClipListView::playRequested, this, &MainDialog::onPlay);
     connect(listView_, &ClipListView::deleteRequested, this, &MainDialog::onDeleteSelected);
     // Queued: a drop must finish before measuring opens its own event loop.
     connect(listView_, &ClipListView::filesDropped, this, &MainDialog::addFiles, Qt::QueuedConnection);
 
-    makeButton(control::kMoveUp, QString(), {232, 44, 24, 16});
-    makeButton(control::kMoveDown, QString(), {232, 71, 24, 16});
-    makeButton(control::kDeleteSelected, QString(), {232, 98, 24, 16});
-    makeButton(control::kDeleteAll, QString(), {232, 125, 24, 16});
-    makeButton(control::kHomepage, QStringLiteral("Homepage"), {95, 149, 42, 16});
-    makeButton(control::kAbout, QStringLiteral("About"), {180, 149, 42, 16});
+    makeButton(control::kMoveUp, QString(), {232, 44, 24, 16}, kFollowRight);
+    makeButton(control::kMoveDown, QString(), {232, 71, 24, 16}, kFollowRight);
+    makeButton(control::kDeleteSelected, QString(), {232, 98, 24, 16}, kFollowRight);
+    makeButton(control::kDeleteAll, QString(), {232, 125, 24, 16}, kFollowRight);
+    makeButton(control::kHomepage, QStringLiteral("Homepage"), {95, 149, 42, 16}, kFollowBottom | kKeepCentred);
+    makeButton(control::kAbout, QStringLiteral("About"), {180, 149, 42, 16}, kFollowBottom | kKeepCentred);
 
-    statusLine_ = new QLabel(this);
+    statusLine_ = new StatusLine(this);
     statusLine_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    statusLine_->setTextFormat(Qt::PlainText);
-    placeControl(statusLine_, control::kStatusLine, {7, 169, 251, 10});
+    placeControl(statusLine_, control::kStatusLine, {7, 169, 251, 10}, kFollowBottom | kStretchWidth);
+}
+
+void MainDialog::layoutControls()
+{
+    // Everything keeps its place at the start size; extra room goes to the
+    // list, and the controls beside and below it follow its edges.
+    const int dx = std::max(0, width() - startSize_.width());
+    const int dy = std::max(0, height() - startSize_.height());
+    for (const Placement& placement : placements_) {
+        QRect rect = dialogUnitsToPixels(placement.units, font());
+        if (placement.anchors & kFollowRight)
+            rect.translate(dx, 0);
+        if (placement.anchors & kKeepCentred)
+            rect.translate(dx / 2, 0);
+        if (placement.anchors & kFollowBottom)
+            rect.translate(0, dy);
+        if (placement.anchors & kStretchWidth)
+            rect.setWidth(rect.width() + dx);
+        if (placement.anchors & kStretchHeight)
+            rect.setHeight(rect.height() + dy);
+        placement.widget->setGeometry(rect);
+    }
+}
+
+void MainDialog::resizeEvent(QResizeEvent* event)
+{
+    QDialog::resizeEvent(event);
+    layoutControls();
+}
+
+void MainDialog::restoreWindowSize()
+{
+    const int width = settings_.readInt(kWindowSection, kWidthSetting, startSize_.width());
+    const int height = settings_.readInt(kWindowSection, kHeightSetting, startSize_.height());
+    resize(std::max(width, startSize_.width()), std::max(height, startSize_.height()));
+    if (settings_.readInt(kWindowSection, kMaximizedSetting, 0) != 0)
+        setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void MainDialog::storeWindowSize()
+{
+    const bool maximized = isMaximized();
+    const QSize size = maximized ? normalGeometry().size() : this->size();
+    if (size.isValid()) {
+        settings_.writeInt(kWindowSection, kWidthSetting, size.width());
+        settings_.writeInt(kWindowSection, kHeightSetting, size.height());
+    }
+    settings_.writeInt(kWindowSection, kMaximizedSetting, maximized ? 1 : 0);
+}
+
+void MainDialog::done(int result)
+{
+    storeWindowSize();
+    QDialog::done(result);
 }
 
 void MainDialog::keepTextsOnTileDark()
@@ -169,16 +231,17 @@ void MainDialog::keepTextsOnTileDark()
     }
 }
 
-void MainDialog::placeControl(QWidget* widget, int id, const QRect& units)
+void MainDialog::placeControl(QWidget* widget, int id, const QRect& units, int anchors)
 {
     widget->setObjectName(controlName(id));
     widget->setGeometry(dialogUnitsToPixels(units, font()));
+    placements_.push_back({widget, units, anchors});
 }
 
-SkinButton* MainDialog::makeButton(int id, const QString& caption, const QRect& units)
+SkinButton* MainDialog::makeButton(int id, const QString& caption, const QRect& units, int anchors)
 {
     auto* button = new SkinButton(caption, this);
-    placeControl(button, id, units);
+    placeControl(button, id, units, anchors);
     // Enter is the dialog's to handle: it closes the window unless a button has the focus.
     button->setAutoDefault(false);
     button->setDefault(false);
@@ -254,7 +317,7 @@ QString MainDialog::statusText() const
 
 void MainDialog::setStatus(const QString& text)
 {
-    statusLine_->setText(text);
+    statusLine_->setStatusText(text);
 }
 
 void MainDialog::showOutputFile()

@@ -13,14 +13,16 @@
 #include <QPixmap>
 #include <QPointer>
 #include <QRect>
+#include <QSize>
 #include <QStringList>
+#include <vector>
 
 class QGroupBox;
-class QLabel;
 
 namespace kestrine {
 
 class ClipListView;
+class StatusLine;
 class SkinButton;
 class EncoderCatalog;
 class MediaFramework;
@@ -103,15 +105,35 @@ protected:
     void timerEvent(QTimerEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void done(int result) override;
 
 private:
+    // How a control follows the window when it grows.
+    enum Anchor {
+        kFixed = 0,
+        kFollowRight = 1,
+        kFollowBottom = 2,
+        kStretchWidth = 4,
+        kStretchHeight = 8,
+        kKeepCentred = 16, // moves by half the extra width
+    };
+    struct Placement {
+        QWidget* widget;
+        QRect units;
+        int anchors;
+    };
+
     using Handler = void (MainDialog::*)();
 
     void createControls();
     void keepTextsOnTileDark();
     void closeFromKeyboard();
-    void placeControl(QWidget* widget, int id, const QRect& units);
-    SkinButton* makeButton(int id, const QString& caption, const QRect& units);
+    void placeControl(QWidget* widget, int id, const QRect& units, int anchors = kFixed);
+    SkinButton* makeButton(int id, const QString& caption, const QRect& units, int anchors = kFixed);
+    void layoutControls();
+    void restoreWindowSize();
+    void storeWindowSize();
     void setUpButtons();
     void readSettings();
     void readFrameRate();
@@ -170,7 +192,9 @@ private:
     QHash<int, Handler> handlers_;
     QHash<int, SkinButton*> buttons_;
     ClipListView* listView_ = nullptr;
-    QLabel* statusLine_ = nullptr;
+    StatusLine* statusLine_ = nullptr;
+    QSize startSize_;
+    std::vector<Placement> placements_;
     QGroupBox* topFrame_ = nullptr;
 };
 
