@@ -17,6 +17,7 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPalette>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QTimerEvent>
@@ -35,6 +36,9 @@ const QString kWindowSection = QStringLiteral("Window");
 const QString kWidthSetting = QStringLiteral("Width");
 const QString kHeightSetting = QStringLiteral("Height");
 const QString kMaximizedSetting = QStringLiteral("Maximized");
+
+// Between the status line and the progress bar beside it.
+constexpr int kProgressGap = 4;
 
 // The dialog's size in dialog units.
 constexpr int kDialogWidthUnits = 265;
@@ -156,6 +160,7 @@ void MainDialog::createControls()
     statusLine_ = new StatusLine(this);
     statusLine_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     placeControl(statusLine_, control::kStatusLine, {7, 169, 251, 10}, kFollowBottom | kStretchWidth);
+    createProgress();
 }
 
 void MainDialog::layoutControls()
@@ -177,6 +182,14 @@ void MainDialog::layoutControls()
         if (placement.anchors & kStretchHeight)
             rect.setHeight(rect.height() + dy);
         placement.widget->setGeometry(rect);
+    }
+    if (progressBar_ && progressBar_->isVisible()) {
+        // The bar takes the status line's right part; the clock keeps the rest.
+        QRect line = statusLine_->geometry();
+        const int barWidth = line.width() * 2 / 5;
+        progressBar_->setGeometry(line.right() + 1 - barWidth, line.top(), barWidth, line.height());
+        line.setRight(line.right() - barWidth - kProgressGap);
+        statusLine_->setGeometry(line);
     }
 }
 
@@ -419,6 +432,7 @@ void MainDialog::refreshView()
 void MainDialog::syncAudioList()
 {
     audioList_ = clipList_;
+    updateListSummary();
 }
 
 } // namespace kestrine

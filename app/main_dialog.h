@@ -3,11 +3,13 @@
 #pragma once
 
 #include "app/clip_list.h"
+#include "app/join_progress.h"
 #include "output/duration_probe.h"
 #include "output/join_references.h"
 #include "output/output_graph.h"
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QHash>
 #include <QPixmap>
@@ -18,6 +20,8 @@
 #include <vector>
 
 class QGroupBox;
+class QProgressBar;
+class QTimer;
 
 namespace kestrine {
 
@@ -50,6 +54,8 @@ inline constexpr int kTopFrame = -1;
 
 inline constexpr int kElapsedTimerId = 1112;
 inline constexpr int kElapsedTimerPeriodMs = 1000;
+// The progress bar moves more often than the clock ticks.
+inline constexpr int kProgressPeriodMs = 250;
 inline constexpr QEvent::Type kGraphEventMessage = static_cast<QEvent::Type>(QEvent::User + 13);
 
 // The program's one window: the clip list, its commands, and the join.
@@ -81,6 +87,9 @@ public:
     int elapsedSeconds() const { return elapsedSeconds_; }
     const JoinReferences& joinReferences() const { return references_; }
     QString statusText() const;
+    // The list's size and length at the status line's right end; empty for an empty list.
+    QString listSummary() const;
+    const JoinProgress& joinProgress() const { return progress_; }
 
     // One tick of the join clock.
     void clockTick();
@@ -143,6 +152,17 @@ private:
     void refreshView();
     void syncAudioList();
 
+    // The join's progress bar, title and time left.
+    void createProgress();
+    void startJoinProgress();
+    void updateJoinProgress();
+    void showJoinProgress();
+    void markJoinComplete();
+    void stopJoinProgress();
+    void showJoinEnd();
+    void hideJoinProgress();
+    void updateListSummary();
+
     // Commands.
     void onAdd();
     void onJoin();
@@ -193,6 +213,11 @@ private:
     QHash<int, SkinButton*> buttons_;
     ClipListView* listView_ = nullptr;
     StatusLine* statusLine_ = nullptr;
+    QProgressBar* progressBar_ = nullptr;
+    QTimer* progressTimer_ = nullptr;
+    JoinProgress progress_;
+    std::shared_ptr<MediaSeeking> seeking_;
+    QElapsedTimer progressClock_;
     QSize startSize_;
     std::vector<Placement> placements_;
     QGroupBox* topFrame_ = nullptr;
