@@ -42,13 +42,13 @@ protected:
     {
         if (active) {
             dialog().activateWindow();
-            QTRY_VERIFY(dialog().isActiveWindow());
+            ASSERT_TRUE(QTest::qWaitFor([this] { return dialog().isActiveWindow(); }));
             return;
         }
         other = std::make_unique<QWidget>();
         other->show();
         other->activateWindow();
-        QTRY_VERIFY(!dialog().isActiveWindow());
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !dialog().isActiveWindow(); }));
     }
 
     std::unique_ptr<ScopedPalette> palette;
@@ -59,7 +59,7 @@ TEST_P(ThemeTest, SelectedRowsStandOutFromTheOthers)
 {
     addNamed({"A", "B", "C"});
     view()->selectRows({1});
-    setActive(GetParam().active);
+    ASSERT_NO_FATAL_FAILURE(setActive(GetParam().active));
 
     const QImage image = view()->viewport()->grab().toImage();
     // Beside the centred text, where only the row's background shows.
@@ -75,7 +75,7 @@ TEST_P(ThemeTest, SelectedRowsStandOutFromTheOthers)
 TEST_P(ThemeTest, TextsStayReadableAndTheTileShowsThroughTheButtons)
 {
     addNamed({"A"});
-    setActive(GetParam().active);
+    ASSERT_NO_FATAL_FAILURE(setActive(GetParam().active));
     const QImage image = dialog().grab().toImage();
     const QImage tile = QPixmap(bitmapResourcePath(kBackgroundTileId)).toImage();
     ASSERT_FALSE(tile.isNull());
@@ -126,7 +126,7 @@ TEST_F(MainDialogTest, FocusMarkAppearsOnceTheKeyboardIsUsed)
     auto* add = button(control::kAdd);
     auto* options = button(control::kOptions);
     dialog().activateWindow();
-    QTRY_VERIFY(dialog().isActiveWindow());
+    ASSERT_TRUE(QTest::qWaitFor([this] { return dialog().isActiveWindow(); }));
     const QImage addAlone = add->grab().toImage();
     const QImage optionsAlone = options->grab().toImage();
 
