@@ -2,6 +2,8 @@
 // Copyright (c) 2026 The Kestrine developers
 #include "app/clip_list_view.h"
 
+#include "app/media_file_types.h"
+
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QHeaderView>
@@ -76,7 +78,11 @@ ClipListView::ClipListView(QWidget* parent) : QTreeWidget(parent)
     ensureVisibleSelection();
     setAcceptDrops(true);
     viewport()->setAcceptDrops(true);
-    setDragDropMode(QAbstractItemView::DropOnly);
+    // Rows are dragged within the list to reorder it; files come from outside.
+    setDragEnabled(true);
+    setDragDropMode(QAbstractItemView::DragDrop);
+    setDefaultDropAction(Qt::MoveAction);
+    setDropIndicatorShown(true);
 }
 
 void ClipListView::ensureVisibleSelection()
@@ -198,31 +204,93 @@ void ClipListView::keyPressEvent(QKeyEvent* event)
     QTreeWidget::keyPressEvent(event);
 }
 
+QStringList ClipListView::mimeTypes() const
+{
+    return {QString::fromLatin1(kRowsMimeType), QStringLiteral("text/uri-list")};
+}
+
+QMimeData* ClipListView::mimeData(const QList<QTreeWidgetItem*>& items) const
+{
+    // The rows themselves travel, not their texts: the dialog moves the items.
+    QStringList rows;
+    for (QTreeWidgetItem* item : items)
+        rows.append(QString::number(indexOfTopLevelItem(item)));
+    auto* mime = new QMimeData;
+    mime->setData(QString::fromLatin1(kRowsMimeType), rows.join(QLatin1Char(',')).toLatin1());
+    return mime;
+}
+
 void ClipListView::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (!localFiles(event->mimeData()).isEmpty())
-        event->acceptProposedAction();
-    else
+    if (draggedRows(event->mimeData()).isEmpty() && localFiles(event->mimeData()).isEmpty()) {
         event->ignore();
+        return;
+    }
+    QTreeWidget::dragEnterEvent(event);
+    event->accept();
 }
 
 void ClipListView::dragMoveEvent(QDragMoveEvent* event)
 {
-    if (!localFiles(event->mimeData()).isEmpty())
+    if (!draggedRows(event->mimeData()).isEmpty()) {
+        QTreeWidget::dragMoveEvent(event); // places the drop indicator
+        event->setDropAction(Qt::MoveAction);
+        event->accept();
+    } else if (!localFiles(event->mimeData()).isEmpty()) {
         event->acceptProposedAction();
-    else
+    } else {
         event->ignore();
+    }
 }
 
 void ClipListView::dropEvent(QDropEvent* event)
 {
+    const QVector<int> rows = draggedRows(event->mimeData());
+    if (!rows.isEmpty()) {
+        const int target = dropRow(event->position().toPoint());
+        // The list is the dialog's to change; the view only says what was
+        // asked. A copy action keeps Qt from removing the dragged rows itself.
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+        setState(NoState);
+        viewport()->update();
+        emit rowsDropped(rows, target);
+        return;
+    }
     const QStringList paths = localFiles(event->mimeData());
     if (paths.isEmpty()) {
         event->ignore();
         return;
     }
     event->acceptProposedAction();
-    emit filesDropped(paths);
+    emit filesDropped(expandFolders(paths));
+}
+
+int ClipListView::dropRow(const QPoint& position) const
+{
+    const QModelIndex index = indexAt(position);
+    if (!index.isValid())
+        return topLevelItemCount();
+    const QRect rect = visualRect(index);
+    return position.y() < rect.center().y() ? index.row() : index.row() + 1;
+}
+
+QVector<int> ClipListView::draggedRows(const QMimeData* mime) const
+{
+    QVector<int> rows;
+    if (mime == nullptr || !mime->hasFormat(QString::fromLatin1(kRowsMimeType)))
+        return rows;
+    const QList<QByteArray> parts = mime->data(QString::fromLatin1(kRowsMimeType)).split(',');
+    for (const QByteArray& part : parts) {
+        bool ok = false;
+        const int row = part.toInt(&ok);
+        if (!ok || row < 0 || row >= topLevelItemCount())
+            return {};
+        rows.append(row);
+    }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return rows;
 }
 
 } // namespace kestrine

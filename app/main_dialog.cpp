@@ -84,6 +84,8 @@ MainDialog::MainDialog(MediaFramework& framework, UserDialogs& dialogs, Shell& s
         {control::kDeleteAll, &MainDialog::onDeleteAll},
         {control::kHomepage, &MainDialog::onHomepage},
         {control::kAbout, &MainDialog::onAbout},
+        {control::kAddPlaylist, &MainDialog::onAddPlaylist},
+        {control::kSavePlaylist, &MainDialog::onSavePlaylist},
     };
     for (const CommandEntry& entry : kCommands)
         handlers_.insert(entry.id, entry.handler);
@@ -149,6 +151,9 @@ void MainDialog::createControls()
     connect(listView_, &ClipListView::deleteRequested, this, &MainDialog::onDeleteSelected);
     // Queued: a drop must finish before measuring opens its own event loop.
     connect(listView_, &ClipListView::filesDropped, this, &MainDialog::addFiles, Qt::QueuedConnection);
+    connect(listView_, &ClipListView::rowsDropped, this, &MainDialog::moveRowsTo);
+    listView_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(listView_, &QWidget::customContextMenuRequested, this, &MainDialog::showListMenu);
 
     makeButton(control::kMoveUp, QString(), {232, 44, 24, 16}, kFollowRight);
     makeButton(control::kMoveDown, QString(), {232, 71, 24, 16}, kFollowRight);

@@ -50,6 +50,9 @@ inline constexpr int kAbout = 1042;
 inline constexpr int kHomepage = 1047;
 inline constexpr int kHelp = 57670;
 inline constexpr int kTopFrame = -1;
+// Commands of the list's context menu.
+inline constexpr int kAddPlaylist = 1101;
+inline constexpr int kSavePlaylist = 1102;
 } // namespace control
 
 inline constexpr int kElapsedTimerId = 1112;
@@ -162,6 +165,19 @@ private:
     void showJoinEnd();
     void hideJoinProgress();
     void updateListSummary();
+
+    // The list's context menu and what only it offers.
+    void showListMenu(const QPoint& position);
+    void showSelectedInFolder();
+    void onAddPlaylist();
+    void onSavePlaylist();
+
+public:
+    // Moves the items of rows (ascending) in front of row target, as a drag
+    // within the list does; the moved rows stay selected.
+    void moveRowsTo(const QVector<int>& rows, int target);
+
+private:
 
     // Commands.
     void onAdd();
