@@ -141,9 +141,9 @@ void MainDialog::handleGraphEvents()
         if (graphEvent.code == kEventComplete) {
             markJoinComplete();
             finishJoin();
-        }
-        else if (graphEvent.code == kEventErrorAbort)
+        } else if (graphEvent.code == kEventErrorAbort) {
             failJoin(static_cast<MediaResult>(graphEvent.param1));
+        }
     }
 }
 
