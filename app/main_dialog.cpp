@@ -31,6 +31,8 @@ namespace {
 
 // Dark enough to read on the light background tile.
 const QColor kTextOnTile(0x20, 0x20, 0x20);
+const QColor kLightOnTile(0xff, 0xff, 0xff);
+const QColor kShadowOnTile(0x80, 0x80, 0x80);
 
 const QString kWindowSection = QStringLiteral("Window");
 const QString kWidthSetting = QStringLiteral("Width");
@@ -242,9 +244,14 @@ void MainDialog::keepTextsOnTileDark()
         if (child == listView_)
             continue;
         QPalette onTile = child->palette();
-        for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
+        for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
             for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::ButtonText})
                 onTile.setColor(group, role, kTextOnTile);
+            // The hover and press borders are lit and shaded as on the tile,
+            // not as on a dark theme's faces, where both edges are dark.
+            onTile.setColor(group, QPalette::Light, kLightOnTile);
+            onTile.setColor(group, QPalette::Dark, kShadowOnTile);
+        }
         child->setPalette(onTile);
     }
 }

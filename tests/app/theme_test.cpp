@@ -5,6 +5,7 @@
 #include "tests/app/main_dialog_fixture.h"
 #include "tests/app/theme_palettes.h"
 
+#include <QEnterEvent>
 #include <QHeaderView>
 #include <QLabel>
 
@@ -126,6 +127,19 @@ TEST_P(ThemeTest, TextsStayReadableAndTheTileShowsThroughTheButtons)
     const QImage rows = view()->viewport()->grab().toImage();
     const QRect firstRow = view()->visualItemRect(view()->topLevelItem(0));
     EXPECT_GE(strongestContrast(rows, firstRow, QColor(rows.pixel(firstRow.left() + 4, firstRow.center().y()))), 120);
+}
+
+TEST_P(ThemeTest, HoverBorderIsLitAboveAndShadedBelowOnTheTile)
+{
+    auto* add = qobject_cast<SkinButton*>(button(control::kAdd));
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QApplication::sendEvent(add, &enter);
+    ASSERT_TRUE(add->isHovering());
+    const QImage image = add->grab().toImage();
+    const QColor top(image.pixel(image.width() / 2, 0));
+    const QColor bottom(image.pixel(image.width() / 2, image.height() - 1));
+    EXPECT_GT(top.lightness(), 220) << top.name().toStdString();
+    EXPECT_LT(bottom.lightness(), top.lightness() - 80) << bottom.name().toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Themes, ThemeTest, ::testing::ValuesIn(kThemes),
