@@ -16,6 +16,8 @@ class ClipListView : public QTreeWidget {
 public:
     static constexpr int kNameColumnWidth = 245;
     static constexpr int kSecondsColumnWidth = 80;
+    // What a drag of rows within the list carries: their numbers, "1,2".
+    static constexpr char kRowsMimeType[] = "application/x-kestrine-rows";
 
     explicit ClipListView(QWidget* parent = nullptr);
 
@@ -31,8 +33,12 @@ signals:
     // A double click anywhere in the list, on a row or not.
     void playRequested();
     void deleteRequested();
-    // Local files dropped from a file manager, in the order given.
+    // Local files dropped from a file manager, in the order given, folders
+    // already replaced by the media files in them.
     void filesDropped(const QStringList& paths);
+    // Rows (ascending) dragged within the list to land before row target
+    // (the row count for the end).
+    void rowsDropped(const QVector<int>& rows, int target);
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
@@ -40,6 +46,17 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QList<QTreeWidgetItem*>& items) const override;
+    void changeEvent(QEvent* event) override;
+    void updateGeometries() override;
+    void drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
+private:
+    void ensureVisibleSelection();
+    void fitColumns();
+    int dropRow(const QPoint& position) const;
+    QVector<int> draggedRows(const QMimeData* mime) const;
 };
 
 } // namespace kestrine

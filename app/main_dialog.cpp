@@ -3,6 +3,7 @@
 #include "app/main_dialog.h"
 
 #include "app/clip_list_view.h"
+#include "app/status_line.h"
 #include "controls/resource_paths.h"
 #include "controls/skin_button.h"
 #include "platform/settings_store.h"
@@ -14,17 +15,32 @@
 #include <QGroupBox>
 #include <QIcon>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QPainter>
 #include <QPalette>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QTimerEvent>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
 namespace kestrine {
 
 namespace {
+
+// Dark enough to read on the light background tile.
+const QColor kTextOnTile(0x20, 0x20, 0x20);
+const QColor kLightOnTile(0xff, 0xff, 0xff);
+const QColor kShadowOnTile(0x80, 0x80, 0x80);
+
+const QString kWindowSection = QStringLiteral("Window");
+const QString kWidthSetting = QStringLiteral("Width");
+const QString kHeightSetting = QStringLiteral("Height");
+const QString kMaximizedSetting = QStringLiteral("Maximized");
+
+// Between the status line and the progress bar beside it.
+constexpr int kProgressGap = 4;
 
 // The dialog's size in dialog units.
 constexpr int kDialogWidthUnits = 265;
@@ -70,28 +86,22 @@ MainDialog::MainDialog(MediaFramework& framework, UserDialogs& dialogs, Shell& s
         {control::kDeleteAll, &MainDialog::onDeleteAll},
         {control::kHomepage, &MainDialog::onHomepage},
         {control::kAbout, &MainDialog::onAbout},
+        {control::kAddPlaylist, &MainDialog::onAddPlaylist},
+        {control::kSavePlaylist, &MainDialog::onSavePlaylist},
     };
     for (const CommandEntry& entry : kCommands)
         handlers_.insert(entry.id, entry.handler);
 
     setWindowTitle(QStringLiteral("Kestrine"));
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                   | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                   | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     setFont(QApplication::font());
     setWindowIcon(QIcon(iconResourcePath(kAppIconId)));
     backgroundTile_ = QPixmap(bitmapResourcePath(kBackgroundTileId));
-    if (!backgroundTile_.isNull()) {
-        // Captions and the status line sit on our own light tile, not on the
-        // desktop theme's window colour: under a dark theme its light text
-        // would vanish, so the texts on the tile stay dark.
-        QPalette onTile = palette();
-        for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
-            for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::ButtonText})
-                onTile.setColor(group, role, QColor(0x20, 0x20, 0x20));
-        setPalette(onTile);
-    }
 
     createControls();
+    keepTextsOnTileDark();
+    restoreWindowSize();
     readSettings();
     showOutputFile();
     setUpButtons();
@@ -124,48 +134,139 @@ QRect MainDialog::dialogUnitsToPixels(const QRect& units, const QFont& font)
 
 void MainDialog::createControls()
 {
-    const QRect client = dialogUnitsToPixels({0, 0, kDialogWidthUnits, kDialogHeightUnits}, font());
-    setFixedSize(client.size());
+    startSize_ = dialogUnitsToPixels({0, 0, kDialogWidthUnits, kDialogHeightUnits}, font()).size();
+    setMinimumSize(startSize_);
+    resize(startSize_);
 
     topFrame_ = new QGroupBox(this);
-    placeControl(topFrame_, control::kTopFrame, {7, 0, 251, 39});
+    placeControl(topFrame_, control::kTopFrame, {7, 0, 251, 39}, kStretchWidth);
 
     makeButton(control::kAdd, QStringLiteral("Add"), {9, 5, 46, 32});
     makeButton(control::kOptions, QStringLiteral("Options"), {59, 5, 46, 32});
     makeButton(control::kJoin, QStringLiteral("Join"), {109, 5, 46, 32});
     makeButton(control::kHelp, QStringLiteral("&Help"), {160, 5, 46, 32});
-    makeButton(control::kExit, QStringLiteral("Exit"), {210, 5, 46, 32});
+    makeButton(control::kExit, QStringLiteral("Exit"), {210, 5, 46, 32}, kFollowRight);
 
     listView_ = new ClipListView(this);
-    placeControl(listView_, control::kClipList, {7, 44, 219, 99});
+    placeControl(listView_, control::kClipList, {7, 44, 219, 99}, kStretchWidth | kStretchHeight);
     connect(listView_, &ClipListView::playRequested, this, &MainDialog::onPlay);
     connect(listView_, &ClipListView::deleteRequested, this, &MainDialog::onDeleteSelected);
     // Queued: a drop must finish before measuring opens its own event loop.
     connect(listView_, &ClipListView::filesDropped, this, &MainDialog::addFiles, Qt::QueuedConnection);
+    connect(listView_, &ClipListView::rowsDropped, this, &MainDialog::moveRowsTo);
+    listView_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(listView_, &QWidget::customContextMenuRequested, this, &MainDialog::showListMenu);
 
-    makeButton(control::kMoveUp, QString(), {232, 44, 24, 16});
-    makeButton(control::kMoveDown, QString(), {232, 71, 24, 16});
-    makeButton(control::kDeleteSelected, QString(), {232, 98, 24, 16});
-    makeButton(control::kDeleteAll, QString(), {232, 125, 24, 16});
-    makeButton(control::kHomepage, QStringLiteral("Homepage"), {95, 149, 42, 16});
-    makeButton(control::kAbout, QStringLiteral("About"), {180, 149, 42, 16});
+    makeButton(control::kMoveUp, QString(), {232, 44, 24, 16}, kFollowRight);
+    makeButton(control::kMoveDown, QString(), {232, 71, 24, 16}, kFollowRight);
+    makeButton(control::kDeleteSelected, QString(), {232, 98, 24, 16}, kFollowRight);
+    makeButton(control::kDeleteAll, QString(), {232, 125, 24, 16}, kFollowRight);
+    makeButton(control::kHomepage, QStringLiteral("Homepage"), {95, 149, 42, 16}, kFollowBottom | kKeepCentred);
+    makeButton(control::kAbout, QStringLiteral("About"), {180, 149, 42, 16}, kFollowBottom | kKeepCentred);
 
-    statusLine_ = new QLabel(this);
+    statusLine_ = new StatusLine(this);
     statusLine_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    statusLine_->setTextFormat(Qt::PlainText);
-    placeControl(statusLine_, control::kStatusLine, {7, 169, 251, 10});
+    placeControl(statusLine_, control::kStatusLine, {7, 169, 251, 10}, kFollowBottom | kStretchWidth);
+    createProgress();
 }
 
-void MainDialog::placeControl(QWidget* widget, int id, const QRect& units)
+void MainDialog::layoutControls()
+{
+    // Everything keeps its place at the start size; extra room goes to the
+    // list, and the controls beside and below it follow its edges.
+    const int dx = std::max(0, width() - startSize_.width());
+    const int dy = std::max(0, height() - startSize_.height());
+    for (const Placement& placement : placements_) {
+        QRect rect = dialogUnitsToPixels(placement.units, font());
+        if (placement.anchors & kFollowRight)
+            rect.translate(dx, 0);
+        if (placement.anchors & kKeepCentred)
+            rect.translate(dx / 2, 0);
+        if (placement.anchors & kFollowBottom)
+            rect.translate(0, dy);
+        if (placement.anchors & kStretchWidth)
+            rect.setWidth(rect.width() + dx);
+        if (placement.anchors & kStretchHeight)
+            rect.setHeight(rect.height() + dy);
+        placement.widget->setGeometry(rect);
+    }
+    if (progressBar_ && progressBar_->isVisible()) {
+        // The bar takes the status line's right part; the clock keeps the rest.
+        QRect line = statusLine_->geometry();
+        const int barWidth = line.width() * 2 / 5;
+        progressBar_->setGeometry(line.right() + 1 - barWidth, line.top(), barWidth, line.height());
+        line.setRight(line.right() - barWidth - kProgressGap);
+        statusLine_->setGeometry(line);
+    }
+}
+
+void MainDialog::resizeEvent(QResizeEvent* event)
+{
+    QDialog::resizeEvent(event);
+    layoutControls();
+}
+
+void MainDialog::restoreWindowSize()
+{
+    const int width = settings_.readInt(kWindowSection, kWidthSetting, startSize_.width());
+    const int height = settings_.readInt(kWindowSection, kHeightSetting, startSize_.height());
+    resize(std::max(width, startSize_.width()), std::max(height, startSize_.height()));
+    if (settings_.readInt(kWindowSection, kMaximizedSetting, 0) != 0)
+        setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void MainDialog::storeWindowSize()
+{
+    const bool maximized = isMaximized();
+    const QSize size = maximized ? normalGeometry().size() : this->size();
+    if (size.isValid()) {
+        settings_.writeInt(kWindowSection, kWidthSetting, size.width());
+        settings_.writeInt(kWindowSection, kHeightSetting, size.height());
+    }
+    settings_.writeInt(kWindowSection, kMaximizedSetting, maximized ? 1 : 0);
+}
+
+void MainDialog::done(int result)
+{
+    storeWindowSize();
+    QDialog::done(result);
+}
+
+void MainDialog::keepTextsOnTileDark()
+{
+    if (backgroundTile_.isNull())
+        return;
+    // The buttons, the frame and the status line sit on our own light tile,
+    // not on the desktop theme's window colour: under a dark theme its light
+    // text would vanish there. The list keeps the theme's colours, which it
+    // draws its own background in.
+    for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (child == listView_)
+            continue;
+        QPalette onTile = child->palette();
+        for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+            for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::ButtonText})
+                onTile.setColor(group, role, kTextOnTile);
+            // The hover and press borders are lit and shaded as on the tile,
+            // not as on a dark theme's faces, where both edges are dark.
+            onTile.setColor(group, QPalette::Light, kLightOnTile);
+            onTile.setColor(group, QPalette::Dark, kShadowOnTile);
+        }
+        child->setPalette(onTile);
+    }
+}
+
+void MainDialog::placeControl(QWidget* widget, int id, const QRect& units, int anchors)
 {
     widget->setObjectName(controlName(id));
     widget->setGeometry(dialogUnitsToPixels(units, font()));
+    placements_.push_back({widget, units, anchors});
 }
 
-SkinButton* MainDialog::makeButton(int id, const QString& caption, const QRect& units)
+SkinButton* MainDialog::makeButton(int id, const QString& caption, const QRect& units, int anchors)
 {
     auto* button = new SkinButton(caption, this);
-    placeControl(button, id, units);
+    placeControl(button, id, units, anchors);
     // Enter is the dialog's to handle: it closes the window unless a button has the focus.
     button->setAutoDefault(false);
     button->setDefault(false);
@@ -241,7 +342,7 @@ QString MainDialog::statusText() const
 
 void MainDialog::setStatus(const QString& text)
 {
-    statusLine_->setText(text);
+    statusLine_->setStatusText(text);
 }
 
 void MainDialog::showOutputFile()
@@ -277,15 +378,34 @@ void MainDialog::reject()
 
 void MainDialog::keyPressEvent(QKeyEvent* event)
 {
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+    if (enter && modifiers == Qt::NoModifier) {
         if (auto* button = qobject_cast<QPushButton*>(focusWidget()); button && button->isEnabled())
             button->click();
         else
-            runCommand(control::kExit);
+            closeFromKeyboard();
+        return;
+    }
+    if (event->key() == Qt::Key_Escape && modifiers == Qt::NoModifier) {
+        closeFromKeyboard();
         return;
     }
     QDialog::keyPressEvent(event);
+}
+
+void MainDialog::closeFromKeyboard()
+{
+    // One key press must not throw away a list that took minutes to arrange.
+    // While a join runs the close is refused anyway, with its own message.
+    if (!joining_ && !adding_ && !clipList_.isEmpty()) {
+        const MessageAnswer answer = dialogs_.showMessage(
+            {QStringLiteral("Close Kestrine? The list of %1 files will be lost.").arg(clipList_.count()),
+             dialogs_.applicationTitle(), MessageIcon::Warning, MessageButtons::YesNo});
+        if (answer != MessageAnswer::Yes)
+            return;
+    }
+    runCommand(control::kExit);
 }
 
 void MainDialog::paintEvent(QPaintEvent* event)
@@ -324,6 +444,7 @@ void MainDialog::refreshView()
 void MainDialog::syncAudioList()
 {
     audioList_ = clipList_;
+    updateListSummary();
 }
 
 } // namespace kestrine

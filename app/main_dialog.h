@@ -3,24 +3,30 @@
 #pragma once
 
 #include "app/clip_list.h"
+#include "app/join_progress.h"
 #include "output/duration_probe.h"
 #include "output/join_references.h"
 #include "output/output_graph.h"
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QHash>
 #include <QPixmap>
 #include <QPointer>
 #include <QRect>
+#include <QSize>
 #include <QStringList>
+#include <vector>
 
 class QGroupBox;
-class QLabel;
+class QProgressBar;
+class QTimer;
 
 namespace kestrine {
 
 class ClipListView;
+class StatusLine;
 class SkinButton;
 class EncoderCatalog;
 class MediaFramework;
@@ -44,10 +50,15 @@ inline constexpr int kAbout = 1042;
 inline constexpr int kHomepage = 1047;
 inline constexpr int kHelp = 57670;
 inline constexpr int kTopFrame = -1;
+// Commands of the list's context menu.
+inline constexpr int kAddPlaylist = 1101;
+inline constexpr int kSavePlaylist = 1102;
 } // namespace control
 
 inline constexpr int kElapsedTimerId = 1112;
 inline constexpr int kElapsedTimerPeriodMs = 1000;
+// The progress bar moves more often than the clock ticks.
+inline constexpr int kProgressPeriodMs = 250;
 inline constexpr QEvent::Type kGraphEventMessage = static_cast<QEvent::Type>(QEvent::User + 13);
 
 // The program's one window: the clip list, its commands, and the join.
@@ -79,6 +90,9 @@ public:
     int elapsedSeconds() const { return elapsedSeconds_; }
     const JoinReferences& joinReferences() const { return references_; }
     QString statusText() const;
+    // The list's size and length at the status line's right end; empty for an empty list.
+    QString listSummary() const;
+    const JoinProgress& joinProgress() const { return progress_; }
 
     // One tick of the join clock.
     void clockTick();
@@ -103,13 +117,35 @@ protected:
     void timerEvent(QTimerEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void done(int result) override;
 
 private:
+    // How a control follows the window when it grows.
+    enum Anchor {
+        kFixed = 0,
+        kFollowRight = 1,
+        kFollowBottom = 2,
+        kStretchWidth = 4,
+        kStretchHeight = 8,
+        kKeepCentred = 16, // moves by half the extra width
+    };
+    struct Placement {
+        QWidget* widget;
+        QRect units;
+        int anchors;
+    };
+
     using Handler = void (MainDialog::*)();
 
     void createControls();
-    void placeControl(QWidget* widget, int id, const QRect& units);
-    SkinButton* makeButton(int id, const QString& caption, const QRect& units);
+    void keepTextsOnTileDark();
+    void closeFromKeyboard();
+    void placeControl(QWidget* widget, int id, const QRect& units, int anchors = kFixed);
+    SkinButton* makeButton(int id, const QString& caption, const QRect& units, int anchors = kFixed);
+    void layoutControls();
+    void restoreWindowSize();
+    void storeWindowSize();
     void setUpButtons();
     void readSettings();
     void readFrameRate();
@@ -118,6 +154,30 @@ private:
 
     void refreshView();
     void syncAudioList();
+
+    // The join's progress bar, title and time left.
+    void createProgress();
+    void startJoinProgress();
+    void updateJoinProgress();
+    void showJoinProgress();
+    void markJoinComplete();
+    void stopJoinProgress();
+    void showJoinEnd();
+    void hideJoinProgress();
+    void updateListSummary();
+
+    // The list's context menu and what only it offers.
+    void showListMenu(const QPoint& position);
+    void showSelectedInFolder();
+    void onAddPlaylist();
+    void onSavePlaylist();
+
+public:
+    // Moves the items of rows (ascending) in front of row target, as a drag
+    // within the list does; the moved rows stay selected.
+    void moveRowsTo(const QVector<int>& rows, int target);
+
+private:
 
     // Commands.
     void onAdd();
@@ -168,7 +228,14 @@ private:
     QHash<int, Handler> handlers_;
     QHash<int, SkinButton*> buttons_;
     ClipListView* listView_ = nullptr;
-    QLabel* statusLine_ = nullptr;
+    StatusLine* statusLine_ = nullptr;
+    QProgressBar* progressBar_ = nullptr;
+    QTimer* progressTimer_ = nullptr;
+    JoinProgress progress_;
+    std::shared_ptr<MediaSeeking> seeking_;
+    QElapsedTimer progressClock_;
+    QSize startSize_;
+    std::vector<Placement> placements_;
     QGroupBox* topFrame_ = nullptr;
 };
 

@@ -3,6 +3,7 @@
 #include "app/main_dialog.h"
 
 #include "app/clip_list_view.h"
+#include "app/media_file_types.h"
 #include "platform/settings_store.h"
 #include "platform/user_dialogs.h"
 
@@ -38,9 +39,8 @@ QString folderOf(const QString& path)
 QStringList MainDialog::mediaFileFilters()
 {
     return {
-        QStringLiteral("Media Files (all types) (*.asf *.wma *.wmv *.avi *.vob *.qt *.mov *.mpg *.mpeg"
-                       " *.dat *.mp4 *.divx *.div *.ogm *.wav *.mpa *.mp2 *.mp3 *.au *.aif *.aiff *.snd"
-                       " *.ogg *.ac3)"),
+        // The classic patterns first, then every other format the program reads.
+        QStringLiteral("Media Files (all types) (%1)").arg(mediaFilePatterns().join(QLatin1Char(' '))),
         QStringLiteral("Audio files (*.mp3 *.wav *.ac3 *.ogg *.mpa *.mp2 *.au *.aif *.aiff *.snd)"),
         QStringLiteral("Video Files (*.avi *.vob *.qt *.mov *.mpg *.mpeg *.dat *.mp4 *.divx *.div *.ogm)"),
         QStringLiteral("Windows Media Files (*.asf *.wma *.wmv)"),

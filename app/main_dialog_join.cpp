@@ -115,6 +115,7 @@ void MainDialog::joinStarted()
     if (clockTimer_ != 0)
         killTimer(clockTimer_);
     clockTimer_ = startTimer(kElapsedTimerPeriodMs);
+    startJoinProgress();
 }
 
 void MainDialog::clockTick()
@@ -127,6 +128,7 @@ void MainDialog::clockTick()
                   .arg(hours, 2, 10, QLatin1Char('0'))
                   .arg(minutes, 2, 10, QLatin1Char('0'))
                   .arg(seconds, 2, 10, QLatin1Char('0')));
+    updateJoinProgress();
 }
 
 void MainDialog::handleGraphEvents()
@@ -136,15 +138,18 @@ void MainDialog::handleGraphEvents()
         if (failed(references_.graphEvents->getEvent(graphEvent, 0)))
             break;
         references_.graphEvents->freeEventParams(graphEvent);
-        if (graphEvent.code == kEventComplete)
+        if (graphEvent.code == kEventComplete) {
+            markJoinComplete();
             finishJoin();
-        else if (graphEvent.code == kEventErrorAbort)
+        } else if (graphEvent.code == kEventErrorAbort) {
             failJoin(static_cast<MediaResult>(graphEvent.param1));
+        }
     }
 }
 
 void MainDialog::endJoin()
 {
+    stopJoinProgress();
     if (clockTimer_ != 0) {
         killTimer(clockTimer_);
         clockTimer_ = 0;
@@ -159,12 +164,14 @@ void MainDialog::finishJoin()
 {
     endJoin();
     setStatus(QStringLiteral("Done. Output File: %1").arg(outputPath_));
+    showJoinEnd();
 }
 
 void MainDialog::failJoin(MediaResult code)
 {
     const QString reason = QString::fromStdString(framework_.errorText(code));
     endJoin();
+    hideJoinProgress();
     showOutputFile();
     dialogs_.showError(QStringLiteral("The join stopped before the end: %1\n%2 holds what was written so far.")
                            .arg(reason, outputPath_));

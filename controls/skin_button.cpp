@@ -3,10 +3,13 @@
 #include "controls/skin_button.h"
 
 #include "controls/effect_sound_player.h"
+#include "controls/keyboard_cues.h"
 #include "controls/resource_paths.h"
 
 #include <QApplication>
 #include <QEnterEvent>
+#include <QFocusEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
@@ -231,6 +234,42 @@ void SkinButton::paintEvent(QPaintEvent*)
         DrawIconImage(painter, item, captionRect);
     if (!text().isEmpty())
         DrawCaption(painter, captionRect);
+    if (hasFocus() && keyboardCuesShown(this))
+        drawFocusMark(painter, item);
+}
+
+void SkinButton::drawFocusMark(QPainter& painter, const QRect& rect)
+{
+    QStyleOptionFocusRect option;
+    option.initFrom(this);
+    option.rect = rect.adjusted(kFocusInset, kFocusInset, -kFocusInset, -kFocusInset);
+    option.backgroundColor = palette().color(QPalette::Window);
+    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
+}
+
+void SkinButton::focusInEvent(QFocusEvent* event)
+{
+    QPushButton::focusInEvent(event);
+    if (event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason
+        || event->reason() == Qt::ShortcutFocusReason)
+        showKeyboardCues(this);
+}
+
+void SkinButton::keyPressEvent(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        showKeyboardCues(this);
+        break;
+    default:
+        break;
+    }
+    QPushButton::keyPressEvent(event);
 }
 
 void SkinButton::enterEvent(QEnterEvent* event)
@@ -384,9 +423,10 @@ QPixmap SkinButton::captureParentBackground()
         const QRect overlap = sibling->geometry() & geometry();
         if (overlap.isEmpty())
             continue;
+        // Only what the sibling paints itself: a group box has no face of its
+        // own, and filling one in would hide the parent's tile.
         sibling->render(&captured, overlap.topLeft() - pos(),
-                        QRegion(overlap.translated(-sibling->pos())),
-                        QWidget::DrawWindowBackground | QWidget::DrawChildren);
+                        QRegion(overlap.translated(-sibling->pos())), QWidget::DrawChildren);
     }
     return captured;
 }

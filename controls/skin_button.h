@@ -93,7 +93,9 @@ protected:
     void leaveEvent(QEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void changeEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
@@ -107,6 +109,10 @@ private:
         bool async = true;
     };
 
+    // Gap between the button's edge and its focus mark.
+    static constexpr int kFocusInset = 2;
+
+    void drawFocusMark(QPainter& painter, const QRect& rect);
     void beginHover();
     void endHover();
     void onClicked();

@@ -40,8 +40,10 @@ QStringList QtUserDialogs::chooseFilesToOpen(const OpenFilesRequest& request)
 {
     const QString filter = request.filters.join(QStringLiteral(";;"));
     QString selected = request.filters.value(0);
+    // The patterns of the first choice run long: the list of choices shows
+    // the descriptions only, so it is no wider than the dialog.
     return QFileDialog::getOpenFileNames(owner_, request.title, request.initialFolder, filter,
-                                         &selected);
+                                         &selected, QFileDialog::HideNameFilterDetails);
 }
 
 std::optional<QString> QtUserDialogs::chooseFileToSave(const SaveFileRequest& request)

@@ -16,7 +16,15 @@ TEST_F(AddTest, OpenDialogAsksForMediaFilesFromTheLastFolder)
     EXPECT_EQ(request.title, QStringLiteral("Select Media Files..."));
     EXPECT_EQ(request.initialFolder, QStringLiteral("/music/"));
     ASSERT_EQ(request.filters.size(), 5);
-    EXPECT_TRUE(request.filters[0].startsWith(QStringLiteral("Media Files (all types) (*.asf *.wma")));
+    EXPECT_TRUE(request.filters[0].startsWith(
+        QStringLiteral("Media Files (all types) (*.asf *.wma *.wmv *.avi *.vob *.qt *.mov *.mpg *.mpeg *.dat"
+                       " *.mp4 *.divx *.div *.ogm *.wav *.mpa *.mp2 *.mp3 *.au *.aif *.aiff *.snd *.ogg *.ac3 ")));
+    // The first choice also names what the program reads beyond that list,
+    // so that no readable file hides behind "Any Files".
+    for (const char* pattern : {"*.flac", "*.m4a", "*.aac", "*.opus", "*.mkv", "*.webm", "*.wv", "*.mka"})
+        EXPECT_TRUE(request.filters[0].contains(QStringLiteral(" ") + QString::fromLatin1(pattern) + QStringLiteral(" "))
+                    || request.filters[0].endsWith(QStringLiteral(" ") + QString::fromLatin1(pattern) + QStringLiteral(")")))
+            << pattern;
     EXPECT_TRUE(request.filters[1].startsWith(QStringLiteral("Audio files (*.mp3 *.wav")));
     EXPECT_TRUE(request.filters[2].startsWith(QStringLiteral("Video Files (*.avi")));
     EXPECT_EQ(request.filters[3], QStringLiteral("Windows Media Files (*.asf *.wma *.wmv)"));

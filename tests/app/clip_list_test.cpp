@@ -4,6 +4,7 @@
 #include "app/clip_list_view.h"
 
 #include <QHeaderView>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace kestrine {
@@ -102,12 +103,36 @@ TEST(ClipListViewTest, ReportViewWithTheTwoCentredColumns)
     ASSERT_EQ(view.columnCount(), 2);
     EXPECT_EQ(view.headerItem()->text(0), QStringLiteral("Sound File Name"));
     EXPECT_EQ(view.headerItem()->text(1), QStringLiteral("Duration(s)"));
-    EXPECT_EQ(view.columnWidth(0), 245);
-    EXPECT_EQ(view.columnWidth(1), 80);
+    EXPECT_GE(view.columnWidth(0), ClipListView::kNameColumnWidth);
+    EXPECT_GE(view.columnWidth(1), ClipListView::kSecondsColumnWidth);
     EXPECT_EQ(view.header()->defaultAlignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
     EXPECT_EQ(view.selectionMode(), QAbstractItemView::ExtendedSelection);
     EXPECT_EQ(view.selectionBehavior(), QAbstractItemView::SelectRows);
     EXPECT_FALSE(view.rootIsDecorated());
+}
+
+// The lengths column never clips its header, at any font size; the names
+// take whatever width is left, and never less than their own width.
+TEST(ClipListViewTest, ColumnsFollowTheFontAndTheWidth)
+{
+    for (const int points : {6, 9, 14, 24}) {
+        ClipListView view;
+        QFont font = view.font();
+        font.setPointSize(points);
+        view.setFont(font);
+        view.header()->setFont(font);
+        for (const int width : {200, 330, 900}) {
+            view.resize(width, 200);
+            view.show();
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+            const int headerText = QFontMetrics(view.header()->font()).horizontalAdvance(QStringLiteral("Duration(s)"));
+            EXPECT_GT(view.columnWidth(1), headerText + 8) << points << " pt, " << width << " px";
+            EXPECT_GE(view.columnWidth(1), ClipListView::kSecondsColumnWidth);
+            EXPECT_EQ(view.columnWidth(0),
+                      std::max(ClipListView::kNameColumnWidth, view.viewport()->width() - view.columnWidth(1)))
+                << points << " pt, " << width << " px";
+        }
+    }
 }
 
 TEST(ClipListViewTest, RowIShowsItemI)

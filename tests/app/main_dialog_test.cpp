@@ -203,13 +203,19 @@ TEST_F(MainDialogTest, TextsOnTheTileStayDarkUnderADarkTheme)
     dark.setColor(QPalette::WindowText, Qt::white);
     dark.setColor(QPalette::ButtonText, Qt::white);
     dark.setColor(QPalette::Window, QColor(0x30, 0x30, 0x30));
+    dark.setColor(QPalette::Text, Qt::white);
+    dark.setColor(QPalette::Base, Qt::black);
     QApplication::setPalette(dark);
 
-    const QPalette used = dialog().palette();
+    auto* status = dialog().findChild<QWidget*>(MainDialog::controlName(control::kStatusLine));
+    const QPalette onTile = status->palette();
+    const QPalette buttonPalette = button(control::kAdd)->palette();
+    const QPalette listPalette = view()->palette();
     QApplication::setPalette(original);
-    EXPECT_LT(used.color(QPalette::WindowText).lightness(), 80);
-    EXPECT_LT(used.color(QPalette::ButtonText).lightness(), 80);
-    EXPECT_LT(button(control::kAdd)->palette().color(QPalette::ButtonText).lightness(), 80);
+    EXPECT_LT(onTile.color(QPalette::WindowText).lightness(), 80);
+    EXPECT_LT(buttonPalette.color(QPalette::ButtonText).lightness(), 80);
+    // The list draws its own background, so it keeps the theme's text.
+    EXPECT_GT(listPalette.color(QPalette::Text).lightness(), 160);
 }
 
 } // namespace

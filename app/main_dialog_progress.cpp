@@ -1,0 +1,128 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The Kestrine developers
+#include "app/main_dialog.h"
+
+#include "app/clip_list_view.h"
+#include "app/status_line.h"
+
+#include <QProgressBar>
+#include <QTimer>
+#include <QTreeWidgetItem>
+
+namespace kestrine {
+
+namespace {
+
+const QString kProgramTitle = QStringLiteral("Kestrine");
+
+MediaTime totalLength(const ClipList& list)
+{
+    MediaTime total = 0;
+    for (const ClipItem& item : list.items())
+        total += std::max<MediaTime>(item.duration, 0);
+    return total;
+}
+
+QString filesText(int count)
+{
+    return count == 1 ? QStringLiteral("1 file") : QStringLiteral("%1 files").arg(count);
+}
+
+} // namespace
+
+void MainDialog::createProgress()
+{
+    progressBar_ = new QProgressBar(this);
+    progressBar_->setObjectName(QStringLiteral("joinProgress"));
+    progressBar_->setRange(0, 100);
+    progressBar_->setTextVisible(true);
+    progressBar_->setFormat(QStringLiteral("%p %"));
+    progressBar_->hide();
+    progressTimer_ = new QTimer(this);
+    progressTimer_->setInterval(kProgressPeriodMs);
+    connect(progressTimer_, &QTimer::timeout, this, &MainDialog::updateJoinProgress);
+}
+
+void MainDialog::startJoinProgress()
+{
+    progress_.start(totalLength(audioList_));
+    // The frames the graph has written are the measure, not the clock.
+    seeking_.reset();
+    std::shared_ptr<FilterGraph> graph;
+    if (references_.renderEngine && succeeded(references_.renderEngine->filterGraph(graph)) && graph)
+        graph->mediaSeeking(seeking_);
+    progressClock_.start();
+    progressBar_->show();
+    statusLine_->setSummary(QString());
+    layoutControls();
+    showJoinProgress();
+    progressTimer_->start();
+}
+
+void MainDialog::updateJoinProgress()
+{
+    if (!joining_ || progress_.isComplete())
+        return;
+    MediaTime position = 0;
+    if (seeking_ && succeeded(seeking_->currentPosition(position)))
+        progress_.update(position, static_cast<double>(progressClock_.elapsed()) / 1000.0);
+    showJoinProgress();
+}
+
+void MainDialog::showJoinProgress()
+{
+    progressBar_->setValue(progress_.percent());
+    progressBar_->setToolTip(progress_.summaryText());
+    setWindowTitle(joining_ ? progress_.titleText(kProgramTitle) : kProgramTitle);
+}
+
+void MainDialog::markJoinComplete()
+{
+    progress_.complete();
+}
+
+void MainDialog::stopJoinProgress()
+{
+    // The last reading, while the graph can still be asked.
+    updateJoinProgress();
+    progressTimer_->stop();
+    seeking_.reset();
+}
+
+void MainDialog::showJoinEnd()
+{
+    setWindowTitle(kProgramTitle);
+    showJoinProgress();
+}
+
+void MainDialog::hideJoinProgress()
+{
+    progressBar_->hide();
+    setWindowTitle(kProgramTitle);
+    layoutControls();
+    updateListSummary();
+}
+
+void MainDialog::updateListSummary()
+{
+    QString summary;
+    if (!clipList_.isEmpty()) {
+        summary = QStringLiteral("%1 \u00b7 %2")
+                      .arg(filesText(clipList_.count()),
+                           JoinProgress::clockText(totalLength(clipList_) / kUnitsPerSecond));
+    }
+    const QString tip = summary.isEmpty() ? QString() : summary + QStringLiteral(" in all");
+    listView_->headerItem()->setToolTip(0, tip);
+    listView_->headerItem()->setToolTip(1, tip);
+    // While the progress bar shows, it has the status line's right end.
+    if (!joining_ && progressBar_->isVisible())
+        hideJoinProgress();
+    statusLine_->setSummary(progressBar_->isVisible() ? QString() : summary);
+}
+
+QString MainDialog::listSummary() const
+{
+    return statusLine_->summary();
+}
+
+} // namespace kestrine

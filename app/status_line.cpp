@@ -1,0 +1,108 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The Kestrine developers
+#include "app/status_line.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+
+namespace kestrine {
+
+namespace {
+
+// Room between the frame and the text, and between the text and the summary.
+constexpr int kTextMargin = 3;
+constexpr int kSummaryGap = 12;
+
+const QString kEllipsis = QStringLiteral("\u2026");
+
+} // namespace
+
+QString elidePathText(const QString& text, const QFontMetrics& metrics, int width)
+{
+    if (metrics.horizontalAdvance(text) <= width)
+        return text;
+    const qsizetype cut = std::max(text.lastIndexOf(QLatin1Char('/')), text.lastIndexOf(QLatin1Char('\\')));
+    if (cut > 0) {
+        const QString tail = text.mid(cut);
+        const int room = width - metrics.horizontalAdvance(tail);
+        if (room > metrics.horizontalAdvance(kEllipsis)) {
+            // Qt's own middle elision of the head keeps its start and the
+            // folder nearest the file.
+            const QString head = metrics.elidedText(text.left(cut), Qt::ElideMiddle, room);
+            if (!head.isEmpty())
+                return head + tail;
+        }
+    }
+    return metrics.elidedText(text, Qt::ElideMiddle, width);
+}
+
+StatusLine::StatusLine(QWidget* parent) : QLabel(parent)
+{
+    setTextFormat(Qt::PlainText);
+}
+
+void StatusLine::setStatusText(const QString& text)
+{
+    setText(text);
+    updateToolTip();
+}
+
+void StatusLine::setSummary(const QString& summary)
+{
+    if (summary == summary_)
+        return;
+    summary_ = summary;
+    updateToolTip();
+    update();
+}
+
+QString StatusLine::displayedText() const
+{
+    return elidePathText(text(), fontMetrics(), textArea().width());
+}
+
+QRect StatusLine::summaryArea() const
+{
+    if (summary_.isEmpty())
+        return {};
+    const QRect inside = contentsRect().adjusted(kTextMargin, 0, -kTextMargin, 0);
+    const int width = std::min(fontMetrics().horizontalAdvance(summary_), inside.width() / 2);
+    return {inside.right() + 1 - width, inside.top(), width, inside.height()};
+}
+
+QRect StatusLine::textArea() const
+{
+    QRect area = contentsRect().adjusted(kTextMargin, 0, -kTextMargin, 0);
+    if (!summary_.isEmpty())
+        area.setRight(summaryArea().left() - kSummaryGap);
+    return area;
+}
+
+void StatusLine::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    drawFrame(&painter);
+    painter.setPen(palette().color(QPalette::WindowText));
+    painter.drawText(textArea(), Qt::AlignLeft | Qt::AlignVCenter, displayedText());
+    if (!summary_.isEmpty()) {
+        const QRect area = summaryArea();
+        painter.drawText(area, Qt::AlignRight | Qt::AlignVCenter,
+                         fontMetrics().elidedText(summary_, Qt::ElideRight, area.width()));
+    }
+}
+
+void StatusLine::resizeEvent(QResizeEvent* event)
+{
+    QLabel::resizeEvent(event);
+    updateToolTip();
+}
+
+void StatusLine::updateToolTip()
+{
+    QString tip = text();
+    if (!summary_.isEmpty())
+        tip += QLatin1Char('\n') + summary_;
+    setToolTip(tip);
+}
+
+} // namespace kestrine

@@ -1,0 +1,242 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The Kestrine developers
+#include "controls/resource_paths.h"
+#include "controls/skin_button.h"
+#include "tests/app/main_dialog_fixture.h"
+#include "tests/app/theme_palettes.h"
+
+#include <QEnterEvent>
+#include <QHeaderView>
+#include <QLabel>
+
+namespace kestrine::testing {
+namespace {
+
+struct ThemeCase {
+    const char* name;
+    QPalette (*palette)();
+    bool active;
+};
+
+const ThemeCase kThemes[] = {
+    {"LightActive", lightThemePalette, true},
+    {"LightInactive", lightThemePalette, false},
+    {"DarkActive", darkThemePalette, true},
+    {"DarkInactive", darkThemePalette, false},
+};
+
+class ThemeTest : public MainDialogTest, public ::testing::WithParamInterface<ThemeCase> {
+protected:
+    void SetUp() override
+    {
+        MainDialogTest::SetUp();
+        palette = std::make_unique<ScopedPalette>(GetParam().palette());
+    }
+    void TearDown() override
+    {
+        other.reset();
+        dialog_.reset();
+        palette.reset();
+    }
+    // Gives the dialog the focus, or takes it away to another window.
+    void setActive(bool active)
+    {
+        if (active) {
+            dialog().activateWindow();
+            ASSERT_TRUE(QTest::qWaitFor([this] { return dialog().isActiveWindow(); }));
+            return;
+        }
+        other = std::make_unique<QWidget>();
+        other->show();
+        other->activateWindow();
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !dialog().isActiveWindow(); }));
+    }
+
+    std::unique_ptr<ScopedPalette> palette;
+    std::unique_ptr<QWidget> other;
+};
+
+TEST_P(ThemeTest, SelectedRowsStandOutFromTheOthers)
+{
+    addNamed({"A", "B", "C"});
+    view()->selectRows({1});
+    ASSERT_NO_FATAL_FAILURE(setActive(GetParam().active));
+
+    // In an active window the list draws its selection in the active colours
+    // while it has the focus, and in the inactive ones once a button took it,
+    // as after every click on the arrow buttons.
+    QList<QWidget*> focusOwners = {view()};
+    if (GetParam().active)
+        focusOwners.append(button(control::kMoveDown));
+    for (QWidget* owner : focusOwners) {
+        owner->setFocus();
+        const QImage image = view()->viewport()->grab().toImage();
+        // Beside the centred text, where only the row's background shows.
+        const auto rowColour = [&](int row) {
+            const QRect rect = view()->visualItemRect(view()->topLevelItem(row));
+            return QColor(image.pixel(rect.left() + 4, rect.center().y()));
+        };
+        // Row 0 is the current row, which a focused list marks on its own.
+        EXPECT_GE(colourDistance(rowColour(1), rowColour(2)), 90)
+            << rowColour(1).name().toStdString() << " on " << rowColour(2).name().toStdString() << ", focus on "
+            << owner->objectName().toStdString();
+    }
+}
+
+TEST_P(ThemeTest, TextsStayReadableAndTheTileShowsThroughTheButtons)
+{
+    addNamed({"A"});
+    ASSERT_NO_FATAL_FAILURE(setActive(GetParam().active));
+    const QImage image = dialog().grab().toImage();
+    const QImage tile = QPixmap(bitmapResourcePath(kBackgroundTileId)).toImage();
+    ASSERT_FALSE(tile.isNull());
+    const auto tileAt = [&tile](QPoint point) { return QColor(tile.pixel(point.x() % tile.width(), point.y() % tile.height())); };
+
+    // What lies under the buttons: the same window with the buttons hidden.
+    const QList<SkinButton*> skins = dialog().findChildren<SkinButton*>();
+    for (SkinButton* skin : skins)
+        skin->hide();
+    const QImage under = dialog().grab().toImage();
+    for (SkinButton* skin : skins)
+        skin->show();
+    for (const int id : {control::kAdd, control::kOptions, control::kExit, control::kMoveUp, control::kAbout}) {
+        const QRect place = button(id)->geometry();
+        // The corners of a button show the tile, and the frame, exactly as
+        // they lie there.
+        for (const QPoint corner : {place.topLeft() + QPoint(2, 2), place.bottomRight() - QPoint(2, 2)})
+            EXPECT_EQ(QColor(image.pixel(corner)), QColor(under.pixel(corner))) << id;
+    }
+    const QPoint outside = button(control::kAbout)->geometry().topLeft() + QPoint(2, 2);
+    EXPECT_EQ(QColor(under.pixel(outside)), tileAt(outside));
+    for (const int id : {control::kAdd, control::kExit, control::kAbout}) {
+        auto* skin = qobject_cast<SkinButton*>(button(id));
+        QRect caption = skin->geometry();
+        if (skin->hasIcon())
+            caption.setTop(caption.top() + skin->iconRect().bottom() + 1);
+        EXPECT_GE(strongestContrast(image, caption, tileAt(caption.topLeft())), 120) << id;
+    }
+
+    auto* status = dialog().findChild<QWidget*>(MainDialog::controlName(control::kStatusLine));
+    const QRect statusText = status->geometry().adjusted(3, 3, -3, -3);
+    EXPECT_GE(strongestContrast(image, statusText, tileAt(statusText.topLeft())), 120);
+
+    // The header is drawn in the theme's own colours, with its own text colour.
+    const QImage header = view()->header()->grab().toImage();
+    const QRect headerText = header.rect().adjusted(2, 2, -2, -2);
+    EXPECT_GE(strongestContrast(header, headerText, QColor(header.pixel(3, header.height() / 2))), 120);
+    const QImage rows = view()->viewport()->grab().toImage();
+    const QRect firstRow = view()->visualItemRect(view()->topLevelItem(0));
+    EXPECT_GE(strongestContrast(rows, firstRow, QColor(rows.pixel(firstRow.left() + 4, firstRow.center().y()))), 120);
+}
+
+TEST_P(ThemeTest, HoverBorderIsLitAboveAndShadedBelowOnTheTile)
+{
+    auto* add = qobject_cast<SkinButton*>(button(control::kAdd));
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QApplication::sendEvent(add, &enter);
+    ASSERT_TRUE(add->isHovering());
+    const QImage image = add->grab().toImage();
+    const QColor top(image.pixel(image.width() / 2, 0));
+    const QColor bottom(image.pixel(image.width() / 2, image.height() - 1));
+    EXPECT_GT(top.lightness(), 220) << top.name().toStdString();
+    EXPECT_LT(bottom.lightness(), top.lightness() - 80) << bottom.name().toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Themes, ThemeTest, ::testing::ValuesIn(kThemes),
+                         [](const ::testing::TestParamInfo<ThemeCase>& param) { return std::string(param.param.name); });
+
+TEST_F(MainDialogTest, FocusMarkAppearsOnceTheKeyboardIsUsed)
+{
+    auto* add = button(control::kAdd);
+    auto* options = button(control::kOptions);
+    dialog().activateWindow();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return dialog().isActiveWindow(); }));
+    const QImage addAlone = add->grab().toImage();
+    const QImage optionsAlone = options->grab().toImage();
+
+    dialogs.openAnswers.push_back({});
+    QTest::mouseClick(add, Qt::LeftButton);
+    ASSERT_TRUE(add->hasFocus());
+    EXPECT_EQ(add->grab().toImage(), addAlone) << "a mouse click shows no focus mark";
+
+    QTest::keyClick(add, Qt::Key_Tab);
+    ASSERT_TRUE(options->hasFocus());
+    const QImage optionsFocused = options->grab().toImage();
+    EXPECT_NE(optionsFocused, optionsAlone);
+    // The mark sits inside the edge, where the tile showed before.
+    int changed = 0;
+    for (int x = 0; x < optionsFocused.width(); ++x)
+        changed += optionsFocused.pixel(x, 2) != optionsAlone.pixel(x, 2) ? 1 : 0;
+    EXPECT_GT(changed, optionsFocused.width() / 3);
+
+    // From now on the mouse's focus shows the mark too.
+    dialogs.openAnswers.push_back({});
+    QTest::mouseClick(add, Qt::LeftButton);
+    EXPECT_NE(add->grab().toImage(), addAlone);
+}
+
+struct CloseKeyCase {
+    const char* name;
+    Qt::Key key;
+    bool onList;
+};
+
+class CloseKeyTest : public MainDialogTest, public ::testing::WithParamInterface<CloseKeyCase> {
+protected:
+    void press()
+    {
+        if (GetParam().onList) {
+            view()->setFocus();
+            QTest::keyClick(view(), GetParam().key);
+        } else {
+            QTest::keyClick(&dialog(), GetParam().key);
+        }
+    }
+};
+
+TEST_P(CloseKeyTest, AFilledListIsOnlyThrownAwayAfterAsking)
+{
+    addNamed({"A", "B", "C"});
+    dialogs.yesNoAnswers.push_back(MessageAnswer::No);
+    press();
+    EXPECT_TRUE(dialog().isVisible());
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_EQ(dialogs.messages.front().text, QStringLiteral("Close Kestrine? The list of 3 files will be lost."));
+    EXPECT_EQ(dialogs.messages.front().buttons, MessageButtons::YesNo);
+    EXPECT_EQ(dialogs.messages.front().caption, dialogs.applicationTitle());
+    EXPECT_EQ(dialog().clipList().count(), 3);
+
+    dialogs.yesNoAnswers.push_back(MessageAnswer::Yes);
+    press();
+    EXPECT_FALSE(dialog().isVisible());
+}
+
+TEST_P(CloseKeyTest, AnEmptyListClosesWithoutAQuestion)
+{
+    dialog();
+    press();
+    EXPECT_FALSE(dialog().isVisible());
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+}
+
+const CloseKeyCase kCloseKeys[] = {
+    {"ReturnOnTheList", Qt::Key_Return, true},
+    {"EnterOnTheList", Qt::Key_Enter, true},
+    {"Escape", Qt::Key_Escape, false},
+    {"EscapeOnTheList", Qt::Key_Escape, true},
+};
+INSTANTIATE_TEST_SUITE_P(Keys, CloseKeyTest, ::testing::ValuesIn(kCloseKeys),
+                         [](const ::testing::TestParamInfo<CloseKeyCase>& param) { return std::string(param.param.name); });
+
+TEST_F(MainDialogTest, TheCloseBoxAndExitCloseAFilledListWithoutAsking)
+{
+    addNamed({"A"});
+    click(control::kExit);
+    EXPECT_FALSE(dialog().isVisible());
+    dialog().show();
+    EXPECT_TRUE(dialog().close());
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+}
+
+} // namespace
+} // namespace kestrine::testing
