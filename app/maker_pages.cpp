@@ -1,0 +1,37 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The Kestrine developers
+#include "app/maker_pages.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+namespace kestrine {
+
+QString helpPagePath(const QString& page)
+{
+    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("help/") + page);
+}
+
+QString makerPageAddress(const QString& configured)
+{
+    const QString address = configured.trimmed();
+    return address.isEmpty() ? helpPagePath(QString::fromLatin1(kAboutHelpPage)) : address;
+}
+
+QString homePageAddress()
+{
+    return makerPageAddress(QStringLiteral(KESTRINE_HOME_PAGE_URL));
+}
+
+QString contactPageAddress()
+{
+    return makerPageAddress(QStringLiteral(KESTRINE_CONTACT_URL));
+}
+
+QString homePageText()
+{
+    const QString configured = QStringLiteral(KESTRINE_HOME_PAGE_URL).trimmed();
+    return configured.isEmpty() ? QStringLiteral("About Kestrine, in its help") : configured;
+}
+
+} // namespace kestrine
