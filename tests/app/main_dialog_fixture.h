@@ -23,12 +23,6 @@
 #include <gtest/gtest.h>
 #include <memory>
 
-// Failing comparisons of texts show the texts.
-inline void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
-
 namespace kestrine::testing {
 
 class FixedEncoderCatalog : public EncoderCatalog {
