@@ -22,7 +22,8 @@ bool isWavWithoutSamples(const QString& path)
     if (!file.open(QIODevice::ReadOnly))
         return false;
     const QByteArray riff = file.read(12);
-    if (riff.size() < 12 || (!riff.startsWith("RIFF") && !riff.startsWith("RF64")) || riff.mid(8, 4) != "WAVE")
+    if (riff.size() < 12 || (!riff.startsWith("RIFF") && !riff.startsWith("RF64")) ||
+        riff.mid(8, 4) != "WAVE")
         return false;
     qint64 position = 12;
     // A header holds a handful of chunks; more is not a header we wrote.
@@ -50,8 +51,8 @@ FileStamp stampFile(const QString& path)
     return {true, info.size(), info.lastModified(), info.metadataChangeTime()};
 }
 
-WrittenOutput inspectWrittenOutput(MediaFramework& framework, const Shell& shell, const QString& path,
-                                   const FileStamp& before)
+WrittenOutput inspectWrittenOutput(MediaFramework& framework, const Shell& shell,
+                                   const QString& path, const FileStamp& before)
 {
     if (!shell.fileExists(path))
         return {WrittenOutput::Kind::NoFile, 0};
@@ -64,7 +65,9 @@ WrittenOutput inspectWrittenOutput(MediaFramework& framework, const Shell& shell
         return {WrittenOutput::Kind::Unreadable, 0};
     const ProbeOutcome measured = probeDuration(framework, path.toStdString());
     if (measured.failure != ProbeFailure::None)
-        return {isWavWithoutSamples(path) ? WrittenOutput::Kind::NoSound : WrittenOutput::Kind::Unreadable, 0};
+        return {isWavWithoutSamples(path) ? WrittenOutput::Kind::NoSound
+                                          : WrittenOutput::Kind::Unreadable,
+                0};
     if (measured.duration <= 0)
         return {WrittenOutput::Kind::NoSound, 0};
     return {WrittenOutput::Kind::Sound, measured.duration};

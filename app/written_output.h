@@ -27,11 +27,11 @@ FileStamp stampFile(const QString& path);
 // What a join that ended early left at its output path.
 struct WrittenOutput {
     enum class Kind {
-        Sound,     // a WAV file holding `length` of the join
-        NoSound,   // a WAV file with no samples in it
+        Sound,      // a WAV file holding `length` of the join
+        NoSound,    // a WAV file with no samples in it
         Unreadable, // a file that does not read as sound
-        Unchanged, // the file that was there before the join, untouched
-        NoFile,    // nothing at all
+        Unchanged,  // the file that was there before the join, untouched
+        NoFile,     // nothing at all
     };
     Kind kind = Kind::NoFile;
     MediaTime length = 0;
@@ -40,8 +40,8 @@ struct WrittenOutput {
 // Looks at path once the join's file is closed; before is its stamp from when
 // the join started. The length is measured through the framework, as any
 // other file is.
-WrittenOutput inspectWrittenOutput(MediaFramework& framework, const Shell& shell, const QString& path,
-                                   const FileStamp& before);
+WrittenOutput inspectWrittenOutput(MediaFramework& framework, const Shell& shell,
+                                   const QString& path, const FileStamp& before);
 
 // One sentence that says what is at path, naming it.
 QString describeWrittenOutput(const WrittenOutput& written, const QString& path);

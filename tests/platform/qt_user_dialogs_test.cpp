@@ -17,7 +17,8 @@ TEST(QtUserDialogsTest, TheSaveDialogAsksBeforeReplacingOnlyWhenTold)
         SaveFileRequest request;
         request.askToReplace = c.askToReplace;
         const QFileDialog::Options options = QtUserDialogs::saveDialogOptions(request);
-        EXPECT_EQ(!options.testFlag(QFileDialog::DontConfirmOverwrite), c.confirms) << c.askToReplace;
+        EXPECT_EQ(!options.testFlag(QFileDialog::DontConfirmOverwrite), c.confirms)
+            << c.askToReplace;
     }
 }
 
