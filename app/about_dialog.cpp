@@ -44,14 +44,14 @@ AboutDialog::AboutDialog(Shell& shell, UserDialogs& dialogs, QWidget* parent) : 
 
     auto* copyright = new QLabel(QStringLiteral("Copyright \u00A9 2026 The Kestrine developers"), this);
 
-    homePageLink_ = new LinkLabel(QString::fromLatin1(kHomePageAddress), shell, dialogs, this);
+    homePageLink_ = new LinkLabel(homePageText(), shell, dialogs, this);
     homePageLink_->setObjectName(QStringLiteral("control%1").arg(kHomePageLinkId));
-    homePageLink_->SetAddress(QString::fromLatin1(kHomePageAddress));
+    homePageLink_->SetAddress(homePageAddress());
     homePageLink_->SetUnderlineMode(LinkLabel::kUnderlineAlways);
 
     contactLink_ = new LinkLabel(QStringLiteral("Support Email: Click here"), shell, dialogs, this);
     contactLink_->setObjectName(QStringLiteral("control%1").arg(kContactLinkId));
-    contactLink_->SetAddress(QString::fromLatin1(kContactPageAddress));
+    contactLink_->SetAddress(contactPageAddress());
     contactLink_->SetUnderlineMode(LinkLabel::kUnderlineAlways);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);

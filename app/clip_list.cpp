@@ -26,6 +26,11 @@ void ClipList::removeAt(int index)
     items_.erase(items_.begin() + index);
 }
 
+void ClipList::replaceAt(int index, const ClipItem& item)
+{
+    items_.at(static_cast<std::size_t>(index)) = item;
+}
+
 void ClipList::clear()
 {
     items_.clear();

@@ -26,6 +26,8 @@ public:
     // False, and nothing stored, when the list is full.
     bool append(const QString& path, MediaTime duration);
     void removeAt(int index);
+    // The item at index becomes another file of its own length.
+    void replaceAt(int index, const ClipItem& item);
     void clear();
     void swap(int first, int second);
 

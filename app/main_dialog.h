@@ -4,6 +4,7 @@
 
 #include "app/clip_list.h"
 #include "app/join_progress.h"
+#include "app/written_output.h"
 #include "output/duration_probe.h"
 #include "output/join_references.h"
 #include "output/output_graph.h"
@@ -98,7 +99,7 @@ public:
     void clockTick();
     // Fetches every waiting graph event; only completion and failure act.
     void handleGraphEvents();
-    // Ends the running join and says where its file is.
+    // Ends a join that wrote the whole list and says where its file is.
     void finishJoin();
 
     // Measures paths and appends those that can be measured, as Add does after
@@ -194,13 +195,24 @@ private:
     void onPlay();
     void onHomepage();
     void onAbout();
+    // Opens a file or address with the desktop; on failure says what and why.
+    bool openOrExplain(const QString& pathOrAddress);
+    void explainOpenFailure(const QString& pathOrAddress, int code);
 
     std::vector<ProbeOutcome> measure(const QStringList& paths, bool& cancelled);
     void storeLastFolder();
-    bool outputIsInList() const;
-    std::optional<std::string> askForReplacement(const std::string& path);
+    // result::kOk, or why the output may not be written: it is a source, or not a regular file.
+    MediaResult outputProblem() const;
     void endJoin();
     void failJoin(MediaResult code);
+
+    // The join's checks before it starts, and its endings other than completion.
+    QString sourceProblem(const QString& path) const;
+    bool sourcesCanBeJoined();
+    bool replaceSource(const QString& path);
+    void explainProbeFailure(const QString& path, const ProbeOutcome& outcome);
+    void stopJoin();
+    WrittenOutput writtenOutput() const;
 
     MediaFramework& framework_;
     UserDialogs& dialogs_;
@@ -223,6 +235,10 @@ private:
     int clockTimer_ = 0;
     bool adding_ = false;
     JoinReferences references_;
+    // The file the running join writes, whatever Options says meanwhile, and
+    // how that path looked before the join.
+    QString joinOutput_;
+    FileStamp joinOutputBefore_;
 
     QPixmap backgroundTile_;
     QHash<int, Handler> handlers_;

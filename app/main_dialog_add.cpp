@@ -4,6 +4,7 @@
 
 #include "app/clip_list_view.h"
 #include "app/media_file_types.h"
+#include "output/path_bytes.h"
 #include "platform/settings_store.h"
 #include "platform/user_dialogs.h"
 
@@ -80,17 +81,10 @@ void MainDialog::addFiles(const QStringList& paths)
     if (cancelled)
         return;
 
-    const auto explainFailure = [this](const QString& path, const ProbeOutcome& outcome) {
-        if (outcome.failure == ProbeFailure::CannotRender)
-            dialogs_.showError(QStringLiteral("Cannot open %1. You need to install appropriate "
-                                              "decoders.\nOr the file is corrupt.")
-                                   .arg(path));
-    };
-
     if (paths.size() == 1) {
         const ProbeOutcome& outcome = outcomes.front();
         if (outcome.failure != ProbeFailure::None) {
-            explainFailure(paths.front(), outcome);
+            explainProbeFailure(paths.front(), outcome);
             dialogs_.showError(QStringLiteral("Can not get the duration of the clip!"));
             return;
         }
@@ -100,7 +94,7 @@ void MainDialog::addFiles(const QStringList& paths)
         for (qsizetype i = 0; i < paths.size(); ++i) {
             const ProbeOutcome& outcome = outcomes[static_cast<std::size_t>(i)];
             if (outcome.failure != ProbeFailure::None) {
-                explainFailure(paths[i], outcome);
+                explainProbeFailure(paths[i], outcome);
                 dialogs_.showError(QStringLiteral("Can not get the duration of %1").arg(paths[i]));
             } else if (!clipList_.append(paths[i], outcome.duration)) {
                 ++notAdded;
@@ -117,12 +111,24 @@ void MainDialog::addFiles(const QStringList& paths)
     syncAudioList();
 }
 
+void MainDialog::explainProbeFailure(const QString& path, const ProbeOutcome& outcome)
+{
+    if (outcome.failure != ProbeFailure::CannotRender)
+        return;
+    if (outcome.result == result::kNoAudioStream)
+        dialogs_.showError(QStringLiteral("%1 has no sound track: there is nothing in it to join.").arg(path));
+    else
+        dialogs_.showError(QStringLiteral("Cannot open %1. You need to install appropriate "
+                                          "decoders.\nOr the file is corrupt.")
+                               .arg(path));
+}
+
 std::vector<ProbeOutcome> MainDialog::measure(const QStringList& paths, bool& cancelled)
 {
     std::vector<std::string> files;
     files.reserve(static_cast<std::size_t>(paths.size()));
     for (const QString& path : paths)
-        files.push_back(path.toStdString());
+        files.push_back(pathToBytes(path));
 
     std::vector<ProbeOutcome> outcomes;
     std::atomic<int> done{0};

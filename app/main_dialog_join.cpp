@@ -2,8 +2,11 @@
 // Copyright (c) 2026 The Kestrine developers
 #include "app/main_dialog.h"
 
+#include "app/clip_list_view.h"
 #include "controls/skin_button.h"
 #include "output/codec_preference.h"
+#include "output/output_path_check.h"
+#include "output/path_bytes.h"
 #include "output/timeline_builder.h"
 #include "platform/shell.h"
 #include "platform/user_dialogs.h"
@@ -11,25 +14,20 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QPointer>
+#include <QSet>
 
 namespace kestrine {
 
-namespace {
-
-// Two names of the same file: the same file once links and dots are resolved.
-bool sameFile(const QString& first, const QString& second)
-{
-    const QFileInfo a(first);
-    const QFileInfo b(second);
-    if (a.exists() && b.exists())
-        return a.canonicalFilePath() == b.canonicalFilePath();
-    return a.absoluteFilePath() == b.absoluteFilePath();
-}
-
-} // namespace
-
 void MainDialog::onJoin()
 {
+    // Stop always stops, whatever the list holds by now: the running join was
+    // built from the list as it was when it started.
+    if (joining_) {
+        stopJoin();
+        return;
+    }
+    if (adding_)
+        return;
     if (clipList_.isEmpty()) {
         dialogs_.inform(QStringLiteral("Please add audio or video files into the list"));
         return;
@@ -39,65 +37,130 @@ void MainDialog::onJoin()
         dialogs_.inform(tooMany);
         return;
     }
-    if (joining_) {
-        finishJoin();
+    if (!sourcesCanBeJoined())
         return;
-    }
-    // Replacing the output would delete a file the join is about to read.
-    if (outputIsInList()) {
+    // Joining into one of the sources would destroy it while it is read.
+    switch (outputProblem()) {
+    case result::kOk:
+        break;
+    case result::kOutputIsSource:
         dialogs_.inform(QStringLiteral("The output file %1 is also in the list of files to join. "
                                        "Please choose another output file with Options.")
                             .arg(outputPath_));
         return;
+    default:
+        dialogs_.inform(QStringLiteral("The output file %1 is not a regular file. "
+                                       "Please choose another output file with Options.")
+                            .arg(outputPath_));
+        return;
     }
+    // The old file is only asked about here: the join puts its new file in
+    // its place once there is something to put there.
     if (shell_.canOpenForReading(outputPath_)) {
         const MessageAnswer answer = dialogs_.showMessage(
             {QStringLiteral("%1 exists. Do you want to replace it?").arg(outputPath_), QStringLiteral("Warning"),
              MessageIcon::Warning, MessageButtons::YesNo});
         if (answer != MessageAnswer::Yes)
             return;
-        shell_.deleteFile(outputPath_);
     }
 
     disableCodecFeedback();
 
-    TimelineBuilder builder(framework_, dialogs_,
-                            [this](const std::string& path) { return askForReplacement(path); });
+    // Every source was checked, and replaced where the user chose to, above.
+    TimelineBuilder builder(framework_, dialogs_, {});
     builder.build(clipList_.items(), audioList_.items(), references_.timeline);
 
+    joinOutput_ = outputPath_;
+    joinOutputBefore_ = stampFile(joinOutput_);
     OutputGraph graph(framework_, dialogs_);
-    graph.start(references_, outputPath_, *this);
+    graph.start(references_, joinOutput_, *this);
 }
 
-bool MainDialog::outputIsInList() const
+MediaResult MainDialog::outputProblem() const
 {
+    std::vector<std::string> sources;
+    for (const ClipItem& item : audioList_.items())
+        sources.push_back(pathToBytes(item.path));
+    for (const ClipItem& item : clipList_.items())
+        sources.push_back(pathToBytes(item.path));
+    return checkOutputPath(pathToBytes(outputPath_), sources);
+}
+
+QString MainDialog::sourceProblem(const QString& path) const
+{
+    if (!shell_.fileExists(path))
+        return QStringLiteral("%1 does not exist.").arg(path);
+    if (!shell_.isRegularFile(path))
+        return QStringLiteral("%1 is not a file.").arg(path);
+    if (!shell_.canOpenForReading(path))
+        return QStringLiteral("%1 cannot be read.").arg(path);
+    return {};
+}
+
+bool MainDialog::sourcesCanBeJoined()
+{
+    QStringList problems;
+    QStringList unjoinable;
+    QSet<QString> checked;
     for (const ClipItem& item : audioList_.items()) {
-        if (sameFile(item.path, outputPath_))
-            return true;
+        if (checked.contains(item.path))
+            continue;
+        checked.insert(item.path);
+        const QString problem = sourceProblem(item.path);
+        if (problem.isEmpty())
+            continue;
+        problems.append(problem);
+        unjoinable.append(item.path);
     }
-    for (const ClipItem& item : clipList_.items()) {
-        if (sameFile(item.path, outputPath_))
-            return true;
+    if (problems.isEmpty())
+        return true;
+
+    const MessageAnswer answer = dialogs_.showMessage(
+        {QStringLiteral("These files cannot be joined:\n\n%1\n\nChoose another file in place of each?")
+             .arg(problems.join(QLatin1Char('\n'))),
+         QStringLiteral("Warning"), MessageIcon::Warning, MessageButtons::YesNo});
+    if (answer != MessageAnswer::Yes)
+        return false;
+    for (const QString& path : unjoinable) {
+        if (!replaceSource(path))
+            return false;
     }
-    return false;
+    return true;
 }
 
-std::optional<std::string> MainDialog::askForReplacement(const std::string& path)
+bool MainDialog::replaceSource(const QString& path)
 {
-    const QString name = QString::fromStdString(path);
-    const MessageAnswer answer = dialogs_.showMessage(
-        {QStringLiteral("%1 cannot be read. Choose another file?").arg(name), QStringLiteral("Warning"),
-         MessageIcon::Warning, MessageButtons::YesNo});
-    if (answer != MessageAnswer::Yes)
-        return std::nullopt;
     OpenFilesRequest request;
-    request.title = QStringLiteral("Select Media Files...");
-    request.initialFolder = QFileInfo(name).absolutePath();
+    request.title = QStringLiteral("Choose a file to replace %1").arg(path);
+    request.initialFolder = QFileInfo(path).absolutePath();
     request.filters = mediaFileFilters();
     const QStringList chosen = dialogs_.chooseFilesToOpen(request);
     if (chosen.isEmpty())
-        return std::nullopt;
-    return chosen.front().toStdString();
+        return false;
+    const QString replacement = chosen.front();
+
+    adding_ = true;
+    bool cancelled = false;
+    const std::vector<ProbeOutcome> outcomes = measure({replacement}, cancelled);
+    adding_ = false;
+    if (cancelled)
+        return false;
+    const ProbeOutcome& outcome = outcomes.front();
+    if (outcome.failure != ProbeFailure::None) {
+        explainProbeFailure(replacement, outcome);
+        dialogs_.showError(QStringLiteral("Can not get the duration of %1").arg(replacement));
+        return false;
+    }
+    // The replacement plays for its own length, wherever the old file stood.
+    for (int row = 0; row < clipList_.count(); ++row) {
+        if (clipList_.at(row).path != path)
+            continue;
+        clipList_.replaceAt(row, {replacement, outcome.duration});
+        listView_->removeRow(row);
+        listView_->insertRow(row, clipList_.at(row));
+    }
+    syncAudioList();
+    return true;
 }
 
 std::function<void()> MainDialog::graphEventNotifier()
@@ -163,7 +226,17 @@ void MainDialog::endJoin()
 void MainDialog::finishJoin()
 {
     endJoin();
-    setStatus(QStringLiteral("Done. Output File: %1").arg(outputPath_));
+    setStatus(QStringLiteral("Done. Output File: %1").arg(joinOutput_));
+    showJoinEnd();
+}
+
+void MainDialog::stopJoin()
+{
+    endJoin();
+    const WrittenOutput written = writtenOutput();
+    const QString where = describeWrittenOutput(written, joinOutput_);
+    setStatus(written.kind == WrittenOutput::Kind::Sound ? QStringLiteral("Stopped. Output File: ") + where
+                                                         : QStringLiteral("Stopped. ") + where);
     showJoinEnd();
 }
 
@@ -173,8 +246,14 @@ void MainDialog::failJoin(MediaResult code)
     endJoin();
     hideJoinProgress();
     showOutputFile();
-    dialogs_.showError(QStringLiteral("The join stopped before the end: %1\n%2 holds what was written so far.")
-                           .arg(reason, outputPath_));
+    dialogs_.showError(QStringLiteral("The join stopped before the end: %1\n%2")
+                           .arg(reason, describeWrittenOutput(writtenOutput(), joinOutput_)));
+}
+
+WrittenOutput MainDialog::writtenOutput() const
+{
+    // Called once the graph has stopped, so the file is closed and complete.
+    return inspectWrittenOutput(framework_, shell_, joinOutput_, joinOutputBefore_);
 }
 
 } // namespace kestrine

@@ -6,6 +6,7 @@
 #include "app/clip_list_view.h"
 #include "app/maker_pages.h"
 #include "controls/resource_paths.h"
+#include "controls/link_opening.h"
 #include "output/output_settings_dialog.h"
 #include "platform/shell.h"
 #include "platform/user_dialogs.h"
@@ -107,7 +108,8 @@ void MainDialog::onPlay()
                                   MessageIcon::Error, MessageButtons::Ok});
             return;
         }
-        shell_.openDocument(path);
+        if (!openOrExplain(path))
+            return;
     }
 }
 
@@ -132,23 +134,39 @@ void MainDialog::onOptions()
 
 void MainDialog::onHelp()
 {
-    const QString folder = QCoreApplication::applicationDirPath();
 #ifdef Q_OS_WIN
-    shell_.runProgram(QStringLiteral("hh.exe"),
-                      {QDir::toNativeSeparators(folder + QLatin1Char('/')) + QStringLiteral("help.chm::/Introduction.htm")});
+    const QString folder = QCoreApplication::applicationDirPath();
+    const QString viewer = QStringLiteral("hh.exe");
+    if (!shell_.runProgram(viewer, {QDir::toNativeSeparators(folder + QLatin1Char('/'))
+                                    + QStringLiteral("help.chm::/Introduction.htm")}))
+        explainOpenFailure(viewer, kLinkFileNotFound);
 #else
-    const HelpLookup help = findHelpPage(folder);
+    const HelpLookup help = findHelpPage(QCoreApplication::applicationDirPath());
     if (help.page.isEmpty()) {
         dialogs_.showError(missingHelpText(help));
         return;
     }
-    shell_.openDocument(help.page);
+    openOrExplain(help.page);
 #endif
 }
 
 void MainDialog::onHomepage()
 {
-    shell_.openDocument(QString::fromLatin1(kHomePageAddress));
+    openOrExplain(homePageAddress());
+}
+
+bool MainDialog::openOrExplain(const QString& pathOrAddress)
+{
+    if (shell_.openDocument(pathOrAddress))
+        return true;
+    explainOpenFailure(pathOrAddress, openFailureCode(pathOrAddress));
+    return false;
+}
+
+void MainDialog::explainOpenFailure(const QString& pathOrAddress, int code)
+{
+    dialogs_.showMessage({QStringLiteral("Unable to open %1:\n\n%2").arg(pathOrAddress, linkErrorMessage(code)),
+                          dialogs_.applicationTitle(), MessageIcon::Warning, MessageButtons::Ok});
 }
 
 void MainDialog::onAbout()

@@ -96,7 +96,7 @@ int LinkLabel::OpenAddress(const QString& address)
 {
     if (shell_.openDocument(address))
         return kLinkOpened;
-    const int firstAttempt = kLinkNoAssociation;
+    const int firstAttempt = openFailureCode(address);
 
     if (!handlerLookup_ && !desktopLookup_)
         desktopLookup_ = std::make_unique<XdgHtmlHandlerLookup>();

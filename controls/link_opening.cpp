@@ -2,6 +2,9 @@
 // Copyright (c) 2026 The Kestrine developers
 #include "controls/link_opening.h"
 
+#include <QFileInfo>
+#include <QUrl>
+
 #include <array>
 #include <utility>
 
@@ -45,6 +48,14 @@ QString commandBeforePlaceholder(const QString& command)
 QString handlerCommandLine(const QString& command, const QString& address)
 {
     return commandBeforePlaceholder(command) + QLatin1Char(' ') + address;
+}
+
+int openFailureCode(const QString& pathOrAddress)
+{
+    const QUrl url = QUrl::fromUserInput(pathOrAddress, QString(), QUrl::AssumeLocalFile);
+    if (url.isLocalFile() && !QFileInfo::exists(url.toLocalFile()))
+        return kLinkFileNotFound;
+    return kLinkNoAssociation;
 }
 
 QString linkErrorMessage(int code)

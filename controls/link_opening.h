@@ -22,6 +22,10 @@ QString commandBeforePlaceholder(const QString& command);
 // placeholder, one space, the address unquoted.
 QString handlerCommandLine(const QString& command, const QString& address);
 
+// Why opening pathOrAddress failed, as a result code: a local file that is
+// not there, else no program to open it with.
+int openFailureCode(const QString& pathOrAddress);
+
 // What went wrong, for a failed opening's result code.
 QString linkErrorMessage(int code);
 

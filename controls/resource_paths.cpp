@@ -60,8 +60,9 @@ QPoint cursorHotSpot(int cursorId)
     return cursorId == kHoverCursorId ? kHandHotSpot : QPoint();
 }
 
-HelpLookup findHelpPage(const QString& executableFolder)
+HelpLookup findHelpPage(const QString& executableFolder, const QString& page)
 {
+    const QString name = page.isEmpty() ? QString(kHelpFirstPage) : page;
     const QDir executable(executableFolder);
     HelpLookup lookup;
     lookup.searched = {
@@ -69,9 +70,9 @@ HelpLookup findHelpPage(const QString& executableFolder)
         QDir::cleanPath(executable.filePath(QStringLiteral(KESTRINE_INSTALLED_HELP_DIR))),
     };
     for (const QString& folder : lookup.searched) {
-        const QFileInfo page(QDir(folder).filePath(kHelpFirstPage));
-        if (page.isFile()) {
-            lookup.page = page.filePath();
+        const QFileInfo found(QDir(folder).filePath(name));
+        if (found.isFile()) {
+            lookup.page = found.filePath();
             break;
         }
     }

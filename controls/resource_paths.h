@@ -47,7 +47,8 @@ struct HelpLookup {
 
 // Looks beside the executable (the build folder) and then where an install
 // puts the help relative to the executable's folder.
-HelpLookup findHelpPage(const QString& executableFolder);
+// `page` defaults to the help's first page.
+HelpLookup findHelpPage(const QString& executableFolder, const QString& page = {});
 // What to tell the user when the lookup found nothing.
 QString missingHelpText(const HelpLookup& lookup);
 

@@ -188,6 +188,10 @@ void OutputSettingsDialog::browse()
     request.filters = {QStringLiteral("WAV file (*.wav)")};
     request.initialName = QStringLiteral("*.*");
     request.initialFolder = browseFolderOf(openedWithPath_);
+    // The name gets a .wav ending after the choice, and the join asks before
+    // replacing whatever file that names: a question here would be the wrong
+    // file's, and a second one.
+    request.askToReplace = false;
     const std::optional<QString> chosen = dialogs_.chooseFileToSave(request);
     if (!chosen)
         return;

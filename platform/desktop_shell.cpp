@@ -33,9 +33,9 @@ bool DesktopShell::fileExists(const QString& path) const
     return QFileInfo::exists(path);
 }
 
-bool DesktopShell::deleteFile(const QString& path)
+bool DesktopShell::isRegularFile(const QString& path) const
 {
-    return QFile::remove(path);
+    return QFileInfo(path).isFile();
 }
 
 } // namespace kestrine

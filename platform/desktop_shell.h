@@ -12,7 +12,7 @@ public:
     bool runProgram(const QString& program, const QStringList& arguments) override;
     bool canOpenForReading(const QString& path) const override;
     bool fileExists(const QString& path) const override;
-    bool deleteFile(const QString& path) override;
+    bool isRegularFile(const QString& path) const override;
 };
 
 } // namespace kestrine

@@ -46,13 +46,22 @@ QStringList QtUserDialogs::chooseFilesToOpen(const OpenFilesRequest& request)
                                          &selected, QFileDialog::HideNameFilterDetails);
 }
 
+QFileDialog::Options QtUserDialogs::saveDialogOptions(const SaveFileRequest& request)
+{
+    QFileDialog::Options options;
+    if (!request.askToReplace)
+        options |= QFileDialog::DontConfirmOverwrite;
+    return options;
+}
+
 std::optional<QString> QtUserDialogs::chooseFileToSave(const SaveFileRequest& request)
 {
     const QString filter = request.filters.join(QStringLiteral(";;"));
     QString start = request.initialFolder;
     if (!request.initialName.isEmpty() && request.initialName != QStringLiteral("*.*"))
         start = QDir(start).filePath(request.initialName);
-    const QString chosen = QFileDialog::getSaveFileName(owner_, request.title, start, filter);
+    const QString chosen =
+        QFileDialog::getSaveFileName(owner_, request.title, start, filter, nullptr, saveDialogOptions(request));
     if (chosen.isEmpty())
         return std::nullopt;
     return chosen;

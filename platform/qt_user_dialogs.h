@@ -4,6 +4,7 @@
 
 #include "platform/user_dialogs.h"
 
+#include <QFileDialog>
 #include <QPointer>
 #include <QWidget>
 
@@ -15,6 +16,9 @@ public:
     MessageAnswer showMessage(const MessageRequest& request) override;
     QStringList chooseFilesToOpen(const OpenFilesRequest& request) override;
     std::optional<QString> chooseFileToSave(const SaveFileRequest& request) override;
+
+    // The options the save dialog opens with for request.
+    static QFileDialog::Options saveDialogOptions(const SaveFileRequest& request);
 
     // The window that owns the file dialogs and boxes.
     void setOwner(QWidget* owner) { owner_ = owner; }

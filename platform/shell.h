@@ -19,7 +19,8 @@ public:
 
     virtual bool canOpenForReading(const QString& path) const = 0;
     virtual bool fileExists(const QString& path) const = 0;
-    virtual bool deleteFile(const QString& path) = 0;
+    // A plain file, not a folder or a device; links count as what they point to.
+    virtual bool isRegularFile(const QString& path) const = 0;
 };
 
 } // namespace kestrine

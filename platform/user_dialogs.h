@@ -30,6 +30,8 @@ struct SaveFileRequest {
     QString initialFolder;
     QString initialName;
     QStringList filters;
+    // Whether the dialog itself asks before an existing file is chosen.
+    bool askToReplace = true;
 };
 
 // Every message box and file dialog of the program goes through here, so that

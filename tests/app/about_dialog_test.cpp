@@ -6,7 +6,9 @@
 #include "tests/support/fake_shell.h"
 #include "tests/support/recording_dialogs.h"
 
+#include <QFile>
 #include <QLabel>
+#include <QRegularExpression>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -33,10 +35,8 @@ struct LinkCase {
 TEST(AboutDialog, LinksOpenTheMakersPages)
 {
     const std::vector<LinkCase> cases = {
-        {AboutDialog::kHomePageLinkId, QString::fromLatin1(kHomePageAddress),
-         QString::fromLatin1(kHomePageAddress)},
-        {AboutDialog::kContactLinkId, QStringLiteral("Support Email: Click here"),
-         QString::fromLatin1(kContactPageAddress)},
+        {AboutDialog::kHomePageLinkId, homePageText(), homePageAddress()},
+        {AboutDialog::kContactLinkId, QStringLiteral("Support Email: Click here"), contactPageAddress()},
     };
     for (const LinkCase& c : cases) {
         testing::FakeShell shell;
@@ -56,6 +56,52 @@ TEST(AboutDialog, LinksOpenTheMakersPages)
         EXPECT_TRUE(link->isVisited()) << c.id;
         EXPECT_TRUE(dialogs.messages.isEmpty()) << c.id;
     }
+}
+
+TEST(AboutDialog, ALinkNothingCanOpenIsExplainedInABox)
+{
+    testing::FakeShell shell;
+    testing::RecordingDialogs dialogs;
+    shell.openSucceeds = false;
+    shell.runSucceeds = false;
+    AboutDialog about(shell, dialogs);
+    about.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&about));
+    auto* link = about.findChild<LinkLabel*>(QStringLiteral("control%1").arg(AboutDialog::kContactLinkId));
+    ASSERT_NE(link, nullptr);
+    QTest::mouseClick(link, Qt::LeftButton, {}, QPoint(3, 3));
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_TRUE(dialogs.messages.front().text.startsWith(QStringLiteral("Unable to open hyperlink:\n\n")));
+    EXPECT_FALSE(link->isVisited());
+}
+
+TEST(MakerPages, WithoutAnAddressTheHelpsAboutPageStandsIn)
+{
+    const QString about = helpPagePath(QStringLiteral("about.htm"));
+    const std::vector<std::pair<QString, QString>> cases = {
+        {QString(), about},
+        {QStringLiteral("   "), about},
+        {QStringLiteral("https://kestrine.test/"), QStringLiteral("https://kestrine.test/")},
+        {QStringLiteral(" mailto:help@kestrine.test "), QStringLiteral("mailto:help@kestrine.test")},
+    };
+    for (const auto& [configured, expected] : cases)
+        EXPECT_EQ(makerPageAddress(configured), expected) << configured.toStdString();
+}
+
+TEST(MakerPages, TheHelpsAboutPageSaysWhichKestrineAndWhereToReport)
+{
+    const QString about = helpPagePath(QStringLiteral("about.htm"));
+    if (homePageAddress() != about)
+        GTEST_SKIP() << "this build names a home page of its own";
+    EXPECT_EQ(homePageAddress(), about);
+    EXPECT_EQ(contactPageAddress(), about);
+    QFile page(about);
+    ASSERT_TRUE(page.open(QIODevice::ReadOnly)) << about.toStdString();
+    const QString html = QString::fromUtf8(page.readAll());
+    EXPECT_TRUE(html.contains(QStringLiteral("Kestrine ") + QStringLiteral(KESTRINE_VERSION)));
+    EXPECT_TRUE(html.contains(QStringLiteral("MIT licence")));
+    EXPECT_TRUE(html.contains(QStringLiteral("Reporting a problem")));
+    EXPECT_FALSE(html.contains(QRegularExpression(QStringLiteral("@[A-Z_]+@")))) << "a value was left unfilled";
 }
 
 } // namespace

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
 // Copyright (c) 2026 The Kestrine developers
 #include "app/maker_pages.h"
+#include "controls/link_opening.h"
 #include "tests/app/main_dialog_fixture.h"
 
 #include <QCoreApplication>
+#include <functional>
 
 namespace kestrine::testing {
 namespace {
@@ -164,8 +166,44 @@ TEST_F(ListCommandsTest, HelpAndHomepageOpenTheirDocuments)
     click(control::kHelp);
     click(control::kHomepage);
     const QString help = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("help/Introduction.htm"));
-    EXPECT_EQ(shell.openedDocuments, QStringList({help, QString::fromLatin1(kHomePageAddress)}));
+    EXPECT_EQ(shell.openedDocuments, QStringList({help, homePageAddress()}));
     EXPECT_TRUE(shell.startedPrograms.isEmpty());
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+}
+
+// With nothing on the desktop to open them, each command says what could not
+// be opened and why, once, and plays nothing further.
+TEST_F(ListCommandsTest, AnOpeningTheDesktopRefusesIsExplainedInABox)
+{
+    addNamed({"A", "B"});
+    const struct {
+        const char* name;
+        std::function<void()> command;
+        QString opened;
+    } cases[] = {
+        {"Help", [this] { click(control::kHelp); },
+         QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("help/Introduction.htm"))},
+        {"Homepage", [this] { click(control::kHomepage); }, homePageAddress()},
+        {"Play",
+         [this] {
+             selectRows({0, 1});
+             emit view()->playRequested();
+         },
+         dialog().clipList().at(0).path},
+    };
+    shell.openSucceeds = false;
+    for (const auto& c : cases) {
+        dialogs.messages.clear();
+        shell.openedDocuments.clear();
+        c.command();
+        EXPECT_EQ(shell.openedDocuments, QStringList{c.opened}) << c.name;
+        ASSERT_EQ(dialogs.messages.size(), 1) << c.name;
+        const MessageRequest& box = dialogs.messages.front();
+        EXPECT_EQ(box.text, QStringLiteral("Unable to open %1:\n\n%2").arg(c.opened, linkErrorMessage(kLinkNoAssociation)))
+            << c.name;
+        EXPECT_EQ(box.caption, dialogs.applicationTitle()) << c.name;
+        EXPECT_EQ(box.icon, MessageIcon::Warning) << c.name;
+    }
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 namespace kestrine {
@@ -65,6 +66,26 @@ TEST(LinkOpening, ErrorTextNamesTheFailure)
         EXPECT_EQ(linkErrorMessage(code), message) << code;
         EXPECT_EQ(linkErrorText(code), heading + message) << code;
     }
+}
+
+TEST(LinkOpening, AFailureIsAMissingFileOrAMissingProgram)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString present = QDir(folder.path()).filePath(QStringLiteral("about.htm"));
+    QFile file(present);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    const QString absent = QDir(folder.path()).filePath(QStringLiteral("gone.htm"));
+    const std::vector<std::pair<QString, int>> cases = {
+        {present, kLinkNoAssociation},
+        {QUrl::fromLocalFile(present).toString(), kLinkNoAssociation},
+        {absent, kLinkFileNotFound},
+        {QUrl::fromLocalFile(absent).toString(), kLinkFileNotFound},
+        {kAddress, kLinkNoAssociation},
+    };
+    for (const auto& [target, code] : cases)
+        EXPECT_EQ(openFailureCode(target), code) << target.toStdString();
 }
 
 TEST(XdgHtmlHandler, ExecLineComesFromTheMainGroup)

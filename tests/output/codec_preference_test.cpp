@@ -120,11 +120,5 @@ INSTANTIATE_TEST_SUITE_P(
                                    {kRegistryBinary, {}}, 0}),
     [](const auto& tested) { return std::string(tested.param.name); });
 
-TEST(CodecPreferenceTest, ThisSystemHasNoCodecKey)
-{
-    const auto registry = systemPreferenceRegistry();
-    EXPECT_EQ(registry->openKey(kKey), nullptr);
-}
-
 } // namespace
 } // namespace kestrine::testing

@@ -149,6 +149,8 @@ TEST_F(OutputSettingsDialogTest, BrowseStartsInTheFolderAndGivesAWavPath)
         EXPECT_EQ(request.title, QStringLiteral("Select Output File Name"));
         EXPECT_EQ(request.filters, QStringList{QStringLiteral("WAV file (*.wav)")});
         EXPECT_EQ(request.initialName, QStringLiteral("*.*"));
+        // The join asks about replacing the file; the picker must not ask first.
+        EXPECT_FALSE(request.askToReplace);
         EXPECT_EQ(request.initialFolder, QString::fromUtf8(c.folder)) << c.openedWith;
         EXPECT_EQ(dialog->outputPath(), QString::fromUtf8(c.result)) << c.chosen;
     }

@@ -31,17 +31,12 @@ public:
         return QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly);
     }
     bool fileExists(const QString& path) const override { return QFileInfo::exists(path); }
-    bool deleteFile(const QString& path) override
-    {
-        deletedFiles.append(path);
-        return QFile::remove(path);
-    }
+    bool isRegularFile(const QString& path) const override { return QFileInfo(path).isFile(); }
 
     bool openSucceeds = true;
     bool runSucceeds = true;
     QStringList openedDocuments;
     QList<QPair<QString, QStringList>> startedPrograms;
-    QStringList deletedFiles;
 };
 
 } // namespace kestrine::testing
