@@ -66,7 +66,9 @@ QRect StatusLine::summaryArea() const
     if (summary_.isEmpty())
         return {};
     const QRect inside = contentsRect().adjusted(kTextMargin, 0, -kTextMargin, 0);
-    const int width = std::min(fontMetrics().horizontalAdvance(summary_), inside.width() / 2);
+    // A pixel of slack: elidedText measures with fractional advances, and
+    // would otherwise cut the summary it was given exactly its width for.
+    const int width = std::min(fontMetrics().horizontalAdvance(summary_) + 2, inside.width() / 2);
     return {inside.right() + 1 - width, inside.top(), width, inside.height()};
 }
 
