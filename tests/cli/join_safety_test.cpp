@@ -14,7 +14,6 @@
 #include <fstream>
 #include <functional>
 #include <random>
-#include <sstream>
 #include <thread>
 
 #include <fcntl.h>
@@ -30,14 +29,6 @@ namespace kestrine::testing {
 namespace {
 
 using testmedia::MediaFormat;
-
-std::string contentsOf(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
 
 bool isKind(const std::string& path, mode_t kind)
 {
@@ -140,7 +131,7 @@ TEST_F(JoinSafetyTest, AKilledJoinLeavesNothingThatLies)
         ASSERT_EQ(reference.wait(), kExitJoined) << reference.err();
     }
     const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
-    const std::string reference = contentsOf(path("reference.wav"));
+    const std::string reference = testmedia::readBytes(path("reference.wav"));
     const PcmWavLayout referenceLayout = readPcmWavLayout(path("reference.wav"));
     ASSERT_TRUE(referenceLayout.valid);
 
@@ -159,15 +150,15 @@ TEST_F(JoinSafetyTest, AKilledJoinLeavesNothingThatLies)
         SCOPED_TRACE("killed after " + std::to_string(delay) + " ms");
 
         if (ended == kExitJoined) {
-            EXPECT_EQ(contentsOf(path("out.wav")), reference) << "finished before the kill";
+            EXPECT_EQ(testmedia::readBytes(path("out.wav")), reference) << "finished before the kill";
             continue;
         }
         EXPECT_EQ(ended, -SIGKILL);
-        EXPECT_EQ(contentsOf(path("out.wav")), old) << "the old output changed before the join ended";
+        EXPECT_EQ(testmedia::readBytes(path("out.wav")), old) << "the old output changed before the join ended";
         if (!isKind(path("out.wav.part"), S_IFREG))
             continue; // killed before it began to write
         const PcmWavLayout partial = readPcmWavLayout(path("out.wav.part"));
-        const std::string written = contentsOf(path("out.wav.part"));
+        const std::string written = testmedia::readBytes(path("out.wav.part"));
         if (!partial.valid) {
             // Before its first claim the header is blank: it claims nothing.
             EXPECT_EQ(written.substr(0, 4), std::string(4, '\0'));
@@ -239,7 +230,7 @@ TEST_P(JoinSafetyOutputTest, IsRefusedAndLeftAlone)
     ASSERT_EQ(::mkdir(path("in").c_str(), 0755), 0);
     const std::string generated = tone("a", MediaFormat::Flac, 1);
     ASSERT_EQ(::rename(generated.c_str(), path("in/a.flac").c_str()), 0);
-    const std::string inputBytes = contentsOf(path("in/a.flac"));
+    const std::string inputBytes = testmedia::readBytes(path("in/a.flac"));
     const std::string output = GetParam().make(*this);
     if (output.empty())
         GTEST_SKIP() << "this system would not make the file system object";
@@ -248,7 +239,7 @@ TEST_P(JoinSafetyOutputTest, IsRefusedAndLeftAlone)
     EXPECT_EQ(join.wait(), GetParam().exitCode) << join.err();
     EXPECT_NE(join.err().find(GetParam().message), std::string::npos) << join.err();
     EXPECT_TRUE(isKind(output, GetParam().kindAfter));
-    EXPECT_EQ(contentsOf(path("in/a.flac")), inputBytes);
+    EXPECT_EQ(testmedia::readBytes(path("in/a.flac")), inputBytes);
 }
 
 INSTANTIATE_TEST_SUITE_P(

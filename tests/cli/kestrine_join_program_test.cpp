@@ -2,6 +2,7 @@
 // Copyright (c) 2026 The Kestrine developers
 #include "cli/console_join.h"
 #include "media/render_job.h"
+#include "tests/cli/program_run.h"
 #include "tests/support/test_media.h"
 #include "tests/support/wav_assertions.h"
 
@@ -20,27 +21,6 @@ namespace kestrine::testing {
 namespace {
 
 using testmedia::MediaFormat;
-
-struct ProgramRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-ProgramRun runProgram(const QStringList& arguments)
-{
-    QProcess process;
-    process.start(QStringLiteral(KESTRINE_JOIN_PATH), arguments);
-    ProgramRun run;
-    if (!process.waitForFinished(120'000) || process.exitStatus() != QProcess::NormalExit) {
-        process.kill();
-        return run;
-    }
-    run.exitCode = process.exitCode();
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
 
 class KestrineJoinProgramTest : public ::testing::Test {
 protected:

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Copyright (c) 2026 The Kestrine developers
 #include "cli/console_join.h"
+#include "tests/cli/program_run.h"
 #include "tests/support/test_media.h"
 #include "tests/support/wav_assertions.h"
 
@@ -16,27 +17,6 @@ namespace kestrine::testing {
 namespace {
 
 using testmedia::MediaFormat;
-
-struct JoinRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-JoinRun runJoin(const QStringList& arguments)
-{
-    QProcess process;
-    process.start(QStringLiteral(KESTRINE_JOIN_PATH), arguments);
-    JoinRun run;
-    if (!process.waitForFinished(120'000) || process.exitStatus() != QProcess::NormalExit) {
-        process.kill();
-        return run;
-    }
-    run.exitCode = process.exitCode();
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
 
 // The file ends with a "data" chunk that says it holds nothing.
 bool endsWithEmptyDataChunk(const QString& path)
@@ -81,7 +61,7 @@ TEST_F(ValidInputProgramTest, EmptyWavIsAnItemOfLengthZero)
     const QString first = wav("first", framesOf(4410));
     const QString second = wav("second", framesOf(4410, 4410));
 
-    JoinRun run = runJoin({"--measure", empty});
+    ProgramRun run = runProgram({"--measure", empty});
     ASSERT_EQ(run.exitCode, kExitJoined) << run.err.toStdString();
     EXPECT_EQ(run.out, QStringLiteral("0.0000000\t%1\n").arg(empty));
 
@@ -97,7 +77,7 @@ TEST_F(ValidInputProgramTest, EmptyWavIsAnItemOfLengthZero)
                                   {"twice alone", {empty, empty}, 0}};
     for (const Case& c : cases) {
         const QString output = path(QStringLiteral("joined %1.wav").arg(c.name));
-        run = runJoin(QStringList{"-o", output} + c.files);
+        run = runProgram(QStringList{"-o", output} + c.files);
         ASSERT_EQ(run.exitCode, kExitJoined) << c.name << ": " << run.err.toStdString();
         const testmedia::WavData joined = testmedia::readWav(output.toStdString());
         if (c.frames == 0) {
@@ -118,7 +98,7 @@ TEST_F(ValidInputProgramTest, EmptyWavIsAnItemOfLengthZero)
 TEST_F(ValidInputProgramTest, ThirtyTwoChannelWavIsMixedToStereo)
 {
     const QString many = wav("many", framesOf(22'050, 0, 32));
-    const JoinRun run = runJoin({"-o", path("out.wav"), many});
+    const ProgramRun run = runProgram({"-o", path("out.wav"), many});
     ASSERT_EQ(run.exitCode, kExitJoined) << run.err.toStdString();
     const testmedia::WavData joined = testmedia::readWav(path("out.wav").toStdString());
     ASSERT_TRUE(testmedia::isJoinedWav(joined, 22'050));

@@ -5,7 +5,6 @@
 #include <chrono>
 #include <fstream>
 #include <functional>
-#include <sstream>
 #include <thread>
 
 #include <sys/socket.h>
@@ -24,14 +23,6 @@ testmedia::ToneSpec toneOf(double seconds, double frequency = 440.0)
     tone.seconds = seconds;
     tone.frequency = frequency;
     return tone;
-}
-
-std::string contentsOf(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
 }
 
 // Names that are not regular files are refused before anything opens them:
@@ -120,7 +111,7 @@ TEST_F(MediaFixture, AnOggLengthThatItsSizeCannotHoldIsCounted)
     const std::string path = makeTone("tone", MediaFormat::Ogg, toneOf(2));
     if (skipped())
         GTEST_SKIP() << skipReason();
-    std::string bytes = contentsOf(path);
+    std::string bytes = testmedia::readBytes(path);
     const std::size_t last = bytes.rfind("OggS");
     ASSERT_NE(last, std::string::npos);
     const std::size_t segments = static_cast<unsigned char>(bytes[last + 26]);

@@ -10,7 +10,6 @@
 #include <chrono>
 #include <csignal>
 #include <fstream>
-#include <sstream>
 #include <thread>
 
 #include <sys/resource.h>
@@ -21,14 +20,6 @@ namespace kestrine::testing {
 namespace {
 
 using testmedia::MediaFormat;
-
-std::string contentsOf(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
 
 std::string prefixOf(const std::string& path, std::size_t bytes)
 {
@@ -86,7 +77,7 @@ TEST_F(MediaFixture, TheOldOutputIsReplacedOnlyWhenTheJoinEnds)
     const MediaResult rendered = renderWhile(
         plan, output,
         [&](const RenderProgress&) {
-            EXPECT_EQ(contentsOf(output), "the old join");
+            EXPECT_EQ(testmedia::readBytes(output), "the old join");
             EXPECT_TRUE(exists(output + ".part"));
         },
         false);
@@ -139,7 +130,7 @@ TEST_F(MediaFixture, ThePartialFilesHeaderClaimsOnlyCompleteFrames)
     EXPECT_GT(claimedWhileRunning, 0) << "the header never claimed anything while the join ran";
     EXPECT_LT(claimedWhileRunning, plan.totalFrames);
     // What the header claimed then is exactly what the finished file holds there.
-    const std::string finished = contentsOf(output);
+    const std::string finished = testmedia::readBytes(output);
     ASSERT_GE(finished.size(), partialPrefix.size());
     EXPECT_TRUE(finished.compare(80, partialPrefix.size() - 80, partialPrefix, 80) == 0);
 }
@@ -153,7 +144,7 @@ TEST_F(MediaFixture, AJoinThatWritesNothingLeavesTheOldOutputAlone)
     ASSERT_TRUE(testmedia::writeBytes(pathOf("words.mp3"), "only words, no sound\n"));
     const RenderPlan plan = planOf({{pathOf("words.mp3"), seconds(1)}});
     EXPECT_EQ(render(plan, output), result::kCannotOpenSource);
-    EXPECT_EQ(contentsOf(output), "the old join");
+    EXPECT_EQ(testmedia::readBytes(output), "the old join");
     EXPECT_FALSE(exists(output + ".part"));
 
     const std::string fresh = pathOf("fresh.wav");
@@ -250,11 +241,11 @@ TEST_P(FullDisk, LeavesAValidWavOfWhatWasWrittenOrNone)
     EXPECT_EQ(rendered, result::kDiskFull);
     EXPECT_FALSE(exists(output + ".part"));
     if (!GetParam().leavesFile) {
-        EXPECT_EQ(contentsOf(output), "the old join");
+        EXPECT_EQ(testmedia::readBytes(output), "the old join");
         return;
     }
     const testmedia::WavData wav = testmedia::readWav(output);
-    ASSERT_TRUE(wav.ok) << wav.message << ": " << contentsOf(output).size() << " bytes";
+    ASSERT_TRUE(wav.ok) << wav.message << ": " << testmedia::readBytes(output).size() << " bytes";
     EXPECT_GT(wav.frames(), 0);
     EXPECT_EQ(wav.frames(), wav.headerFrames);
     EXPECT_EQ(wav.frames(), lastComplete());

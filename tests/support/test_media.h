@@ -113,4 +113,7 @@ ResampledSound resampleWithFfmpeg(const std::string& path, int sampleRate, int c
 // A file of arbitrary bytes, for inputs that must fail.
 bool writeBytes(const std::string& path, const std::string& bytes);
 
+// Everything a file holds; empty when it cannot be read.
+std::string readBytes(const std::string& path);
+
 } // namespace kestrine::testmedia
