@@ -2,7 +2,7 @@
 // Copyright (c) 2026 The Kestrine developers
 #include "media/ffmpeg.h"
 #include "media/media_input.h"
-#include "media/render_job.h"
+#include "media/measure_duration.h"
 #include "media/wav_header.h"
 
 #include <algorithm>

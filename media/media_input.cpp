@@ -2,7 +2,7 @@
 // Copyright (c) 2026 The Kestrine developers
 #include "media/media_input.h"
 
-#include "media/render_job.h"
+#include "media/render_plan.h"
 #include "media/source_file.h"
 
 #include <cstring>

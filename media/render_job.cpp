@@ -197,12 +197,6 @@ void runWorkers(RenderWork& work, int workers, std::chrono::milliseconds interva
 
 } // namespace
 
-std::int64_t frameAt(MediaTime time, int sampleRate)
-{
-    // FFmpeg's rescale is exact past 64 bits and rounds half away from zero.
-    return av_rescale_rnd(time, sampleRate, kUnitsPerSecond, AV_ROUND_NEAR_INF);
-}
-
 MediaResult renderToWav(const RenderPlan& plan, const std::string& outputPath, RenderProgress& progress,
                         std::stop_token stop, const RenderOptions& options)
 {

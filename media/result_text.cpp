@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Copyright (c) 2026 The Kestrine developers
 #include "media/ffmpeg.h"
-#include "media/render_job.h"
+#include "media/result_text.h"
 
 #include <cerrno>
 

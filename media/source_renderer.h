@@ -3,7 +3,8 @@
 #pragma once
 
 #include "media/output_file.h"
-#include "media/render_job.h"
+#include "media/render_plan.h"
+#include "output/media_result.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Copyright (c) 2026 The Kestrine developers
 #include "app/main_dialog.h"
-#include "media/ffmpeg_encoder_catalog.h"
-#include "media/ffmpeg_media_framework.h"
+#include "media/framework/ffmpeg_encoder_catalog.h"
+#include "media/framework/ffmpeg_media_framework.h"
 #include "platform/settings_store.h"
 #include "tests/support/fake_shell.h"
 #include "tests/support/recording_dialogs.h"

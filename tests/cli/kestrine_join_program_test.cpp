@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Copyright (c) 2026 The Kestrine developers
 #include "cli/console_join.h"
-#include "media/render_job.h"
+#include "media/measure_duration.h"
+#include "media/render_plan.h"
 #include "tests/support/test_media.h"
 #include "tests/support/wav_assertions.h"
 

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 // Copyright (c) 2026 The Kestrine developers
-#include "media/ffmpeg_filter_graph.h"
+#include "media/framework/ffmpeg_filter_graph.h"
 
-#include "media/ffmpeg_timeline.h"
+#include "media/framework/group_render_plan.h"
+#include "media/measure_duration.h"
+#include "media/render_job.h"
 #include "output/output_path_check.h"
 
 #include <algorithm>

@@ -2,8 +2,8 @@
 // Copyright (c) 2026 The Kestrine developers
 #pragma once
 
-#include "media/ffmpeg_components.h"
-#include "media/render_job.h"
+#include "media/framework/ffmpeg_components.h"
+#include "media/render_plan.h"
 #include "output/media_framework.h"
 
 #include <atomic>
