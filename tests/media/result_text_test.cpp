@@ -34,7 +34,7 @@ TEST(DescribeResult, FfmpegErrorsAreWordedForUsers)
     EXPECT_EQ(describeResult(AVERROR(ENOENT)), "The file does not exist.");
     EXPECT_EQ(describeResult(AVERROR(ENOSPC)), "The disk is full.");
     EXPECT_EQ(describeResult(AVERROR_INVALIDDATA),
-              "The file's data is damaged or not in a format that can be read.");
+              "The file is not a media file that can be read, or its data is damaged.");
     // Anything else still says something, within the limit.
     for (MediaResult code : {AVERROR(ETIMEDOUT), AVERROR_BUG, MediaResult{-123456}}) {
         const std::string text = describeResult(code);
