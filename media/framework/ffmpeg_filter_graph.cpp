@@ -146,6 +146,7 @@ MediaResult FfmpegFilterGraph::run()
         if (const MediaResult checked = checkOutputPath(path, sources); failed(checked))
             return checked;
         runLength_ = groupLength(*chain.source->group());
+        runSampleRate_ = plan.format.sampleRate;
         progress_.framesComplete = 0;
         runFinished_ = false;
         runCompleted_ = false;
@@ -301,7 +302,7 @@ MediaResult FfmpegFilterGraph::currentPosition(MediaTime& position) const
     // Output frames back to time, rounded down so that a position never
     // claims more than is written.
     const std::int64_t frames = progress_.framesComplete;
-    const MediaTime elapsed = frames * kUnitsPerSecond / OutputFormat{}.sampleRate;
+    const MediaTime elapsed = frames * kUnitsPerSecond / runSampleRate_;
     position = std::min(elapsed, length);
     return result::kOk;
 }

@@ -90,6 +90,7 @@ private:
     std::atomic<bool> runFinished_{false};
     std::atomic<bool> runCompleted_{false};
     std::atomic<MediaTime> runLength_{0};
+    std::atomic<int> runSampleRate_{OutputFormat{}.sampleRate}; // the running plan's
     std::atomic<std::thread::id> workerId_{};
     RenderProgress progress_;
 
