@@ -6,11 +6,11 @@
 #include "media/media_input.h"
 #include "media/source_file.h"
 #include "media/wav_header.h"
+#include "media/worker_pool.h"
 
 #include <algorithm>
 #include <atomic>
 #include <map>
-#include <thread>
 
 namespace kestrine {
 
@@ -34,12 +34,7 @@ void checkReadable(std::map<std::string, bool>& paths)
         for (std::size_t index = next++; index < entries.size(); index = next++)
             entries[index]->second = isReadableMedia(entries[index]->first);
     };
-    const std::size_t workers =
-        std::min<std::size_t>(entries.size(), std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
-    std::vector<std::jthread> threads;
-    for (std::size_t i = 1; i < workers; ++i)
-        threads.emplace_back(work);
-    work();
+    runOnWorkers(workerCount(entries.size()), work);
 }
 
 MediaResult FfmpegTimelineSource::setMediaName(const std::string& path)
