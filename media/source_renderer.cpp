@@ -441,7 +441,7 @@ bool shrankSince(const std::string& path, std::int64_t sizeAtStart)
 // The copy path: a WAV already in the output's format needs no decoding.
 // kFalse when the file is not such a WAV and must be decoded.
 MediaResult copyMatchingWav(const PlannedSource& source, const OutputFormat& format, OutputFile& output,
-                            std::stop_token stop, RenderBuffers& buffers, const RangeProgress& progress,
+                            const std::stop_token& stop, RenderBuffers& buffers, const RangeProgress& progress,
                             std::int64_t sizeAtStart, std::int64_t& framesFromFile)
 {
     int fd = -1;
