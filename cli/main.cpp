@@ -2,7 +2,7 @@
 // Copyright (c) 2026 The Kestrine developers
 #include "cli/join_command.h"
 #include "media/ffmpeg.h"
-#include "media/ffmpeg_media_framework.h"
+#include "media/framework/ffmpeg_media_framework.h"
 #include "output/path_bytes.h"
 
 #include <QCoreApplication>

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 // Copyright (c) 2026 The Kestrine developers
+#include "media/audio_decoder.h"
 #include "media/ffmpeg.h"
 #include "media/media_input.h"
-#include "media/render_job.h"
+#include "media/measure_duration.h"
 #include "media/wav_header.h"
 
 #include <algorithm>
@@ -15,7 +16,6 @@ constexpr std::int64_t kUnknown = -1;
 // Fewer bits than this a second carry no sound in any codec FFmpeg decodes:
 // a length that needs fewer comes from a damaged or hostile timestamp.
 constexpr std::int64_t kLowestPlausibleBitsPerSecond = 1000;
-constexpr int kMaxConsecutiveDecodeErrors = 32;
 
 bool isOneOf(const char* name, std::initializer_list<const char*> names)
 {
@@ -120,49 +120,17 @@ bool isPlausibleLength(std::int64_t frames, int rate, std::int64_t fileBytes)
     return seconds <= fileBytes / kLowestPlausibleBitsPerSecond * 8 + 1;
 }
 
-// The last resort, exact by definition: decode everything and count.
+// The last resort, exact by definition: decode everything and count, as the
+// render reads it.
 MediaResult countDecodedFrames(MediaInput& input, std::int64_t& frames)
 {
     if (const MediaResult opened = openDecoder(input); failed(opened))
         return opened;
-    PacketPtr packet(av_packet_alloc());
-    FramePtr frame(av_frame_alloc());
-    if (!packet || !frame)
-        return result::kOutOfMemory;
-    frames = 0;
-    int consecutiveErrors = 0;
-    bool draining = false;
-    while (!draining) {
-        int error = av_read_frame(input.format.get(), packet.get());
-        if (error == AVERROR_EOF) {
-            draining = true;
-            error = avcodec_send_packet(input.decoder.get(), nullptr);
-        } else if (error < 0) {
-            break; // what could be read is what plays
-        } else if (packet->stream_index != input.streamIndex) {
-            av_packet_unref(packet.get());
-            continue;
-        } else {
-            error = avcodec_send_packet(input.decoder.get(), packet.get());
-            av_packet_unref(packet.get());
-        }
-        if (error < 0 && error != AVERROR(EAGAIN) && error != AVERROR_EOF &&
-            ++consecutiveErrors > kMaxConsecutiveDecodeErrors)
-            return result::kDecodeFailed;
-        for (;;) {
-            error = avcodec_receive_frame(input.decoder.get(), frame.get());
-            if (error == AVERROR(EAGAIN) || error == AVERROR_EOF)
-                break;
-            if (error < 0) {
-                if (++consecutiveErrors > kMaxConsecutiveDecodeErrors)
-                    return result::kDecodeFailed;
-                continue;
-            }
-            consecutiveErrors = 0;
-            frames += frame->nb_samples;
-            av_frame_unref(frame.get());
-        }
-    }
+    AudioDecoder decoder(input);
+    if (const MediaResult decoded = decoder.decode([](const AVFrame&) { return result::kOk; });
+        failed(decoded))
+        return decoded;
+    frames = decoder.framesDecoded();
     return result::kOk;
 }
 

@@ -2,7 +2,7 @@
 // Copyright (c) 2026 The Kestrine developers
 #include "media/media_input.h"
 
-#include "media/render_job.h"
+#include "media/render_plan.h"
 #include "media/source_file.h"
 
 #include <cstring>
@@ -10,11 +10,17 @@
 namespace kestrine {
 namespace {
 
+// FFmpeg's own code says why a file would not open (AVERROR(ENOENT),
+// AVERROR(EACCES), AVERROR_INVALIDDATA ...), and the user is told that reason.
 MediaResult resultOfOpenError(int error)
 {
     if (error == AVERROR(ENOMEM))
         return result::kOutOfMemory;
-    return error == AVERROR_EXIT ? result::kStopped : result::kCannotOpenSource;
+    if (error == AVERROR_EXIT)
+        return result::kStopped;
+    // Our arguments are always valid: a demuxer that answers EINVAL, as the
+    // MP3 one does for words in a file named .mp3, refuses the file's data.
+    return error == AVERROR(EINVAL) ? AVERROR_INVALIDDATA : error;
 }
 
 // Asked by FFmpeg between reads and while it waits.
@@ -28,7 +34,7 @@ int stopWasRequested(void* stop)
 MediaResult openInputFile(const std::string& path, MediaInput& input)
 {
     if (const MediaResult checked = checkSourceFile(path); failed(checked))
-        return checked == result::kSourceNotRegularFile ? checked : result::kCannotOpenSource;
+        return checked;
     AVFormatContext* raw = avformat_alloc_context();
     if (!raw)
         return result::kOutOfMemory;

@@ -28,8 +28,9 @@ struct MediaInput {
 MediaResult openInputFile(const std::string& path, MediaInput& input);
 
 // openInputFile, findAudioStream and, with `withDecoder`, openDecoder in one.
-// kCannotOpenSource, kSourceNotRegularFile, kNoAudioStream, kUnsupportedRate
-// or kNoDecoder say which step failed. Opening and every later read give up
+// FFmpeg's code for why the file did not open (AVERROR(ENOENT),
+// AVERROR(EACCES), AVERROR_INVALIDDATA ...), or kSourceNotRegularFile,
+// kNoAudioStream, kUnsupportedRate or kNoDecoder for the later steps. Opening and every later read give up
 // with result::kStopped or AVERROR_EXIT soon after `stop` is requested.
 MediaResult openMediaInput(const std::string& path, MediaInput& input, bool withDecoder,
                            std::stop_token stop = {});

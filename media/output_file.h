@@ -2,7 +2,8 @@
 // Copyright (c) 2026 The Kestrine developers
 #pragma once
 
-#include "media/render_job.h"
+#include "media/render_plan.h"
+#include "output/media_result.h"
 
 #include <cstdint>
 #include <memory>

@@ -5,14 +5,13 @@
 #include "media/ffmpeg.h"
 #include "media/output_file.h"
 #include "media/source_renderer.h"
+#include "media/worker_pool.h"
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <optional>
-#include <thread>
 
 namespace kestrine {
 namespace {
@@ -162,46 +161,7 @@ private:
     std::stop_callback<std::function<void()>> stopLink_;
 };
 
-int workerCount(const RenderOptions& options, std::size_t segments)
-{
-    int workers = options.workers > 0 ? options.workers
-                                      : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    return static_cast<int>(std::clamp<std::size_t>(segments, 1, static_cast<std::size_t>(workers)));
-}
-
-// Runs the workers on threads of their own while this thread calls `keep`
-// every `interval` until they are all done.
-void runWorkers(RenderWork& work, int workers, std::chrono::milliseconds interval,
-                const std::function<void()>& keep)
-{
-    std::mutex mutex;
-    std::condition_variable ended;
-    int running = workers;
-    std::vector<std::jthread> threads;
-    threads.reserve(static_cast<std::size_t>(workers));
-    for (int i = 0; i < workers; ++i) {
-        threads.emplace_back([&] {
-            work.runWorker();
-            const std::lock_guard lock(mutex);
-            if (--running == 0)
-                ended.notify_one();
-        });
-    }
-    std::unique_lock lock(mutex);
-    while (!ended.wait_for(lock, interval, [&] { return running == 0; })) {
-        lock.unlock();
-        keep();
-        lock.lock();
-    }
-}
-
 } // namespace
-
-std::int64_t frameAt(MediaTime time, int sampleRate)
-{
-    // FFmpeg's rescale is exact past 64 bits and rounds half away from zero.
-    return av_rescale_rnd(time, sampleRate, kUnitsPerSecond, AV_ROUND_NEAR_INF);
-}
 
 MediaResult renderToWav(const RenderPlan& plan, const std::string& outputPath, RenderProgress& progress,
                         std::stop_token stop, const RenderOptions& options)
@@ -220,8 +180,8 @@ MediaResult renderToWav(const RenderPlan& plan, const std::string& outputPath, R
         RenderWork work(plan, segments, *output, tracker, stop);
         // A failed claim is not the join's failure: the next one, or the
         // finish, says whether the disk still takes writes.
-        runWorkers(work, workerCount(options, segments.size()), options.claimInterval,
-                   [&] { output->claim(tracker.complete()); });
+        runOnWorkers(workerCount(segments.size(), options.workers), [&] { work.runWorker(); },
+                     options.claimInterval, [&] { output->claim(tracker.complete()); });
         failure = work.failure();
     }
     const std::int64_t complete = tracker.complete();

@@ -2,57 +2,13 @@
 // Copyright (c) 2026 The Kestrine developers
 #pragma once
 
+#include "media/render_plan.h"
 #include "output/media_result.h"
-#include "output/media_time.h"
 
-#include <atomic>
-#include <chrono>
-#include <cstdint>
 #include <stop_token>
 #include <string>
-#include <vector>
 
 namespace kestrine {
-
-// The highest rate the engine converts from or to; past it, a rate is more
-// likely a damaged header than sound.
-inline constexpr int kHighestSampleRate = 768000;
-
-struct OutputFormat {
-    int sampleRate = 44100;
-    int channels = 2;
-    int bitsPerSample = 16;
-};
-
-// One source of a join: which part of which file, and where it lands in the
-// output, in frames. Every range is known before anything is decoded.
-struct PlannedSource {
-    std::string path;
-    MediaTime mediaStart = 0;
-    MediaTime mediaStop = 0;
-    std::int64_t firstFrame = 0; // inclusive
-    std::int64_t endFrame = 0;   // exclusive
-};
-
-struct RenderPlan {
-    OutputFormat format;
-    std::vector<PlannedSource> sources; // in output order, back to back
-    std::int64_t totalFrames = 0;
-};
-
-struct RenderProgress {
-    // Frames written and complete from the start of the output; never decreases.
-    std::atomic<std::int64_t> framesComplete{0};
-};
-
-struct RenderOptions {
-    int workers = 0; // 0: one per core
-    // How often the output's header catches up with the frames complete.
-    std::chrono::milliseconds claimInterval{1000};
-};
-
-// The output frame that a timeline time falls on: round(time * rate / 10^7).
-std::int64_t frameAt(MediaTime time, int sampleRate);
 
 // Writes the whole plan into a WAV file (RF64 past 4 GiB), through a partial
 // file beside it that takes the output's place when the render ends. Stopped
@@ -62,11 +18,5 @@ std::int64_t frameAt(MediaTime time, int sampleRate);
 MediaResult renderToWav(const RenderPlan& plan, const std::string& outputPath,
                         RenderProgress& progress, std::stop_token stop,
                         const RenderOptions& options = {});
-
-// The exact playing length of a file's first decodable audio stream.
-MediaResult measureDuration(const std::string& path, MediaTime& duration);
-
-// A short sentence, at most 160 characters, for our codes and FFmpeg's.
-std::string describeResult(MediaResult result);
 
 } // namespace kestrine

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Copyright (c) 2026 The Kestrine developers
 #include "media/ffmpeg.h"
-#include "media/render_job.h"
+#include "media/result_text.h"
 
 #include <cerrno>
 
@@ -52,13 +52,16 @@ const char* describeFfmpegError(int error)
     case AVERROR(ENOENT): return "The file does not exist.";
     case AVERROR(EACCES):
     case AVERROR(EPERM): return "Permission to read or write the file was denied.";
+    case AVERROR(ELOOP): return "The file's path holds a loop of symbolic links.";
+    case AVERROR(ENOTDIR): return "A part of the file's path is not a folder.";
+    case AVERROR(ENAMETOOLONG): return "The file's name or path is too long.";
     case AVERROR(EIO): return "The file could not be read.";
     case AVERROR(ENOSPC): return "The disk is full.";
     case AVERROR(ENOMEM): return "There is not enough memory to complete the operation.";
     case AVERROR(EISDIR): return "A folder was given where a file was expected.";
     case AVERROR(EROFS): return "The disk is read-only.";
     case AVERROR(EINVAL): return "A value given to the media library is not valid.";
-    case AVERROR_INVALIDDATA: return "The file's data is damaged or not in a format that can be read.";
+    case AVERROR_INVALIDDATA: return "The file is not a media file that can be read, or its data is damaged.";
     case AVERROR_EOF: return "The file ended sooner than expected.";
     case AVERROR_DECODER_NOT_FOUND: return "No decoder is available for the file's sound.";
     case AVERROR_DEMUXER_NOT_FOUND: return "The file's format is not recognised.";

@@ -2,6 +2,7 @@
 // Copyright (c) 2026 The Kestrine developers
 #include "media/source_renderer.h"
 
+#include "media/audio_decoder.h"
 #include "media/ffmpeg.h"
 #include "media/media_input.h"
 #include "media/source_file.h"
@@ -20,9 +21,6 @@ namespace {
 // One large write per quarter megabyte keeps system calls off the profile.
 constexpr std::int64_t kPendingBytes = 256 * 1024;
 constexpr std::uint64_t kCopyChunkBytes = 4 * 1024 * 1024;
-// A damaged frame here and there is skipped, as players do; a file that is
-// damaged throughout is an error.
-constexpr int kMaxConsecutiveDecodeErrors = 32;
 // libswresample's limit on the channels of one context.
 constexpr int kMaxResamplerChannels = 64;
 
@@ -128,79 +126,19 @@ public:
 
     MediaResult decodeInto(RangeWriter& writer, std::stop_token stop)
     {
-        PacketPtr packet(av_packet_alloc());
-        frame_.reset(av_frame_alloc());
-        if (!packet || !frame_)
-            return result::kOutOfMemory;
-        AVFormatContext* format = input_.format.get();
-        AVCodecContext* decoder = input_.decoder.get();
-        while (!writer.full()) {
-            if (stop.stop_requested())
-                return result::kStopped;
-            int error = av_read_frame(format, packet.get());
-            if (error == AVERROR_EOF)
-                break;
-            if (error == AVERROR_EXIT)
-                return result::kStopped;
-            if (error < 0)
-                return error == AVERROR(ENOMEM) ? result::kOutOfMemory : result::kDecodeFailed;
-            if (packet->stream_index != input_.streamIndex) {
-                av_packet_unref(packet.get());
-                continue;
-            }
-            error = avcodec_send_packet(decoder, packet.get());
-            av_packet_unref(packet.get());
-            if (const MediaResult sent = checkDecodeResult(error); failed(sent))
-                return sent;
-            if (const MediaResult received = receiveFrames(writer); failed(received))
-                return received;
-        }
-        if (!writer.full()) {
-            // Draining gives the frames a decoder holds back, as its delay.
-            if (const MediaResult sent = checkDecodeResult(avcodec_send_packet(decoder, nullptr));
-                failed(sent))
-                return sent;
-            if (const MediaResult received = receiveFrames(writer); failed(received))
-                return received;
-            if (const MediaResult drained = drainResampler(writer); failed(drained))
-                return drained;
-        }
-        if (writer.taken() == 0 && decodeErrors_ > 0)
-            return result::kDecodeFailed;
-        return result::kOk;
+        AudioDecoder decoder(input_);
+        const MediaResult decoded = decoder.decode(
+            [&](const AVFrame& frame) {
+                const MediaResult converted = convertFrame(frame, writer);
+                return failed(converted) || !writer.full() ? converted : result::kFalse;
+            },
+            stop);
+        if (failed(decoded) || writer.full())
+            return decoded;
+        return drainResampler(writer);
     }
 
 private:
-    MediaResult checkDecodeResult(int error)
-    {
-        if (error >= 0 || error == AVERROR(EAGAIN) || error == AVERROR_EOF)
-            return result::kOk;
-        if (error == AVERROR(ENOMEM))
-            return result::kOutOfMemory;
-        ++decodeErrors_;
-        ++consecutiveErrors_;
-        return consecutiveErrors_ > kMaxConsecutiveDecodeErrors ? result::kDecodeFailed : result::kOk;
-    }
-
-    MediaResult receiveFrames(RangeWriter& writer)
-    {
-        for (;;) {
-            const int error = avcodec_receive_frame(input_.decoder.get(), frame_.get());
-            if (error == AVERROR(EAGAIN) || error == AVERROR_EOF)
-                return result::kOk;
-            if (error < 0) {
-                if (const MediaResult checked = checkDecodeResult(error); failed(checked))
-                    return checked;
-                continue;
-            }
-            consecutiveErrors_ = 0;
-            const MediaResult converted = convertFrame(*frame_, writer);
-            av_frame_unref(frame_.get());
-            if (failed(converted))
-                return converted;
-        }
-    }
-
     // Compares what the frame carries with what the frame that built the
     // resampler carried: a file without a channel order gives every frame the
     // same unspecified one, and that is no reason to rebuild.
@@ -402,7 +340,6 @@ private:
     MediaInput& input_;
     const OutputFormat& format_;
     RenderBuffers& buffers_;
-    FramePtr frame_;
     ResamplerPtr resampler_;
     AVChannelLayout frameLayout_{}; // as the frame that built the resampler carried it
     int inFormat_ = -1;
@@ -411,8 +348,6 @@ private:
     std::vector<const std::uint8_t*> planes_;
     bool folding_ = false;
     std::vector<float> folded_;
-    int decodeErrors_ = 0;
-    int consecutiveErrors_ = 0;
 };
 
 class FileDescriptor {
@@ -506,8 +441,8 @@ bool shrankSince(const std::string& path, std::int64_t sizeAtStart)
 // The copy path: a WAV already in the output's format needs no decoding.
 // kFalse when the file is not such a WAV and must be decoded.
 MediaResult copyMatchingWav(const PlannedSource& source, const OutputFormat& format, OutputFile& output,
-                            std::stop_token stop, RenderBuffers& buffers, const RangeProgress& progress,
-                            std::int64_t sizeAtStart)
+                            const std::stop_token& stop, RenderBuffers& buffers, const RangeProgress& progress,
+                            std::int64_t sizeAtStart, std::int64_t& framesFromFile)
 {
     int fd = -1;
     if (const MediaResult opened = openSourceFile(source.path, fd); failed(opened))
@@ -524,6 +459,7 @@ MediaResult copyMatchingWav(const PlannedSource& source, const OutputFormat& for
     const std::int64_t content =
         std::clamp<std::int64_t>(std::min(contentFramesOf(source, format.sampleRate), available - skip), 0, range);
 
+    framesFromFile = content;
     bool endedEarly = false;
     MediaResult copied = copyBytes(in.get(), layout.dataOffset + static_cast<std::uint64_t>(skip) * frameBytes,
                                    output, source.firstFrame, content, stop, buffers, progress, endedEarly);
@@ -543,14 +479,22 @@ MediaResult copyMatchingWav(const PlannedSource& source, const OutputFormat& for
 } // namespace
 
 MediaResult renderSource(const PlannedSource& source, const OutputFormat& format, OutputFile& output,
-                         std::stop_token stop, RenderBuffers& buffers, const RangeProgress& progress)
+                         std::stop_token stop, RenderBuffers& buffers, const RangeProgress& progress,
+                         std::int64_t* framesFromFile)
 {
+    std::int64_t taken = 0;
+    if (framesFromFile)
+        *framesFromFile = 0;
     if (source.endFrame <= source.firstFrame)
         return result::kOk;
     const std::int64_t sizeAtStart = sourceFileSize(source.path);
-    if (const MediaResult copied = copyMatchingWav(source, format, output, stop, buffers, progress, sizeAtStart);
-        copied != result::kFalse)
+    if (const MediaResult copied =
+            copyMatchingWav(source, format, output, stop, buffers, progress, sizeAtStart, taken);
+        copied != result::kFalse) {
+        if (framesFromFile)
+            *framesFromFile = taken;
         return copied;
+    }
 
     MediaInput input;
     if (const MediaResult opened = openMediaInput(source.path, input, false, stop); failed(opened))
@@ -565,6 +509,8 @@ MediaResult renderSource(const PlannedSource& source, const OutputFormat& format
     SourceDecoder decoder(input, format, buffers, manualSkip);
     if (const MediaResult decoded = decoder.decodeInto(writer, stop); failed(decoded))
         return decoded;
+    if (framesFromFile)
+        *framesFromFile = writer.taken();
     if (writer.endedEarly() && shrankSince(source.path, sizeAtStart))
         return result::kSourceShrank;
     return writer.finish(stop);

@@ -3,7 +3,8 @@
 #pragma once
 
 #include "media/output_file.h"
-#include "media/render_job.h"
+#include "media/render_plan.h"
+#include "output/media_result.h"
 
 #include <cstdint>
 #include <functional>
@@ -27,8 +28,10 @@ using RangeProgress = std::function<void(std::int64_t framesWritten)>;
 // sound from its media start: decoded, resampled and remixed to the output's
 // format, or copied as it is when the file already is a WAV in that format.
 // Cut where the sound is longer, padded with silence where it is shorter.
-// result::kStopped when `stop` is requested first.
+// result::kStopped when `stop` is requested first. `framesFromFile`, when
+// given, is told how many frames of the range came from the file, not padding.
 MediaResult renderSource(const PlannedSource& source, const OutputFormat& format, OutputFile& output,
-                         std::stop_token stop, RenderBuffers& buffers, const RangeProgress& progress);
+                         std::stop_token stop, RenderBuffers& buffers, const RangeProgress& progress,
+                         std::int64_t* framesFromFile = nullptr);
 
 } // namespace kestrine

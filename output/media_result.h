@@ -7,8 +7,10 @@
 namespace kestrine {
 
 // Every media framework operation answers with one of these; negative is failure.
-// Our own codes live in the 0x8004xxxx range, far from FFmpeg's AVERROR values,
-// which the engine passes through unchanged, so one text function serves both.
+// Our own codes live in the 0x8004xxxx range, far from FFmpeg's AVERROR values.
+// Where FFmpeg says why a source would not open (AVERROR(ENOENT),
+// AVERROR(EACCES), AVERROR_INVALIDDATA ...), the engine passes its code on
+// unchanged, and one text function serves both kinds.
 using MediaResult = std::int32_t;
 
 constexpr bool succeeded(MediaResult result) { return result >= 0; }
@@ -31,6 +33,7 @@ inline constexpr MediaResult kWrongState = makeFailure(0x80040227u);
 inline constexpr MediaResult kNoTimeline = makeFailure(0x80040400u);
 inline constexpr MediaResult kNoGroup = makeFailure(0x80040401u);
 inline constexpr MediaResult kNoFileName = makeFailure(0x80040402u);
+// For a framework that cannot say why; the FFmpeg engine gives FFmpeg's reason.
 inline constexpr MediaResult kCannotOpenSource = makeFailure(0x80040410u);
 inline constexpr MediaResult kNoAudioStream = makeFailure(0x80040411u);
 inline constexpr MediaResult kNoDecoder = makeFailure(0x80040412u);

@@ -2,9 +2,9 @@
 // Copyright (c) 2026 The Kestrine developers
 #include "app/main_dialog.h"
 #include "app/written_output.h"
+#include "media/framework/ffmpeg_encoder_catalog.h"
+#include "media/framework/ffmpeg_media_framework.h"
 #include "media/wav_header.h"
-#include "media/ffmpeg_encoder_catalog.h"
-#include "media/ffmpeg_media_framework.h"
 #include "platform/settings_store.h"
 #include "tests/support/fake_shell.h"
 #include "tests/support/recording_dialogs.h"

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Copyright (c) 2026 The Kestrine developers
 #include "cli/console_join.h"
-#include "media/render_job.h"
+#include "media/measure_duration.h"
+#include "media/render_plan.h"
 #include "tests/cli/program_run.h"
 #include "tests/support/test_media.h"
 #include "tests/support/wav_assertions.h"
@@ -14,7 +15,9 @@
 #include <csignal>
 #include <signal.h>
 #include <sys/types.h>
+#include <iostream>
 #include <thread>
+#include <unistd.h>
 
 // The built program itself, run as a script would run it.
 namespace kestrine::testing {
@@ -186,6 +189,49 @@ TEST_F(KestrineJoinProgramTest, RefusalsAndTheirExitCodes)
     }
     QFile source(input);
     EXPECT_GT(source.size(), 4410 * 4) << "the input must survive";
+}
+
+// Each kind of unreadable source is named for what it is, not lumped into one
+// "could not be opened".
+TEST_F(KestrineJoinProgramTest, EachUnreadableSourceSaysItsOwnReason)
+{
+    const QString locked = tone("locked", MediaFormat::WavS16, 4410);
+    ASSERT_FALSE(locked.isEmpty());
+    ASSERT_TRUE(QFile::setPermissions(locked, QFileDevice::WriteOwner));
+    ASSERT_TRUE(testmedia::writeBytes(path("notes.mp3").toStdString(),
+                                      std::string(4000, 'x') + "\nplain words, not sound\n"));
+    testmedia::ToneSpec pictureOnly;
+    pictureOnly.soundTrack = false;
+    const testmedia::Generated video = testmedia::writeTone(dir.path().toStdString(), "silent",
+                                                            MediaFormat::Mp4WithVideo, pictureOnly);
+    if (video.status == testmedia::Status::Unavailable)
+        GTEST_SKIP() << video.message;
+    ASSERT_TRUE(video) << video.message;
+
+    struct Case {
+        const char* name;
+        QString file;
+        QString reason;
+    };
+    const std::vector<Case> cases{
+        {"missing file", path("gone.mp3"), "The file does not exist."},
+        {"no read permission", locked, "Permission to read or write the file was denied."},
+        {"text named .mp3", path("notes.mp3"),
+         "The file is not a media file that can be read, or its data is damaged."},
+        {"video without sound", QString::fromStdString(video.path), "The file has no sound track."},
+    };
+    for (const Case& tested : cases) {
+        // Permission bits do not stop root from reading.
+        if (tested.file == locked && ::geteuid() == 0) {
+            std::cout << "[ NOTE     ] " << tested.name << ": not checked as root\n";
+            continue;
+        }
+        const ProgramRun run = runProgram({"-o", path("out.wav"), tested.file});
+        EXPECT_EQ(run.exitCode, kExitFailed) << tested.name;
+        EXPECT_TRUE(run.err.contains("cannot measure " + tested.file + ": " + tested.reason))
+            << tested.name << ": " << run.err.toStdString();
+        EXPECT_FALSE(QFile::exists(path("out.wav"))) << tested.name;
+    }
 }
 
 TEST_F(KestrineJoinProgramTest, HelpAndVersion)

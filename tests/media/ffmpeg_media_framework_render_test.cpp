@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Copyright (c) 2026 The Kestrine developers
-#include "media/ffmpeg_media_framework.h"
+#include "media/framework/ffmpeg_media_framework.h"
+#include "media/measure_duration.h"
 #include "media/render_job.h"
 #include "tests/media/ffmpeg_media_framework_test_join.h"
 #include "tests/support/test_media.h"

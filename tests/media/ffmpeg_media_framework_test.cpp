@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
 // Copyright (c) 2026 The Kestrine developers
 #include "media/ffmpeg.h"
-#include "media/ffmpeg_media_framework.h"
-#include "media/ffmpeg_filter_graph.h"
-#include "media/ffmpeg_timeline.h"
+#include "media/framework/ffmpeg_media_framework.h"
+#include "media/framework/ffmpeg_filter_graph.h"
+#include "media/framework/ffmpeg_timeline.h"
+#include "media/framework/group_render_plan.h"
 #include "tests/media/ffmpeg_media_framework_test_join.h"
 
 #include <QTemporaryDir>

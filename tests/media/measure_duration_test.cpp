@@ -111,10 +111,10 @@ std::string wavHeaderClaiming(std::uint32_t dataBytes)
 INSTANTIATE_TEST_SUITE_P(
     Files, MeasureBadFile,
     ::testing::Values(
-        BadFileCase{"Empty", "empty.mp3", "", result::kCannotOpenSource},
+        BadFileCase{"Empty", "empty.mp3", "", AVERROR_INVALIDDATA},
         BadFileCase{"TextRenamedMp3", "notes.mp3", std::string(4000, 'x') + "\nplain words, not sound\n",
-                    result::kCannotOpenSource},
-        BadFileCase{"TruncatedHeader", "cut.wav", wavHeaderClaiming(400000).substr(0, 22), result::kCannotOpenSource},
+                    AVERROR_INVALIDDATA},
+        BadFileCase{"TruncatedHeader", "cut.wav", wavHeaderClaiming(400000).substr(0, 22), AVERROR_INVALIDDATA},
         BadFileCase{"HeaderWithoutData", "nodata.wav", wavHeaderClaiming(400000), result::kDecodeFailed},
         BadFileCase{"SubtitlesOnly", "words.srt", "1\n00:00:00,000 --> 00:00:01,000\nHello\n\n", result::kNoAudioStream}),
     [](const auto& test) { return std::string(test.param.name); });
@@ -122,7 +122,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(MediaFixture, MeasuringAMissingFileOrAFolderFails)
 {
     MediaTime duration = 0;
-    EXPECT_EQ(measureDuration(pathOf("missing.wav"), duration), result::kCannotOpenSource);
+    EXPECT_EQ(measureDuration(pathOf("missing.wav"), duration), AVERROR(ENOENT));
     EXPECT_EQ(measureDuration(folder(), duration), result::kSourceNotRegularFile);
 }
 

@@ -2,6 +2,8 @@
 // Copyright (c) 2026 The Kestrine developers
 #pragma once
 
+#include "media/ffmpeg.h"
+#include "media/measure_duration.h"
 #include "media/render_job.h"
 #include "tests/support/test_media.h"
 

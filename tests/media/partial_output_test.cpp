@@ -143,12 +143,12 @@ TEST_F(MediaFixture, AJoinThatWritesNothingLeavesTheOldOutputAlone)
     std::ofstream(output) << "the old join";
     ASSERT_TRUE(testmedia::writeBytes(pathOf("words.mp3"), "only words, no sound\n"));
     const RenderPlan plan = planOf({{pathOf("words.mp3"), seconds(1)}});
-    EXPECT_EQ(render(plan, output), result::kCannotOpenSource);
+    EXPECT_EQ(render(plan, output), AVERROR_INVALIDDATA);
     EXPECT_EQ(testmedia::readBytes(output), "the old join");
     EXPECT_FALSE(exists(output + ".part"));
 
     const std::string fresh = pathOf("fresh.wav");
-    EXPECT_EQ(render(plan, fresh), result::kCannotOpenSource);
+    EXPECT_EQ(render(plan, fresh), AVERROR_INVALIDDATA);
     EXPECT_FALSE(exists(fresh));
     EXPECT_FALSE(exists(fresh + ".part"));
 }

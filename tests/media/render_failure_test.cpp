@@ -89,9 +89,9 @@ TEST_P(BadSource, EndsTheJoinWithItsCodeAndKeepsThePrefix)
 
 INSTANTIATE_TEST_SUITE_P(
     Sources, BadSource,
-    ::testing::Values(BadSourceCase{"Missing", "missing.mp3", nullptr, result::kCannotOpenSource},
+    ::testing::Values(BadSourceCase{"Missing", "missing.mp3", nullptr, AVERROR(ENOENT)},
                       BadSourceCase{"NotMedia", "words.mp3", "this is not sound at all, only words\n",
-                                    result::kCannotOpenSource},
+                                    AVERROR_INVALIDDATA},
                       BadSourceCase{"NoSound", "words.srt", "1\n00:00:00,000 --> 00:00:01,000\nHello\n\n",
                                     result::kNoAudioStream}),
     [](const auto& test) { return std::string(test.param.name); });
@@ -105,7 +105,7 @@ TEST_F(MediaFixture, FailureIsReportedWithSeveralWorkers)
     const RenderPlan plan = planOf({{good, seconds(1)}, {pathOf("missing.wav"), seconds(1)},
                                     {good, seconds(1)}, {good, seconds(1)}});
     const std::string output = pathOf("join.wav");
-    EXPECT_EQ(render(plan, output, 3), result::kCannotOpenSource);
+    EXPECT_EQ(render(plan, output, 3), AVERROR(ENOENT));
     // The failure may come before the first source is done: then nothing is left.
     struct stat status {};
     if (lastComplete() == 0) {

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Copyright (c) 2026 The Kestrine developers
 #include "media/ffmpeg.h"
-#include "media/render_job.h"
+#include "media/result_text.h"
 
 #include <gtest/gtest.h>
 
@@ -34,7 +34,7 @@ TEST(DescribeResult, FfmpegErrorsAreWordedForUsers)
     EXPECT_EQ(describeResult(AVERROR(ENOENT)), "The file does not exist.");
     EXPECT_EQ(describeResult(AVERROR(ENOSPC)), "The disk is full.");
     EXPECT_EQ(describeResult(AVERROR_INVALIDDATA),
-              "The file's data is damaged or not in a format that can be read.");
+              "The file is not a media file that can be read, or its data is damaged.");
     // Anything else still says something, within the limit.
     for (MediaResult code : {AVERROR(ETIMEDOUT), AVERROR_BUG, MediaResult{-123456}}) {
         const std::string text = describeResult(code);

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Copyright (c) 2026 The Kestrine developers
+#include "media/measure_duration.h"
 #include "media/wav_header.h"
 #include "tests/support/test_media.h"
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Copyright (c) 2026 The Kestrine developers
-#include "media/ffmpeg_encoder_catalog.h"
-#include "media/ffmpeg_media_framework.h"
+#include "media/framework/ffmpeg_encoder_catalog.h"
+#include "media/framework/ffmpeg_media_framework.h"
 #include "output/compressor_lists.h"
 #include "output/output_graph.h"
 #include "output/timeline_builder.h"

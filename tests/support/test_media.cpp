@@ -187,6 +187,54 @@ double toneValue(const ToneSpec& tone, std::int64_t n)
     return tone.amplitude * std::sin(2.0 * std::numbers::pi * cycles / tone.sampleRate);
 }
 
+namespace {
+
+std::function<void(AVCodecContext&)> pictureSetup()
+{
+    return [](AVCodecContext& context) {
+        context.width = 64;
+        context.height = 48;
+        context.pix_fmt = AV_PIX_FMT_YUV420P;
+        context.time_base = AVRational{1, 25};
+        context.framerate = AVRational{25, 1};
+        context.gop_size = 12;
+        context.bit_rate = 100000;
+    };
+}
+
+// A video with no sound track at all, `frames` samples at `rate` long.
+Generated writePictureOnly(const std::string& path, AVFormatContext& output, const AVCodec& videoCodec,
+                           std::int64_t frames, int rate)
+{
+    Encoder video;
+    int error = openEncoder(output, videoCodec, video, pictureSetup());
+    if (error < 0)
+        return failure(Status::Failed, "cannot open mpeg4: " + errorText(error));
+    if ((error = avio_open(&output.pb, path.c_str(), AVIO_FLAG_WRITE)) < 0)
+        return failure(Status::Failed, "cannot create " + path + ": " + errorText(error));
+    if ((error = avformat_write_header(&output, nullptr)) < 0)
+        return failure(Status::Failed, "cannot write header: " + errorText(error));
+    FramePtr picture(av_frame_alloc());
+    if (!picture)
+        return failure(Status::Failed, "out of memory");
+    picture->format = video.context->pix_fmt;
+    picture->width = video.context->width;
+    picture->height = video.context->height;
+    if ((error = av_frame_get_buffer(picture.get(), 0)) < 0)
+        return failure(Status::Failed, "cannot allocate picture: " + errorText(error));
+    while (av_compare_ts(video.nextPts, video.context->time_base, frames, AVRational{1, rate}) < 0)
+        if ((error = encodeVideoFrame(output, video, *picture)) < 0)
+            return failure(Status::Failed, "cannot encode video: " + errorText(error));
+    if ((error = writePackets(output, video, nullptr)) < 0 || (error = av_write_trailer(&output)) < 0)
+        return failure(Status::Failed, "cannot finish video: " + errorText(error));
+    Generated generated;
+    generated.status = Status::Ok;
+    generated.path = path;
+    return generated;
+}
+
+} // namespace
+
 Generated writeTone(const std::string& folder, const std::string& baseName, MediaFormat format,
                     const ToneSpec& tone)
 {
@@ -196,6 +244,8 @@ Generated writeTone(const std::string& folder, const std::string& baseName, Medi
     const AVOutputFormat* muxer = av_guess_format(traits.muxer, nullptr, nullptr);
     if (!muxer)
         return failure(Status::Unavailable, std::string("no muxer ") + traits.muxer);
+    if (!tone.soundTrack && !traits.withVideo)
+        return failure(Status::Failed, "a file without sound needs a picture");
     const AVCodec* audioCodec = avcodec_find_encoder_by_name(traits.audioEncoder);
     if (!audioCodec)
         return failure(Status::Unavailable, std::string("no encoder ") + traits.audioEncoder);
@@ -216,6 +266,8 @@ Generated writeTone(const std::string& folder, const std::string& baseName, Medi
                                     ? tone.frames
                                     : std::llround(tone.seconds * tone.sampleRate);
     Encoder audio;
+    if (!tone.soundTrack)
+        return writePictureOnly(path, *output, *videoCodec, frames, tone.sampleRate);
     error = openEncoder(*output, *audioCodec, audio, [&](AVCodecContext& context) {
         context.sample_fmt = audioCodec->sample_fmts ? audioCodec->sample_fmts[0] : AV_SAMPLE_FMT_S16;
         context.sample_rate = tone.sampleRate;
@@ -235,15 +287,7 @@ Generated writeTone(const std::string& folder, const std::string& baseName, Medi
 
     Encoder video;
     if (videoCodec) {
-        error = openEncoder(*output, *videoCodec, video, [](AVCodecContext& context) {
-            context.width = 64;
-            context.height = 48;
-            context.pix_fmt = AV_PIX_FMT_YUV420P;
-            context.time_base = AVRational{1, 25};
-            context.framerate = AVRational{25, 1};
-            context.gop_size = 12;
-            context.bit_rate = 100000;
-        });
+        error = openEncoder(*output, *videoCodec, video, pictureSetup());
         if (error < 0)
             return failure(Status::Failed, "cannot open mpeg4: " + errorText(error));
     }

@@ -39,6 +39,7 @@ struct ToneSpec {
     double amplitude = 0.5;
     bool variableBitRate = false; // mp3 and Vorbis: a quality instead of a bit rate
     bool frameIndex = true;       // mp3 only: false leaves out the Xing/LAME header
+    bool soundTrack = true;       // false: the video formats' picture alone, for the tone's length
 };
 
 enum class Status { Ok, Unavailable, Failed };

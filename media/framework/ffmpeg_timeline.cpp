@@ -1,16 +1,16 @@
 // SPDX-License-Identifier: MIT
 // Copyright (c) 2026 The Kestrine developers
-#include "media/ffmpeg_timeline.h"
+#include "media/framework/ffmpeg_timeline.h"
 
 #include "media/ffmpeg.h"
 #include "media/media_input.h"
 #include "media/source_file.h"
 #include "media/wav_header.h"
+#include "media/worker_pool.h"
 
 #include <algorithm>
 #include <atomic>
 #include <map>
-#include <thread>
 
 namespace kestrine {
 
@@ -34,12 +34,7 @@ void checkReadable(std::map<std::string, bool>& paths)
         for (std::size_t index = next++; index < entries.size(); index = next++)
             entries[index]->second = isReadableMedia(entries[index]->first);
     };
-    const std::size_t workers =
-        std::min<std::size_t>(entries.size(), std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
-    std::vector<std::jthread> threads;
-    for (std::size_t i = 1; i < workers; ++i)
-        threads.emplace_back(work);
-    work();
+    runOnWorkers(workerCount(entries.size()), work);
 }
 
 MediaResult FfmpegTimelineSource::setMediaName(const std::string& path)
@@ -198,43 +193,6 @@ MediaResult FfmpegTimeline::validateSourceNames(int flags, const MissingSourceHa
         stillMissing = true;
     }
     return stillMissing ? result::kFalse : result::kOk;
-}
-
-MediaTime groupLength(const FfmpegTimelineGroup& group)
-{
-    MediaTime length = 0;
-    for (const auto& source : group.allSources()) {
-        MediaTime start = 0;
-        MediaTime stop = 0;
-        source->startStop(start, stop);
-        length = std::max(length, stop);
-    }
-    return length;
-}
-
-MediaResult makeRenderPlan(const FfmpegTimelineGroup& group, RenderPlan& plan)
-{
-    if (group.majorType() != MajorType::Audio)
-        return result::kInvalidArgument;
-    RenderPlan made;
-    for (const auto& source : group.allSources()) {
-        PlannedSource planned;
-        MediaTime start = 0;
-        MediaTime stop = 0;
-        source->startStop(start, stop);
-        source->mediaTimes(planned.mediaStart, planned.mediaStop);
-        source->mediaName(planned.path);
-        planned.firstFrame = frameAt(start, made.format.sampleRate);
-        planned.endFrame = frameAt(stop, made.format.sampleRate);
-        made.totalFrames = std::max(made.totalFrames, planned.endFrame);
-        if (planned.endFrame <= planned.firstFrame)
-            continue;
-        if (!made.sources.empty() && planned.firstFrame < made.sources.back().endFrame)
-            return result::kInvalidArgument;
-        made.sources.push_back(std::move(planned));
-    }
-    plan = std::move(made);
-    return result::kOk;
 }
 
 } // namespace kestrine

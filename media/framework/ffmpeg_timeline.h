@@ -2,7 +2,6 @@
 // Copyright (c) 2026 The Kestrine developers
 #pragma once
 
-#include "media/render_job.h"
 #include "output/media_framework.h"
 
 #include <map>
@@ -145,14 +144,5 @@ bool isReadableMedia(const std::string& path);
 
 // Fills in isReadableMedia for every path of the map, several at a time.
 void checkReadable(std::map<std::string, bool>& paths);
-
-// What rendering a group means: its sources in track order, each given the
-// output frames it fills. Sources that fill no frame are left out, since they
-// add nothing; sources that overlap cannot be placed one after another and
-// are refused with kInvalidArgument. Only audio groups render.
-MediaResult makeRenderPlan(const FfmpegTimelineGroup& group, RenderPlan& plan);
-
-// The end of the group's last source, 0 for an empty group.
-MediaTime groupLength(const FfmpegTimelineGroup& group);
 
 } // namespace kestrine

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Copyright (c) 2026 The Kestrine developers
-#include "media/ffmpeg_encoder_catalog.h"
+#include "media/framework/ffmpeg_encoder_catalog.h"
 
 #include "media/ffmpeg.h"
 

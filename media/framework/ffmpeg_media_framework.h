@@ -2,7 +2,7 @@
 // Copyright (c) 2026 The Kestrine developers
 #pragma once
 
-#include "media/ffmpeg_components.h"
+#include "media/framework/ffmpeg_components.h"
 #include "output/media_framework.h"
 
 #include <string_view>

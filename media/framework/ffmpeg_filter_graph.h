@@ -2,8 +2,8 @@
 // Copyright (c) 2026 The Kestrine developers
 #pragma once
 
-#include "media/ffmpeg_components.h"
-#include "media/render_job.h"
+#include "media/framework/ffmpeg_components.h"
+#include "media/render_plan.h"
 #include "output/media_framework.h"
 
 #include <atomic>
@@ -90,6 +90,7 @@ private:
     std::atomic<bool> runFinished_{false};
     std::atomic<bool> runCompleted_{false};
     std::atomic<MediaTime> runLength_{0};
+    std::atomic<int> runSampleRate_{OutputFormat{}.sampleRate}; // the running plan's
     std::atomic<std::thread::id> workerId_{};
     RenderProgress progress_;
 

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
 // Copyright (c) 2026 The Kestrine developers
-#include "media/ffmpeg_media_framework.h"
+#include "media/framework/ffmpeg_media_framework.h"
 
-#include "media/ffmpeg_filter_graph.h"
-#include "media/ffmpeg_render_engine.h"
-#include "media/ffmpeg_timeline.h"
-#include "media/render_job.h"
+#include "media/framework/ffmpeg_filter_graph.h"
+#include "media/framework/ffmpeg_render_engine.h"
+#include "media/framework/ffmpeg_timeline.h"
+#include "media/result_text.h"
 
 namespace kestrine {
 

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
 // Copyright (c) 2026 The Kestrine developers
-#include "media/ffmpeg_render_engine.h"
+#include "media/framework/ffmpeg_render_engine.h"
 
-#include "media/ffmpeg_components.h"
-#include "media/ffmpeg_filter_graph.h"
-#include "media/ffmpeg_timeline.h"
+#include "media/framework/ffmpeg_components.h"
+#include "media/framework/ffmpeg_filter_graph.h"
+#include "media/framework/ffmpeg_timeline.h"
 
 #include <string>
 

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 // Copyright (c) 2026 The Kestrine developers
-#include "media/ffmpeg_filter_graph.h"
+#include "media/framework/ffmpeg_filter_graph.h"
 
-#include "media/ffmpeg_timeline.h"
+#include "media/framework/group_render_plan.h"
+#include "media/measure_duration.h"
+#include "media/render_job.h"
 #include "output/output_path_check.h"
 
 #include <algorithm>
@@ -144,6 +146,7 @@ MediaResult FfmpegFilterGraph::run()
         if (const MediaResult checked = checkOutputPath(path, sources); failed(checked))
             return checked;
         runLength_ = groupLength(*chain.source->group());
+        runSampleRate_ = plan.format.sampleRate;
         progress_.framesComplete = 0;
         runFinished_ = false;
         runCompleted_ = false;
@@ -299,7 +302,7 @@ MediaResult FfmpegFilterGraph::currentPosition(MediaTime& position) const
     // Output frames back to time, rounded down so that a position never
     // claims more than is written.
     const std::int64_t frames = progress_.framesComplete;
-    const MediaTime elapsed = frames * kUnitsPerSecond / OutputFormat{}.sampleRate;
+    const MediaTime elapsed = frames * kUnitsPerSecond / runSampleRate_;
     position = std::min(elapsed, length);
     return result::kOk;
 }

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Copyright (c) 2026 The Kestrine developers
-#include "media/ffmpeg_components.h"
+#include "media/framework/ffmpeg_components.h"
 
-#include "media/ffmpeg_timeline.h"
+#include "media/framework/ffmpeg_timeline.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,0 +1,46 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The Kestrine developers
+#include "media/framework/group_render_plan.h"
+
+#include <algorithm>
+
+namespace kestrine {
+
+MediaTime groupLength(const FfmpegTimelineGroup& group)
+{
+    MediaTime length = 0;
+    for (const auto& source : group.allSources()) {
+        MediaTime start = 0;
+        MediaTime stop = 0;
+        source->startStop(start, stop);
+        length = std::max(length, stop);
+    }
+    return length;
+}
+
+MediaResult makeRenderPlan(const FfmpegTimelineGroup& group, RenderPlan& plan)
+{
+    if (group.majorType() != MajorType::Audio)
+        return result::kInvalidArgument;
+    RenderPlan made;
+    for (const auto& source : group.allSources()) {
+        PlannedSource planned;
+        MediaTime start = 0;
+        MediaTime stop = 0;
+        source->startStop(start, stop);
+        source->mediaTimes(planned.mediaStart, planned.mediaStop);
+        source->mediaName(planned.path);
+        planned.firstFrame = frameAt(start, made.format.sampleRate);
+        planned.endFrame = frameAt(stop, made.format.sampleRate);
+        made.totalFrames = std::max(made.totalFrames, planned.endFrame);
+        if (planned.endFrame <= planned.firstFrame)
+            continue;
+        if (!made.sources.empty() && planned.firstFrame < made.sources.back().endFrame)
+            return result::kInvalidArgument;
+        made.sources.push_back(std::move(planned));
+    }
+    plan = std::move(made);
+    return result::kOk;
+}
+
+} // namespace kestrine
