@@ -36,6 +36,7 @@ struct RenderPlan {
     OutputFormat format;
     std::vector<PlannedSource> sources; // in output order, back to back
     std::int64_t totalFrames = 0;
+    bool withMarkers = true; // a marker where each source starts
 };
 
 struct RenderProgress {

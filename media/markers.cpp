@@ -1,0 +1,21 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The Kestrine developers
+#include "media/markers.h"
+
+namespace kestrine {
+
+std::vector<Marker> markersOf(const RenderPlan& plan)
+{
+    std::vector<Marker> markers;
+    if (!plan.withMarkers)
+        return markers;
+    markers.reserve(plan.sources.size());
+    for (const PlannedSource& source : plan.sources) {
+        const std::size_t slash = source.path.find_last_of('/');
+        markers.push_back({source.firstFrame,
+                           slash == std::string::npos ? source.path : source.path.substr(slash + 1)});
+    }
+    return markers;
+}
+
+} // namespace kestrine

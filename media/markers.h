@@ -1,0 +1,22 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The Kestrine developers
+#pragma once
+
+#include "media/render_plan.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kestrine {
+
+// Where one source starts in the output, for players and editors to find.
+struct Marker {
+    std::int64_t frame = 0; // the source's first frame, at the plan's rate
+    std::string label;      // the source's file name, without its folder
+};
+
+// One marker per source, in output order; none when the plan asks for none.
+std::vector<Marker> markersOf(const RenderPlan& plan);
+
+} // namespace kestrine
