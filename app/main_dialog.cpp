@@ -72,7 +72,7 @@ double leadingNumber(const QString& text)
 MainDialog::MainDialog(MediaFramework& framework, UserDialogs& dialogs, Shell& shell,
                        SettingsStore& settings, const EncoderCatalog& encoders, QWidget* parent)
     : QDialog(parent), framework_(framework), dialogs_(dialogs), shell_(shell), settings_(settings),
-      encoders_(encoders)
+      encoders_(encoders), run_(framework, dialogs)
 {
     static constexpr CommandEntry kCommands[] = {
         {control::kAdd, &MainDialog::onAdd},
@@ -111,7 +111,7 @@ MainDialog::MainDialog(MediaFramework& framework, UserDialogs& dialogs, Shell& s
 MainDialog::~MainDialog()
 {
     // The graph must stop posting to this window before it goes.
-    if (joining_ || references_.graphEvents || references_.graphControl)
+    if (joining_ || run_.running())
         endJoin();
 }
 
