@@ -49,6 +49,19 @@ QSize dialogUnitsToPixels(const QFont& font, int widthUnits, int heightUnits)
     return {qRound(widthUnits * averageWidth / 4.0), qRound(heightUnits * metrics.height() / 8.0)};
 }
 
+// The output's format follows its extension; WAV stays the first choice.
+struct OutputFileType {
+    const char* filter;
+    const char* extension;
+};
+constexpr std::array<OutputFileType, 5> kOutputFileTypes{{
+    {"WAV file (*.wav)", ".wav"},
+    {"FLAC file (*.flac)", ".flac"},
+    {"MP3 file (*.mp3)", ".mp3"},
+    {"Opus file (*.opus)", ".opus"},
+    {"M4A file (*.m4a)", ".m4a"},
+}};
+
 qsizetype lastSeparator(const QString& path)
 {
     return std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\')));
@@ -128,12 +141,26 @@ QString OutputSettingsDialog::browseFolderOf(const QString& path)
     return path.left(separator);
 }
 
-QString OutputSettingsDialog::withWavExtension(const QString& path)
+QStringList OutputSettingsDialog::outputFileFilters()
+{
+    QStringList filters;
+    for (const OutputFileType& type : kOutputFileTypes)
+        filters.append(QString::fromLatin1(type.filter));
+    return filters;
+}
+
+QString OutputSettingsDialog::extensionOfFilter(int filter)
+{
+    const bool known = filter >= 0 && filter < static_cast<int>(kOutputFileTypes.size());
+    return QString::fromLatin1(kOutputFileTypes[known ? static_cast<std::size_t>(filter) : 0].extension);
+}
+
+QString OutputSettingsDialog::withExtension(const QString& path, const QString& extension)
 {
     const qsizetype nameStart = lastSeparator(path) + 1;
     const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
     const QString stem = dot >= nameStart ? path.left(dot) : path;
-    return stem + QStringLiteral(".wav");
+    return stem + extension;
 }
 
 int OutputSettingsDialog::storedFrameSide(int side)
@@ -185,17 +212,17 @@ void OutputSettingsDialog::browse()
 {
     SaveFileRequest request;
     request.title = QStringLiteral("Select Output File Name");
-    request.filters = {QStringLiteral("WAV file (*.wav)")};
+    request.filters = outputFileFilters();
     request.initialName = QStringLiteral("*.*");
     request.initialFolder = browseFolderOf(openedWithPath_);
-    // The name gets a .wav ending after the choice, and the join asks before
-    // replacing whatever file that names: a question here would be the wrong
-    // file's, and a second one.
+    // The name gets the chosen type's ending after the choice, and the join
+    // asks before replacing whatever file that names: a question here would
+    // be the wrong file's, and a second one.
     request.askToReplace = false;
-    const std::optional<QString> chosen = dialogs_.chooseFileToSave(request);
+    const std::optional<SaveFileChoice> chosen = dialogs_.chooseFileToSave(request);
     if (!chosen)
         return;
-    pathEdit_->setText(withWavExtension(*chosen));
+    pathEdit_->setText(withExtension(chosen->path, extensionOfFilter(chosen->filter)));
 }
 
 } // namespace kestrine
