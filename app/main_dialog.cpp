@@ -11,7 +11,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QFontMetrics>
 #include <QGroupBox>
 #include <QIcon>
 #include <QKeyEvent>
@@ -50,11 +49,6 @@ struct CommandEntry {
     int id;
     void (MainDialog::*handler)();
 };
-
-int mulDiv(int value, int numerator, int denominator)
-{
-    return static_cast<int>(std::lround(static_cast<double>(value) * numerator / denominator));
-}
 
 // Reads the leading number of a text, as the C library does, but in the "C"
 // locale whatever the user's locale: the stored text always uses a dot.
@@ -113,23 +107,6 @@ MainDialog::~MainDialog()
     // The graph must stop posting to this window before it goes.
     if (joining_ || run_.running())
         endJoin();
-}
-
-QString MainDialog::controlName(int id)
-{
-    return QStringLiteral("control_%1").arg(id);
-}
-
-QRect MainDialog::dialogUnitsToPixels(const QRect& units, const QFont& font)
-{
-    // The platform's dialog base units: the average width of the Latin letters
-    // (rounded) and the font's height.
-    const QFontMetrics metrics(font);
-    const QString letters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
-    const int charWidth = (metrics.horizontalAdvance(letters) / 26 + 1) / 2;
-    const int charHeight = metrics.height();
-    return {mulDiv(units.x(), charWidth, 4), mulDiv(units.y(), charHeight, 8),
-            mulDiv(units.width(), charWidth, 4), mulDiv(units.height(), charHeight, 8)};
 }
 
 void MainDialog::createControls()

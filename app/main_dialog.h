@@ -7,6 +7,7 @@
 #include "app/written_output.h"
 #include "output/duration_probe.h"
 #include "output/join_run.h"
+#include "platform/widgets/dialog_units.h"
 
 #include <QDialog>
 #include <QElapsedTimer>
@@ -68,10 +69,6 @@ public:
                SettingsStore& settings, const EncoderCatalog& encoders, QWidget* parent = nullptr);
     ~MainDialog() override;
 
-    // The objectName of the control with this id, so that it can be found.
-    static QString controlName(int id);
-    // Dialog units to pixels with the metrics of font, as a dialog template is laid out.
-    static QRect dialogUnitsToPixels(const QRect& units, const QFont& font);
     // The choices of the Add dialog, in Qt's "Description (patterns)" form.
     static QStringList mediaFileFilters();
 

@@ -5,10 +5,10 @@
 #include "output/compressor_lists.h"
 #include "platform/settings_store.h"
 #include "platform/user_dialogs.h"
+#include "platform/widgets/dialog_units.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QFontMetrics>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -31,23 +31,9 @@ constexpr int kAudioCompressorsId = 1002;
 constexpr std::array<int, 9> kHiddenFormatControlIds{1025, 1027, 1028, 1051, 1052,
                                                      1053, 1055, 1056, 1057};
 
-// The dialog's size in dialog units: a quarter of the font's average
-// character width across, an eighth of its height down.
+// The dialog's size in dialog units.
 constexpr int kWidthUnits = 249;
 constexpr int kHeightUnits = 63;
-
-QString controlName(int id)
-{
-    return QStringLiteral("control%1").arg(id);
-}
-
-QSize dialogUnitsToPixels(const QFont& font, int widthUnits, int heightUnits)
-{
-    const QFontMetrics metrics(font);
-    const QString alphabet = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
-    const double averageWidth = metrics.horizontalAdvance(alphabet) / double(alphabet.size());
-    return {qRound(widthUnits * averageWidth / 4.0), qRound(heightUnits * metrics.height() / 8.0)};
-}
 
 // The output's format follows its extension; WAV stays the first choice.
 struct OutputFileType {
@@ -122,7 +108,7 @@ OutputSettingsDialog::OutputSettingsDialog(const OutputSettings& settings, Setti
         placeholder->hide();
     }
 
-    resize(dialogUnitsToPixels(font(), kWidthUnits, kHeightUnits).expandedTo(minimumSizeHint()));
+    resize(dialogUnitsToPixels({0, 0, kWidthUnits, kHeightUnits}, font()).size().expandedTo(minimumSizeHint()));
 }
 
 QString OutputSettingsDialog::outputPath() const
