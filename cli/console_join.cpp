@@ -73,10 +73,10 @@ int ConsoleJoin::run(const JoinOptions& options, const std::atomic<bool>& interr
                           .arg(kMostFilesPerJoin),
                       kExitUsage);
     // Replacing the output would destroy an input before it is read.
-    std::vector<ClipItem> named;
+    std::vector<ClipItem> sources;
     for (const QString& file : options.files)
-        named.push_back({file, 0});
-    switch (JoinRun::checkOutput(options.output, named)) {
+        sources.push_back({file, 0});
+    switch (JoinRun::checkOutput(options.output, sources)) {
     case result::kOk:
         break;
     case result::kOutputIsSource:
