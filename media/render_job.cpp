@@ -5,7 +5,7 @@
 #include "media/ffmpeg.h"
 #include "media/output_file.h"
 #include "media/source_renderer.h"
-#include "media/worker_pool.h"
+#include "output/worker_pool.h"
 
 #include <algorithm>
 #include <chrono>
