@@ -175,8 +175,9 @@ TEST_P(LostOutput, IsReportedWhenTheJoinEnds)
         plan, output,
         [&](const RenderProgress&) {
             ASSERT_EQ(::unlink((output + ".part").c_str()), 0);
-            if (GetParam().removeFolder)
+            if (GetParam().removeFolder) {
                 ASSERT_EQ(::rmdir(pathOf("out").c_str()), 0);
+            }
         },
         false);
 
