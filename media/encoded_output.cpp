@@ -40,7 +40,7 @@ MediaResult EncodedOutput::create(const std::string& path, const OutputFormat& f
             std::make_unique<FlacFileWriter>(made->file_.fd, format.sampleRate, markers, totalFrames);
     } else {
         std::unique_ptr<FormatMuxer> muxer;
-        if (const MediaResult muxing = FormatMuxer::create(made->file_.fd, format, markers, totalFrames, muxer);
+        if (const MediaResult muxing = FormatMuxer::create(made->file_.fd, made->file_.target, format, markers, totalFrames, muxer);
             failed(muxing))
             return muxing;
         made->container_ = std::move(muxer);

@@ -41,7 +41,7 @@ FormatMuxer::~FormatMuxer()
     }
 }
 
-MediaResult FormatMuxer::create(int fd, const OutputFormat& format, const std::vector<Marker>& markers,
+MediaResult FormatMuxer::create(int fd, const std::string& path, const OutputFormat& format, const std::vector<Marker>& markers,
                                 std::int64_t totalFrames, std::unique_ptr<FormatMuxer>& muxer)
 {
     const char* name = muxerNameOf(format.encoding);
@@ -52,6 +52,10 @@ MediaResult FormatMuxer::create(int fd, const OutputFormat& format, const std::v
     if (avformat_alloc_output_context2(&raw, nullptr, name, nullptr) < 0 || !raw)
         return result::kNotRegistered;
     made->context_.reset(raw);
+    av_freep(&raw->url);
+    raw->url = av_strdup(path.c_str());
+    if (!raw->url)
+        return result::kOutOfMemory;
     auto* buffer = static_cast<std::uint8_t*>(av_malloc(kIoBufferBytes));
     if (!buffer)
         return result::kOutOfMemory;

@@ -7,6 +7,7 @@
 #include "media/render_plan.h"
 
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace kestrine {
@@ -17,7 +18,8 @@ namespace kestrine {
 // told as such rather than as FFmpeg's I/O error.
 class FormatMuxer final : public ContainerWriter {
 public:
-    static MediaResult create(int fd, const OutputFormat& format, const std::vector<Marker>& markers,
+    // `path` names the file for FFmpeg's checks of its extension; `fd` is written.
+    static MediaResult create(int fd, const std::string& path, const OutputFormat& format, const std::vector<Marker>& markers,
                               std::int64_t totalFrames, std::unique_ptr<FormatMuxer>& muxer);
     ~FormatMuxer() override;
     FormatMuxer(const FormatMuxer&) = delete;
