@@ -60,6 +60,7 @@ TEST_P(CompressedOutputProgram, WritesTheJoinsExactLengthWithAMarkerAtEveryFile)
     const ProgramRun run = runProgram(arguments);
     ASSERT_EQ(run.exitCode, kExitJoined) << run.err.toStdString();
     EXPECT_EQ(run.err, QString());
+    EXPECT_EQ(testmedia::codecOf(output), format.encoding == Encoding::M4a ? "aac" : GetParam());
     EXPECT_EQ(testmedia::playedFrames(output, format.encoding), frameAt(total, format.sampleRate));
     const std::vector<testmedia::Chapter> chapters = testmedia::chaptersOf(output);
     ASSERT_EQ(chapters.size(), starts.size());

@@ -25,17 +25,23 @@ struct Encoded {
     const char* extension;
     Encoding encoding;
     int sampleRate;
+    const char* codec;
 };
+
+void PrintTo(const Encoded& encoded, std::ostream* out)
+{
+    *out << encoded.extension;
+}
 
 std::string nameOf(const ::testing::TestParamInfo<Encoded>& info)
 {
     return info.param.extension;
 }
 
-const Encoded kEncodings[] = {{"flac", Encoding::Flac, 44100},
-                              {"mp3", Encoding::Mp3, 44100},
-                              {"m4a", Encoding::M4a, 44100},
-                              {"opus", Encoding::Opus, 48000}};
+const Encoded kEncodings[] = {{"flac", Encoding::Flac, 44100, "flac"},
+                              {"mp3", Encoding::Mp3, 44100, "mp3"},
+                              {"m4a", Encoding::M4a, 44100, "aac"},
+                              {"opus", Encoding::Opus, 48000, "opus"}};
 
 // Sources back to back at the output's rate, as a timeline lays them out.
 RenderPlan planAt(const OutputFormat& format, const std::vector<std::pair<std::string, MediaTime>>& items)
@@ -168,6 +174,7 @@ TEST_P(EncodedJoin, DecodesToTheJoinsLengthWithAMarkerAtEverySource)
     if (rendered == result::kNotRegistered)
         GTEST_SKIP() << "this FFmpeg has no encoder for " << GetParam().extension;
     ASSERT_EQ(rendered, result::kOk);
+    ASSERT_EQ(testmedia::codecOf(output), GetParam().codec);
 
     EXPECT_EQ(playedFrames(output, GetParam().encoding), plan.totalFrames);
     const std::vector<Marker> markers = markersOf(plan);
@@ -227,6 +234,7 @@ TEST_P(EncodedJoin, SplitSineJoinsBackWithoutGapOrClick)
     if (rendered == result::kNotRegistered)
         GTEST_SKIP() << "this FFmpeg has no encoder for " << GetParam().extension;
     ASSERT_EQ(rendered, result::kOk);
+    ASSERT_EQ(testmedia::codecOf(output), GetParam().codec);
     const testmedia::ResampledSound sound = testmedia::resampleWithFfmpeg(output, rate, 2);
     ASSERT_TRUE(sound.ok) << sound.message;
     ASSERT_GE(sound.frames(2), plan.totalFrames);
@@ -290,6 +298,7 @@ TEST_P(EncodedJoin, StopLeavesAFinishedFileOfWhatWasWritten)
     if (rendered == result::kNotRegistered)
         GTEST_SKIP() << "this FFmpeg has no encoder for " << GetParam().extension;
     ASSERT_EQ(rendered, result::kStopped);
+    ASSERT_EQ(testmedia::codecOf(output), GetParam().codec);
     const std::int64_t complete = progress.framesComplete.load();
     EXPECT_GT(complete, 0);
     EXPECT_LT(complete, plan.totalFrames);

@@ -50,6 +50,14 @@ std::int64_t playedFrames(const std::string& path, Encoding encoding)
     return stated;
 }
 
+std::string codecOf(const std::string& path)
+{
+    const Opened opened = openFile(path);
+    if (!opened.input || opened.input->nb_streams < 1)
+        return {};
+    return avcodec_get_name(opened.input->streams[0]->codecpar->codec_id);
+}
+
 std::vector<Chapter> chaptersOf(const std::string& path)
 {
     std::vector<Chapter> chapters;

@@ -17,6 +17,10 @@ namespace kestrine::testmedia {
 // the decode must hold it and no more than one AAC frame beyond (checked).
 std::int64_t playedFrames(const std::string& path, Encoding encoding);
 
+// FFmpeg's name for the codec of the file's first stream ("flac", "mp3",
+// "aac", "opus", "pcm_s16le"), empty when it cannot be opened.
+std::string codecOf(const std::string& path);
+
 struct Chapter {
     std::int64_t ms = 0; // the start, to the nearest millisecond
     std::string title;
