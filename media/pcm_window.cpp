@@ -99,7 +99,7 @@ void PcmWindow::refuseWrites(MediaResult why)
 std::int64_t PcmWindow::waitReadable(std::int64_t wanted)
 {
     std::unique_lock lock(mutex_);
-    framesArrived_.wait(lock, [&] { return complete_ - taken_ >= wanted || end_ >= 0; });
+    framesArrived_.wait(lock, [&] { return complete_ - taken_ >= wanted || (end_ >= 0 && complete_ >= end_); });
     const std::int64_t limit = end_ >= 0 ? std::min(end_, complete_) : complete_;
     return std::clamp<std::int64_t>(limit - taken_, 0, wanted);
 }

@@ -31,7 +31,7 @@ public:
     void refuseWrites(MediaResult why);
 
     // The reader: waits until `wanted` frames past what it took are
-    // complete, or until the end set by closeAt is in reach, and answers how
+    // complete, or until everything up to the end set by closeAt is, and answers how
     // many it may take now (0: none will come).
     std::int64_t waitReadable(std::int64_t wanted);
     // Copies the next `frames` frames out and gives their room to the writers.
