@@ -151,10 +151,12 @@ TEST_P(EncodedJoin, DecodesToTheJoinsLengthWithAMarkerAtEverySource)
         int sampleRate;
         int channels;
     };
-    const Source sources[] = {{"first", MediaFormat::WavS16, 1.0, 44100, 2},
-                              {"second", MediaFormat::Mp3, 0.7, 48000, 1},
-                              {"third", MediaFormat::Ogg, 0.9, 22050, 2},
-                              {"fourth", MediaFormat::M4a, 1.1, 44100, 2}};
+    // Lengths off the millisecond grid, so that a length or a marker kept
+    // only to the millisecond shows.
+    const Source sources[] = {{"first", MediaFormat::WavS16, 1.0213, 44100, 2},
+                              {"second", MediaFormat::Mp3, 0.7071, 48000, 1},
+                              {"third", MediaFormat::Ogg, 0.9137, 22050, 2},
+                              {"fourth", MediaFormat::M4a, 1.1119, 44100, 2}};
     std::vector<std::pair<std::string, MediaTime>> items;
     for (const Source& source : sources) {
         ToneSpec tone;
