@@ -54,10 +54,10 @@ MediaResult AudioEncoder::open(const OutputFormat& format, bool globalHeader, Pa
     const char* name = encoderNameOf(format.encoding);
     const AVCodec* codec = name ? avcodec_find_encoder_by_name(name) : nullptr;
     if (!codec)
-        return result::kNotRegistered;
+        return result::kNoEncoder;
     const AVSampleFormat sampleFormat = chooseSampleFormat(*codec);
     if (sampleFormat == AV_SAMPLE_FMT_NONE)
-        return result::kNotRegistered;
+        return result::kNoEncoder;
     CodecContextPtr context(avcodec_alloc_context3(codec));
     if (!context)
         return result::kOutOfMemory;

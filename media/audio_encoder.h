@@ -21,7 +21,7 @@ public:
 
     // The encoder for `format` (not WAV), opened. `globalHeader`: the
     // container wants the codec's setup in extradata rather than in the
-    // stream. result::kNotRegistered when this FFmpeg lacks the encoder.
+    // stream. result::kNoEncoder when this FFmpeg lacks the encoder.
     static MediaResult open(const OutputFormat& format, bool globalHeader, PacketHandler handler,
                             std::unique_ptr<AudioEncoder>& encoder);
 

@@ -24,7 +24,7 @@ namespace kestrine {
 // the frames given and puts the file in the output's place in one step.
 class EncodedOutput final : public OutputSink {
 public:
-    // result::kNotRegistered when this FFmpeg lacks the encoder or the
+    // result::kNoEncoder when this FFmpeg lacks the encoder or the
     // container; nothing is left behind when creating fails.
     static MediaResult create(const std::string& path, const OutputFormat& format,
                               const std::vector<Marker>& markers, std::int64_t totalFrames,

@@ -50,7 +50,7 @@ MediaResult FormatMuxer::create(int fd, const std::string& path, const OutputFor
     std::unique_ptr<FormatMuxer> made(new FormatMuxer(fd, format));
     AVFormatContext* raw = nullptr;
     if (avformat_alloc_output_context2(&raw, nullptr, name, nullptr) < 0 || !raw)
-        return result::kNotRegistered;
+        return result::kNoEncoder;
     made->context_.reset(raw);
     av_freep(&raw->url);
     raw->url = av_strdup(path.c_str());

@@ -173,7 +173,7 @@ TEST_P(EncodedJoin, DecodesToTheJoinsLengthWithAMarkerAtEverySource)
     const RenderPlan plan = planAt(format(), items);
     const std::string output = pathOf(std::string("join.") + GetParam().extension);
     const MediaResult rendered = renderTo(plan, output);
-    if (rendered == result::kNotRegistered)
+    if (rendered == result::kNoEncoder)
         GTEST_SKIP() << "this FFmpeg has no encoder for " << GetParam().extension;
     ASSERT_EQ(rendered, result::kOk);
     ASSERT_EQ(testmedia::codecOf(output), GetParam().codec);
@@ -233,7 +233,7 @@ TEST_P(EncodedJoin, SplitSineJoinsBackWithoutGapOrClick)
     plan.totalFrames = at;
     const std::string output = pathOf(std::string("join.") + GetParam().extension);
     const MediaResult rendered = renderTo(plan, output);
-    if (rendered == result::kNotRegistered)
+    if (rendered == result::kNoEncoder)
         GTEST_SKIP() << "this FFmpeg has no encoder for " << GetParam().extension;
     ASSERT_EQ(rendered, result::kOk);
     ASSERT_EQ(testmedia::codecOf(output), GetParam().codec);
@@ -297,7 +297,7 @@ TEST_P(EncodedJoin, StopLeavesAFinishedFileOfWhatWasWritten)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     stop.request_stop();
     renderer.join();
-    if (rendered == result::kNotRegistered)
+    if (rendered == result::kNoEncoder)
         GTEST_SKIP() << "this FFmpeg has no encoder for " << GetParam().extension;
     ASSERT_EQ(rendered, result::kStopped);
     ASSERT_EQ(testmedia::codecOf(output), GetParam().codec);
