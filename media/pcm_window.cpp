@@ -8,7 +8,7 @@
 namespace kestrine {
 
 PcmWindow::PcmWindow(int bytesPerFrame, std::int64_t capacityFrames)
-    : bytesPerFrame_(bytesPerFrame), capacity_(capacityFrames),
+    : bytesPerFrame_(bytesPerFrame), capacity_(capacityFrames), refill_(std::max<std::int64_t>(1, capacityFrames / 8)),
       ring_(static_cast<std::size_t>(capacityFrames * bytesPerFrame))
 {
 }
@@ -66,7 +66,11 @@ MediaResult PcmWindow::write(std::int64_t frame, const void* data, std::int64_t 
         std::int64_t count = 0;
         {
             std::unique_lock lock(mutex_);
-            roomFreed_.wait(lock, [&] { return failed(refusal_) || frame < taken_ + capacity_; });
+            // A writer ahead waits for room for a good part of its frames, not
+            // for every encoder frame's worth, which would wake it thousands of
+            // times a minute.
+            const std::int64_t wanted = std::min(frames, refill_);
+            roomFreed_.wait(lock, [&] { return failed(refusal_) || frame + wanted <= taken_ + capacity_; });
             if (failed(refusal_))
                 return refusal_;
             count = std::min(frames, taken_ + capacity_ - frame);
@@ -99,7 +103,13 @@ void PcmWindow::refuseWrites(MediaResult why)
 std::int64_t PcmWindow::waitReadable(std::int64_t wanted)
 {
     std::unique_lock lock(mutex_);
-    framesArrived_.wait(lock, [&] { return complete_ - taken_ >= wanted || (end_ >= 0 && complete_ >= end_); });
+    const auto readable = [&] { return complete_ - taken_ >= wanted || (end_ >= 0 && complete_ >= end_); };
+    if (!readable()) {
+        // The writer that the reader now waits for may be waiting for room
+        // that came without a wake-up: it hears of it now.
+        roomFreed_.notify_all();
+        framesArrived_.wait(lock, readable);
+    }
     const std::int64_t limit = end_ >= 0 ? std::min(end_, complete_) : complete_;
     return std::clamp<std::int64_t>(limit - taken_, 0, wanted);
 }
@@ -121,11 +131,14 @@ void PcmWindow::read(void* to, std::int64_t frames)
         from += count;
         left -= count;
     }
+    bool refilled = false;
     {
         const std::lock_guard lock(mutex_);
+        refilled = (taken_ + frames) / refill_ != taken_ / refill_;
         taken_ += frames;
     }
-    roomFreed_.notify_all();
+    if (refilled)
+        roomFreed_.notify_all();
 }
 
 void PcmWindow::closeAt(std::int64_t end)

@@ -48,6 +48,7 @@ private:
 
     const int bytesPerFrame_;
     const std::int64_t capacity_;
+    const std::int64_t refill_; // the room that wakes writers waiting for it
     std::vector<std::uint8_t> ring_;
 
     mutable std::mutex mutex_;
