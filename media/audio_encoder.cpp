@@ -17,11 +17,16 @@ constexpr std::int64_t kAacBitRate = 192000;
 const char* encoderNameOf(Encoding encoding)
 {
     switch (encoding) {
-    case Encoding::Flac: return "flac";
-    case Encoding::Mp3: return "libmp3lame";
-    case Encoding::Opus: return "libopus";
-    case Encoding::M4a: return "aac";
-    case Encoding::Wav: break;
+    case Encoding::Flac:
+        return "flac";
+    case Encoding::Mp3:
+        return "libmp3lame";
+    case Encoding::Opus:
+        return "libopus";
+    case Encoding::M4a:
+        return "aac";
+    case Encoding::Wav:
+        break;
     }
     return nullptr;
 }
@@ -30,12 +35,14 @@ const char* encoderNameOf(Encoding encoding)
 // in order of preference.
 AVSampleFormat chooseSampleFormat(const AVCodec& codec)
 {
-    static constexpr AVSampleFormat kConvertible[] = {AV_SAMPLE_FMT_S16, AV_SAMPLE_FMT_S16P, AV_SAMPLE_FMT_FLT,
-                                                      AV_SAMPLE_FMT_FLTP, AV_SAMPLE_FMT_S32, AV_SAMPLE_FMT_S32P};
+    static constexpr AVSampleFormat kConvertible[] = {AV_SAMPLE_FMT_S16, AV_SAMPLE_FMT_S16P,
+                                                      AV_SAMPLE_FMT_FLT, AV_SAMPLE_FMT_FLTP,
+                                                      AV_SAMPLE_FMT_S32, AV_SAMPLE_FMT_S32P};
     if (!codec.sample_fmts)
         return AV_SAMPLE_FMT_S16;
     for (const AVSampleFormat wanted : kConvertible)
-        for (const AVSampleFormat* offered = codec.sample_fmts; *offered != AV_SAMPLE_FMT_NONE; ++offered)
+        for (const AVSampleFormat* offered = codec.sample_fmts; *offered != AV_SAMPLE_FMT_NONE;
+             ++offered)
             if (*offered == wanted)
                 return wanted;
     return AV_SAMPLE_FMT_NONE;
@@ -70,10 +77,15 @@ MediaResult AudioEncoder::open(const OutputFormat& format, bool globalHeader, Pa
         context->flags |= AV_CODEC_FLAG_QSCALE;
         context->global_quality = kMp3Quality * FF_QP2LAMBDA;
         break;
-    case Encoding::Opus: context->bit_rate = kOpusBitRate; break;
-    case Encoding::M4a: context->bit_rate = kAacBitRate; break;
+    case Encoding::Opus:
+        context->bit_rate = kOpusBitRate;
+        break;
+    case Encoding::M4a:
+        context->bit_rate = kAacBitRate;
+        break;
     case Encoding::Flac:
-    case Encoding::Wav: break;
+    case Encoding::Wav:
+        break;
     }
     if (globalHeader)
         context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
@@ -86,14 +98,16 @@ MediaResult AudioEncoder::open(const OutputFormat& format, bool globalHeader, Pa
     if (!made->frame_ || !made->packet_)
         return result::kOutOfMemory;
     const AVCodecContext& opened = *made->context_;
-    made->frameSize_ = (opened.codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE) || opened.frame_size <= 0
-                           ? kVariableFrameSize
-                           : opened.frame_size;
+    made->frameSize_ =
+        (opened.codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE) || opened.frame_size <= 0
+            ? kVariableFrameSize
+            : opened.frame_size;
     AVFrame& frame = *made->frame_;
     frame.format = opened.sample_fmt;
     frame.sample_rate = opened.sample_rate;
     frame.nb_samples = made->frameSize_;
-    if (av_channel_layout_copy(&frame.ch_layout, &opened.ch_layout) < 0 || av_frame_get_buffer(&frame, 0) < 0)
+    if (av_channel_layout_copy(&frame.ch_layout, &opened.ch_layout) < 0 ||
+        av_frame_get_buffer(&frame, 0) < 0)
         return result::kOutOfMemory;
     encoder = std::move(made);
     return result::kOk;
@@ -105,7 +119,9 @@ void AudioEncoder::convertInto(AVFrame& frame, const std::int16_t* in, int frame
     const auto samples = static_cast<std::size_t>(frames) * static_cast<std::size_t>(channels);
     constexpr float kScale = 1.0f / 32768.0f;
     switch (context_->sample_fmt) {
-    case AV_SAMPLE_FMT_S16: std::memcpy(frame.data[0], in, samples * sizeof(std::int16_t)); break;
+    case AV_SAMPLE_FMT_S16:
+        std::memcpy(frame.data[0], in, samples * sizeof(std::int16_t));
+        break;
     case AV_SAMPLE_FMT_FLT: {
         auto* out = reinterpret_cast<float*>(frame.data[0]);
         for (std::size_t i = 0; i < samples; ++i)
@@ -128,7 +144,8 @@ void AudioEncoder::convertInto(AVFrame& frame, const std::int16_t* in, int frame
                 else if (context_->sample_fmt == AV_SAMPLE_FMT_FLTP)
                     reinterpret_cast<float*>(plane)[i] = sample * kScale;
                 else
-                    reinterpret_cast<std::int32_t*>(plane)[i] = static_cast<std::int32_t>(sample) * 65536;
+                    reinterpret_cast<std::int32_t*>(plane)[i] =
+                        static_cast<std::int32_t>(sample) * 65536;
             }
         }
         break;
@@ -151,7 +168,8 @@ MediaResult AudioEncoder::encode(const std::int16_t* interleaved, int frames)
 
 MediaResult AudioEncoder::flush()
 {
-    if (const int error = avcodec_send_frame(context_.get(), nullptr); error < 0 && error != AVERROR_EOF)
+    if (const int error = avcodec_send_frame(context_.get(), nullptr);
+        error < 0 && error != AVERROR_EOF)
         return error;
     return drainPackets();
 }

@@ -36,23 +36,25 @@ MediaResult EncodedOutput::create(const std::string& path, const OutputFormat& f
         return created;
     std::unique_ptr<EncodedOutput> made(new EncodedOutput(format, std::move(partial)));
     if (format.encoding == Encoding::Flac) {
-        made->container_ =
-            std::make_unique<FlacFileWriter>(made->file_.fd, format.sampleRate, markers, totalFrames);
+        made->container_ = std::make_unique<FlacFileWriter>(made->file_.fd, format.sampleRate,
+                                                            markers, totalFrames);
     } else {
         std::unique_ptr<FormatMuxer> muxer;
-        if (const MediaResult muxing = FormatMuxer::create(made->file_.fd, made->file_.target, format, markers, totalFrames, muxer);
+        if (const MediaResult muxing = FormatMuxer::create(made->file_.fd, made->file_.target,
+                                                           format, markers, totalFrames, muxer);
             failed(muxing))
             return muxing;
         made->container_ = std::move(muxer);
     }
     ContainerWriter& container = *made->container_;
-    if (const MediaResult opened =
-            AudioEncoder::open(format, container.wantsGlobalHeader(),
-                               [&container](AVPacket& packet) { return container.writePacket(packet); },
-                               made->encoder_);
+    if (const MediaResult opened = AudioEncoder::open(
+            format, container.wantsGlobalHeader(),
+            [&container](AVPacket& packet) { return container.writePacket(packet); },
+            made->encoder_);
         failed(opened))
         return opened;
-    if (const MediaResult written = container.writeHeader(made->encoder_->context()); failed(written))
+    if (const MediaResult written = container.writeHeader(made->encoder_->context());
+        failed(written))
         return written;
     EncodedOutput* self = made.get();
     made->encoding_ = std::jthread([self] { self->encodeWindow(); });
@@ -63,7 +65,8 @@ MediaResult EncodedOutput::create(const std::string& path, const OutputFormat& f
 void EncodedOutput::encodeWindow()
 {
     const int frameSize = encoder_->frameSize();
-    std::vector<std::int16_t> block(static_cast<std::size_t>(frameSize) * static_cast<std::size_t>(bytesPerFrame_) /
+    std::vector<std::int16_t> block(static_cast<std::size_t>(frameSize) *
+                                    static_cast<std::size_t>(bytesPerFrame_) /
                                     sizeof(std::int16_t));
     for (;;) {
         const std::int64_t frames = window_.waitReadable(frameSize);
@@ -87,7 +90,8 @@ MediaResult EncodedOutput::writeFrames(std::int64_t frame, const void* data, std
     return window_.write(frame, data, frames);
 }
 
-MediaResult EncodedOutput::writeSilence(std::int64_t frame, std::int64_t frames, std::stop_token stop)
+MediaResult EncodedOutput::writeSilence(std::int64_t frame, std::int64_t frames,
+                                        std::stop_token stop)
 {
     if (stop.stop_requested())
         return result::kStopped;

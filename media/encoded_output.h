@@ -4,8 +4,8 @@
 
 #include "media/audio_encoder.h"
 #include "media/container_writer.h"
-#include "media/output_sink.h"
 #include "media/markers.h"
+#include "media/output_sink.h"
 #include "media/partial_file.h"
 #include "media/pcm_window.h"
 #include "media/render_plan.h"
@@ -36,7 +36,8 @@ public:
 
     int bytesPerFrame() const override { return bytesPerFrame_; }
     MediaResult writeFrames(std::int64_t frame, const void* data, std::int64_t frames) override;
-    MediaResult writeSilence(std::int64_t frame, std::int64_t frames, std::stop_token stop = {}) override;
+    MediaResult writeSilence(std::int64_t frame, std::int64_t frames,
+                             std::stop_token stop = {}) override;
     // Writers that wait for room, and later ones, answer result::kStopped.
     void cancelWrites();
 

@@ -37,7 +37,8 @@ void putZeros(std::vector<std::uint8_t>& out, std::size_t count)
     out.insert(out.end(), count, 0);
 }
 
-void putBlock(std::vector<std::uint8_t>& out, std::uint8_t type, const std::vector<std::uint8_t>& body)
+void putBlock(std::vector<std::uint8_t>& out, std::uint8_t type,
+              const std::vector<std::uint8_t>& body)
 {
     out.push_back(type);
     putBigEndian(out, body.size(), 3);
@@ -63,9 +64,9 @@ std::vector<std::uint8_t> commentBody(const std::vector<Marker>& markers, int sa
 std::vector<std::uint8_t> cueSheetBody(const std::vector<Marker>& markers, std::int64_t frames)
 {
     std::vector<std::uint8_t> body;
-    putZeros(body, 128);   // no media catalog number
+    putZeros(body, 128);      // no media catalog number
     putBigEndian(body, 0, 8); // no lead-in: not a CD
-    putZeros(body, 259);   // not a CD, reserved
+    putZeros(body, 259);      // not a CD, reserved
     const std::size_t tracks = std::min(markers.size(), FlacFileWriter::kMostCueTracks);
     body.push_back(static_cast<std::uint8_t>(tracks + 1));
     for (std::size_t i = 0; i < tracks; ++i) {
@@ -87,12 +88,14 @@ std::vector<std::uint8_t> cueSheetBody(const std::vector<Marker>& markers, std::
 
 } // namespace
 
-FlacFileWriter::FlacFileWriter(int fd, int sampleRate, std::vector<Marker> markers, std::int64_t totalFrames)
+FlacFileWriter::FlacFileWriter(int fd, int sampleRate, std::vector<Marker> markers,
+                               std::int64_t totalFrames)
     : fd_(fd), sampleRate_(sampleRate), markers_(std::move(markers)), totalFrames_(totalFrames)
 {
 }
 
-std::vector<std::uint8_t> FlacFileWriter::metadata(const AVCodecContext& codec, std::int64_t frames) const
+std::vector<std::uint8_t> FlacFileWriter::metadata(const AVCodecContext& codec,
+                                                   std::int64_t frames) const
 {
     std::vector<Marker> kept;
     for (const Marker& marker : markers_)
@@ -117,7 +120,8 @@ std::vector<std::uint8_t> FlacFileWriter::metadata(const AVCodecContext& codec, 
     std::size_t last = at;
     while (at < out.size()) {
         last = at;
-        at += kBlockHeaderBytes + (std::size_t{out[at + 1]} << 16 | std::size_t{out[at + 2]} << 8 | out[at + 3]);
+        at += kBlockHeaderBytes +
+              (std::size_t{out[at + 1]} << 16 | std::size_t{out[at + 2]} << 8 | out[at + 3]);
     }
     out[last] |= kLastBlockFlag;
     return out;
@@ -139,7 +143,8 @@ MediaResult FlacFileWriter::writePacket(AVPacket& packet)
 {
     if (packet.size <= 0)
         return result::kOk; // the encoder's last word is its STREAMINFO, read at the trailer
-    if (const MediaResult written = writeAll(fd_, packet.data, static_cast<std::uint64_t>(packet.size), position_);
+    if (const MediaResult written =
+            writeAll(fd_, packet.data, static_cast<std::uint64_t>(packet.size), position_);
         failed(written))
         return written;
     position_ += static_cast<std::uint64_t>(packet.size);

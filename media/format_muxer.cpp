@@ -18,11 +18,15 @@ constexpr int kIoBufferBytes = 64 * 1024;
 const char* muxerNameOf(Encoding encoding)
 {
     switch (encoding) {
-    case Encoding::Mp3: return "mp3";
-    case Encoding::Opus: return "opus";
-    case Encoding::M4a: return "ipod"; // FFmpeg's MP4 flavour for .m4a
+    case Encoding::Mp3:
+        return "mp3";
+    case Encoding::Opus:
+        return "opus";
+    case Encoding::M4a:
+        return "ipod"; // FFmpeg's MP4 flavour for .m4a
     case Encoding::Flac:
-    case Encoding::Wav: break;
+    case Encoding::Wav:
+        break;
     }
     return nullptr;
 }
@@ -41,8 +45,9 @@ FormatMuxer::~FormatMuxer()
     }
 }
 
-MediaResult FormatMuxer::create(int fd, const std::string& path, const OutputFormat& format, const std::vector<Marker>& markers,
-                                std::int64_t totalFrames, std::unique_ptr<FormatMuxer>& muxer)
+MediaResult FormatMuxer::create(int fd, const std::string& path, const OutputFormat& format,
+                                const std::vector<Marker>& markers, std::int64_t totalFrames,
+                                std::unique_ptr<FormatMuxer>& muxer)
 {
     const char* name = muxerNameOf(format.encoding);
     if (!name)
@@ -59,8 +64,8 @@ MediaResult FormatMuxer::create(int fd, const std::string& path, const OutputFor
     auto* buffer = static_cast<std::uint8_t*>(av_malloc(kIoBufferBytes));
     if (!buffer)
         return result::kOutOfMemory;
-    made->io_ = avio_alloc_context(buffer, kIoBufferBytes, 1, made.get(), nullptr, &FormatMuxer::writeBytes,
-                                   &FormatMuxer::seekTo);
+    made->io_ = avio_alloc_context(buffer, kIoBufferBytes, 1, made.get(), nullptr,
+                                   &FormatMuxer::writeBytes, &FormatMuxer::seekTo);
     if (!made->io_) {
         av_free(buffer);
         return result::kOutOfMemory;
@@ -156,8 +161,8 @@ int FormatMuxer::writeBytes(void* opaque, std::uint8_t* data, int size)
 #endif
 {
     auto* self = static_cast<FormatMuxer*>(opaque);
-    const MediaResult written =
-        writeAll(self->fd_, data, static_cast<std::uint64_t>(size), static_cast<std::uint64_t>(self->position_));
+    const MediaResult written = writeAll(self->fd_, data, static_cast<std::uint64_t>(size),
+                                         static_cast<std::uint64_t>(self->position_));
     if (failed(written)) {
         if (succeeded(self->writeFailure_))
             self->writeFailure_ = written;
@@ -172,15 +177,21 @@ std::int64_t FormatMuxer::seekTo(void* opaque, std::int64_t offset, int whence)
     auto* self = static_cast<FormatMuxer*>(opaque);
     struct stat status {};
     switch (whence & ~AVSEEK_FORCE) {
-    case AVSEEK_SIZE: return ::fstat(self->fd_, &status) == 0 ? status.st_size : AVERROR(errno);
-    case SEEK_SET: self->position_ = offset; break;
-    case SEEK_CUR: self->position_ += offset; break;
+    case AVSEEK_SIZE:
+        return ::fstat(self->fd_, &status) == 0 ? status.st_size : AVERROR(errno);
+    case SEEK_SET:
+        self->position_ = offset;
+        break;
+    case SEEK_CUR:
+        self->position_ += offset;
+        break;
     case SEEK_END:
         if (::fstat(self->fd_, &status) != 0)
             return AVERROR(errno);
         self->position_ = status.st_size + offset;
         break;
-    default: return AVERROR(EINVAL);
+    default:
+        return AVERROR(EINVAL);
     }
     return self->position_;
 }

@@ -19,8 +19,9 @@ namespace kestrine {
 class FormatMuxer final : public ContainerWriter {
 public:
     // `path` names the file for FFmpeg's checks of its extension; `fd` is written.
-    static MediaResult create(int fd, const std::string& path, const OutputFormat& format, const std::vector<Marker>& markers,
-                              std::int64_t totalFrames, std::unique_ptr<FormatMuxer>& muxer);
+    static MediaResult create(int fd, const std::string& path, const OutputFormat& format,
+                              const std::vector<Marker>& markers, std::int64_t totalFrames,
+                              std::unique_ptr<FormatMuxer>& muxer);
     ~FormatMuxer() override;
     FormatMuxer(const FormatMuxer&) = delete;
     FormatMuxer& operator=(const FormatMuxer&) = delete;

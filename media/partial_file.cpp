@@ -63,14 +63,14 @@ void syncFolder(const std::string& folder)
 MediaResult resultOfWriteError(int error)
 {
     return error == ENOSPC || error == EDQUOT || error == EFBIG ? result::kDiskFull
-                                                                 : result::kWriteFailed;
+                                                                : result::kWriteFailed;
 }
 
 MediaResult writeAll(int fd, const std::uint8_t* data, std::uint64_t size, std::uint64_t offset)
 {
     while (size > 0) {
-        const ssize_t written = ::pwrite(fd, data, std::min<std::uint64_t>(size, 1u << 30),
-                                         static_cast<off_t>(offset));
+        const ssize_t written =
+            ::pwrite(fd, data, std::min<std::uint64_t>(size, 1u << 30), static_cast<off_t>(offset));
         if (written < 0) {
             if (errno == EINTR)
                 continue;

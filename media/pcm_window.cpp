@@ -8,7 +8,8 @@
 namespace kestrine {
 
 PcmWindow::PcmWindow(int bytesPerFrame, std::int64_t capacityFrames)
-    : bytesPerFrame_(bytesPerFrame), capacity_(capacityFrames), refill_(std::max<std::int64_t>(1, capacityFrames / 8)),
+    : bytesPerFrame_(bytesPerFrame), capacity_(capacityFrames),
+      refill_(std::max<std::int64_t>(1, capacityFrames / 8)),
       ring_(static_cast<std::size_t>(capacityFrames * bytesPerFrame))
 {
 }
@@ -52,7 +53,8 @@ void PcmWindow::markWritten(std::int64_t frame, std::int64_t frames)
         return;
     }
     complete_ = end;
-    for (auto next = ahead_.begin(); next != ahead_.end() && next->first == complete_; next = ahead_.begin()) {
+    for (auto next = ahead_.begin(); next != ahead_.end() && next->first == complete_;
+         next = ahead_.begin()) {
         complete_ = next->second;
         ahead_.erase(next);
     }
@@ -70,7 +72,8 @@ MediaResult PcmWindow::write(std::int64_t frame, const void* data, std::int64_t 
             // for every encoder frame's worth, which would wake it thousands of
             // times a minute.
             const std::int64_t wanted = std::min(frames, refill_);
-            roomFreed_.wait(lock, [&] { return failed(refusal_) || frame + wanted <= taken_ + capacity_; });
+            roomFreed_.wait(
+                lock, [&] { return failed(refusal_) || frame + wanted <= taken_ + capacity_; });
             if (failed(refusal_))
                 return refusal_;
             count = std::min(frames, taken_ + capacity_ - frame);
@@ -103,7 +106,9 @@ void PcmWindow::refuseWrites(MediaResult why)
 std::int64_t PcmWindow::waitReadable(std::int64_t wanted)
 {
     std::unique_lock lock(mutex_);
-    const auto readable = [&] { return complete_ - taken_ >= wanted || (end_ >= 0 && complete_ >= end_); };
+    const auto readable = [&] {
+        return complete_ - taken_ >= wanted || (end_ >= 0 && complete_ >= end_);
+    };
     if (!readable()) {
         // The writer that the reader now waits for may be waiting for room
         // that came without a wake-up: it hears of it now.

@@ -54,10 +54,10 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable roomFreed_;
     std::condition_variable framesArrived_;
-    std::int64_t taken_ = 0;    // frames the reader has taken
-    std::int64_t complete_ = 0; // frames written from the start
+    std::int64_t taken_ = 0;                     // frames the reader has taken
+    std::int64_t complete_ = 0;                  // frames written from the start
     std::map<std::int64_t, std::int64_t> ahead_; // written ranges past complete_: first → end
-    std::int64_t end_ = -1;     // set by closeAt
+    std::int64_t end_ = -1;                      // set by closeAt
     MediaResult refusal_ = result::kOk;
 };
 

@@ -45,7 +45,8 @@ TEST_P(CompressedOutputProgram, WritesTheJoinsExactLengthWithAMarkerAtEveryFile)
     for (const Piece& piece : pieces) {
         testmedia::ToneSpec tone;
         tone.seconds = piece.seconds;
-        const testmedia::Generated file = testmedia::writeTone(folder, piece.name, piece.format, tone);
+        const testmedia::Generated file =
+            testmedia::writeTone(folder, piece.name, piece.format, tone);
         if (file.status == testmedia::Status::Unavailable)
             GTEST_SKIP() << file.message;
         ASSERT_TRUE(file) << file.message;
@@ -65,12 +66,14 @@ TEST_P(CompressedOutputProgram, WritesTheJoinsExactLengthWithAMarkerAtEveryFile)
     const std::vector<testmedia::Chapter> chapters = testmedia::chaptersOf(output);
     ASSERT_EQ(chapters.size(), starts.size());
     for (std::size_t i = 0; i < starts.size(); ++i) {
-        EXPECT_EQ(chapters[i].ms, av_rescale_rnd(starts[i], 1000, format.sampleRate, AV_ROUND_NEAR_INF));
+        EXPECT_EQ(chapters[i].ms,
+                  av_rescale_rnd(starts[i], 1000, format.sampleRate, AV_ROUND_NEAR_INF));
         EXPECT_EQ(chapters[i].title, names[i]);
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, CompressedOutputProgram, ::testing::Values("flac", "mp3", "m4a", "opus"));
+INSTANTIATE_TEST_SUITE_P(Formats, CompressedOutputProgram,
+                         ::testing::Values("flac", "mp3", "m4a", "opus"));
 
 } // namespace
 } // namespace kestrine::testing

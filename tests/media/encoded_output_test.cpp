@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Copyright (c) 2026 The Kestrine developers
 #include "media/markers.h"
-#include "tests/support/encoded_media.h"
 #include "tests/media/media_fixture.h"
+#include "tests/support/encoded_media.h"
 
 #include <sys/stat.h>
 
@@ -15,11 +15,11 @@
 namespace kestrine::testing {
 namespace {
 
-using testmedia::MediaFormat;
-using testmedia::ToneSpec;
 using testmedia::Chapter;
 using testmedia::chaptersOf;
+using testmedia::MediaFormat;
 using testmedia::playedFrames;
+using testmedia::ToneSpec;
 
 struct Encoded {
     const char* extension;
@@ -44,7 +44,8 @@ const Encoded kEncodings[] = {{"flac", Encoding::Flac, 44100, "flac"},
                               {"opus", Encoding::Opus, 48000, "opus"}};
 
 // Sources back to back at the output's rate, as a timeline lays them out.
-RenderPlan planAt(const OutputFormat& format, const std::vector<std::pair<std::string, MediaTime>>& items)
+RenderPlan planAt(const OutputFormat& format,
+                  const std::vector<std::pair<std::string, MediaTime>>& items)
 {
     RenderPlan plan;
     plan.format = format;
@@ -92,8 +93,10 @@ FlacMarkers flacMarkersOf(const std::string& path)
         const std::size_t body = at + 4;
         if (type == 5) {
             std::size_t track = body + 128 + 8 + 259 + 1;
-            for (std::size_t count = static_cast<std::uint8_t>(bytes[body + 395]); count > 0; --count) {
-                found.tracks.emplace_back(static_cast<std::uint8_t>(bytes[track + 8]), bigEndian(bytes, track, 8));
+            for (std::size_t count = static_cast<std::uint8_t>(bytes[body + 395]); count > 0;
+                 --count) {
+                found.tracks.emplace_back(static_cast<std::uint8_t>(bytes[track + 8]),
+                                          bigEndian(bytes, track, 8));
                 const std::size_t points = static_cast<std::uint8_t>(bytes[track + 35]);
                 track += 36 + 12 * points;
             }
@@ -101,7 +104,8 @@ FlacMarkers flacMarkersOf(const std::string& path)
             const auto little = [&](std::size_t from) {
                 std::uint32_t value = 0;
                 for (int i = 3; i >= 0; --i)
-                    value = value << 8 | static_cast<std::uint8_t>(bytes[from + static_cast<std::size_t>(i)]);
+                    value = value << 8 |
+                            static_cast<std::uint8_t>(bytes[from + static_cast<std::size_t>(i)]);
                 return value;
             };
             std::size_t from = body + 4 + little(body);
@@ -130,8 +134,8 @@ protected:
         return chosen;
     }
 
-    MediaResult renderTo(const RenderPlan& plan, const std::string& output, std::stop_token stop = {},
-                         RenderProgress* progress = nullptr)
+    MediaResult renderTo(const RenderPlan& plan, const std::string& output,
+                         std::stop_token stop = {}, RenderProgress* progress = nullptr)
     {
         RenderProgress own;
         RenderOptions options;
@@ -187,17 +191,20 @@ TEST_P(EncodedJoin, DecodesToTheJoinsLengthWithAMarkerAtEverySource)
         ASSERT_EQ(found.tracks.size(), markers.size() + 1);
         for (std::size_t i = 0; i < markers.size(); ++i) {
             EXPECT_EQ(found.tracks[i].first, static_cast<int>(i) + 1);
-            EXPECT_EQ(found.tracks[i].second, static_cast<std::uint64_t>(markers[i].frame)) << "track " << i + 1;
+            EXPECT_EQ(found.tracks[i].second, static_cast<std::uint64_t>(markers[i].frame))
+                << "track " << i + 1;
         }
         EXPECT_EQ(found.tracks.back().first, 255);
         EXPECT_EQ(found.tracks.back().second, static_cast<std::uint64_t>(plan.totalFrames));
-        EXPECT_NE(std::find(found.comments.begin(), found.comments.end(), "CHAPTER002NAME=second.mp3"),
-                  found.comments.end());
+        EXPECT_NE(
+            std::find(found.comments.begin(), found.comments.end(), "CHAPTER002NAME=second.mp3"),
+            found.comments.end());
     }
     const std::vector<Chapter> chapters = chaptersOf(output);
     ASSERT_EQ(chapters.size(), markers.size());
     for (std::size_t i = 0; i < markers.size(); ++i) {
-        EXPECT_EQ(chapters[i].ms, av_rescale_rnd(markers[i].frame, 1000, plan.format.sampleRate, AV_ROUND_NEAR_INF))
+        EXPECT_EQ(chapters[i].ms,
+                  av_rescale_rnd(markers[i].frame, 1000, plan.format.sampleRate, AV_ROUND_NEAR_INF))
             << "chapter " << i;
         EXPECT_EQ(chapters[i].title, markers[i].label);
     }
@@ -245,7 +252,9 @@ TEST_P(EncodedJoin, SplitSineJoinsBackWithoutGapOrClick)
     ideal.frequency = frequency;
     ideal.amplitude = amplitude;
     ideal.sampleRate = rate;
-    const auto sample = [&](std::int64_t n) { return sound.samples[static_cast<std::size_t>(n * 2)]; };
+    const auto sample = [&](std::int64_t n) {
+        return sound.samples[static_cast<std::size_t>(n * 2)];
+    };
     const double idealStep = 2 * std::numbers::pi * frequency / rate * amplitude * 32767;
     const std::int64_t window = rate * 30 / 1000;
     for (std::size_t join = 1; join < plan.sources.size(); ++join) {
@@ -261,7 +270,8 @@ TEST_P(EncodedJoin, SplitSineJoinsBackWithoutGapOrClick)
                 const double error = sample(n) - testmedia::toneValue(ideal, n + shift) * 32767;
                 squaredError += error * error;
             }
-            const double rms = std::sqrt(squaredError / static_cast<double>(2 * window)) / (amplitude * 32767);
+            const double rms =
+                std::sqrt(squaredError / static_cast<double>(2 * window)) / (amplitude * 32767);
             if (rms < bestRms) {
                 bestRms = rms;
                 bestShift = shift;
@@ -270,8 +280,9 @@ TEST_P(EncodedJoin, SplitSineJoinsBackWithoutGapOrClick)
         EXPECT_LE(largestStep, idealStep * 1.25) << "click at the join before piece " << join;
         EXPECT_EQ(bestShift, 0) << "the sound around join " << join << " is shifted";
         EXPECT_LT(bestRms, 0.02) << "the sound around join " << join << " is not the tone";
-        std::cout << GetParam().extension << " join " << join << ": largest step " << largestStep << " (ideal "
-                  << std::lround(idealStep) << "), RMS difference " << bestRms * 100 << "% of amplitude\n";
+        std::cout << GetParam().extension << " join " << join << ": largest step " << largestStep
+                  << " (ideal " << std::lround(idealStep) << "), RMS difference " << bestRms * 100
+                  << "% of amplitude\n";
     }
 }
 
@@ -286,7 +297,8 @@ TEST_P(EncodedJoin, StopLeavesAFinishedFileOfWhatWasWritten)
     ASSERT_FALSE(path.empty());
     MediaTime length = 0;
     ASSERT_EQ(measureDuration(path, length), result::kOk);
-    const RenderPlan plan = planAt(format(), std::vector<std::pair<std::string, MediaTime>>(10, {path, length}));
+    const RenderPlan plan =
+        planAt(format(), std::vector<std::pair<std::string, MediaTime>>(10, {path, length}));
     const std::string output = pathOf(std::string("join.") + GetParam().extension);
 
     RenderProgress progress;
@@ -307,8 +319,9 @@ TEST_P(EncodedJoin, StopLeavesAFinishedFileOfWhatWasWritten)
     EXPECT_EQ(playedFrames(output, GetParam().encoding), complete);
     // FLAC's markers are rewritten at the end: only the sources reached keep
     // one. MP3, Ogg and MP4 write theirs before the sound.
-    const std::size_t reached = static_cast<std::size_t>(std::count_if(
-        plan.sources.begin(), plan.sources.end(), [&](const PlannedSource& source) { return source.firstFrame < complete; }));
+    const std::size_t reached = static_cast<std::size_t>(
+        std::count_if(plan.sources.begin(), plan.sources.end(),
+                      [&](const PlannedSource& source) { return source.firstFrame < complete; }));
     if (GetParam().encoding == Encoding::Flac) {
         const auto found = flacMarkersOf(output);
         ASSERT_EQ(found.tracks.size(), reached + 1);
@@ -344,11 +357,11 @@ TEST(OutputFormatFor, TheExtensionChoosesTheEncodingInAnyCase)
         const char* path;
         Encoding encoding;
         int sampleRate;
-    } cases[] = {{"/a/join.wav", Encoding::Wav, 44100},   {"/a/join.FLAC", Encoding::Flac, 44100},
-                 {"join.Mp3", Encoding::Mp3, 44100},      {"/a/join.opus", Encoding::Opus, 48000},
-                 {"/a/join.m4a", Encoding::M4a, 44100},   {"/a/join.ogg", Encoding::Wav, 44100},
-                 {"/a/join", Encoding::Wav, 44100},       {"/a.flac/join", Encoding::Wav, 44100},
-                 {"/a/.mp3", Encoding::Mp3, 44100},       {"/a/join.mp3.part", Encoding::Wav, 44100}};
+    } cases[] = {{"/a/join.wav", Encoding::Wav, 44100}, {"/a/join.FLAC", Encoding::Flac, 44100},
+                 {"join.Mp3", Encoding::Mp3, 44100},    {"/a/join.opus", Encoding::Opus, 48000},
+                 {"/a/join.m4a", Encoding::M4a, 44100}, {"/a/join.ogg", Encoding::Wav, 44100},
+                 {"/a/join", Encoding::Wav, 44100},     {"/a.flac/join", Encoding::Wav, 44100},
+                 {"/a/.mp3", Encoding::Mp3, 44100},     {"/a/join.mp3.part", Encoding::Wav, 44100}};
     for (const auto& each : cases) {
         const OutputFormat format = outputFormatFor(each.path);
         EXPECT_EQ(format.encoding, each.encoding) << each.path;

@@ -31,7 +31,8 @@ TEST(PcmWindow, WritersAheadWaitAndTheReaderGetsEveryFrameInOrder)
                 return;
             }
             // Writes of uneven sizes, some larger than the whole window.
-            for (std::int64_t at = first, size = 7; at < end; at += size, size = size * 3 % 97 + 1) {
+            for (std::int64_t at = first, size = 7; at < end;
+                 at += size, size = size * 3 % 97 + 1) {
                 size = std::min(size, end - at);
                 std::vector<std::int32_t> values(static_cast<std::size_t>(size));
                 for (std::int64_t i = 0; i < size; ++i)

@@ -44,9 +44,11 @@ std::int64_t playedFrames(const std::string& path, Encoding encoding)
     if (!opened.input || opened.input->nb_streams < 1)
         return -1;
     const AVStream& stream = *opened.input->streams[0];
-    const std::int64_t stated = av_rescale_q(stream.duration, stream.time_base, AVRational{1, decoded.sampleRate});
+    const std::int64_t stated =
+        av_rescale_q(stream.duration, stream.time_base, AVRational{1, decoded.sampleRate});
     EXPECT_GE(decoded.frames, stated);
-    EXPECT_LT(decoded.frames, stated + 1024) << "more than the last AAC frame is decoded past the edit list";
+    EXPECT_LT(decoded.frames, stated + 1024)
+        << "more than the last AAC frame is decoded past the edit list";
     return stated;
 }
 
