@@ -131,9 +131,11 @@ MediaResult FfmpegFilterGraph::run()
         Chain chain;
         if (const MediaResult found = findChain(chain); failed(found))
             return found;
-        if (const MediaResult planned = makeRenderPlan(*chain.source->group(), plan); failed(planned))
-            return planned;
         path = chain.writer->fileName();
+        // The output's name chooses its encoding, and with it the rate the plan counts in.
+        if (const MediaResult planned = makeRenderPlan(*chain.source->group(), plan, outputFormatFor(path));
+            failed(planned))
+            return planned;
         std::error_code error;
         // Without overwrite mode an existing file is left alone rather than
         // written over in place, which would leave its old tail behind.
@@ -163,7 +165,7 @@ void FfmpegFilterGraph::renderOnWorker(const RenderPlan& plan, const std::string
                                        std::stop_token stop)
 {
     workerId_ = std::this_thread::get_id();
-    const MediaResult rendered = renderToWav(plan, path, progress_, stop);
+    const MediaResult rendered = renderJoin(plan, path, progress_, stop);
     runCompleted_ = succeeded(rendered) && !stop.stop_requested();
     // A stopped render is the controller's own doing: it hears nothing.
     if (!stop.stop_requested()) {
