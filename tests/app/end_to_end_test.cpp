@@ -6,6 +6,8 @@
 #include "media/framework/ffmpeg_media_framework.h"
 #include "media/wav_header.h"
 #include "platform/settings_store.h"
+#include "media/render_plan.h"
+#include "tests/support/encoded_media.h"
 #include "tests/support/fake_shell.h"
 #include "tests/support/recording_dialogs.h"
 #include "tests/support/test_media.h"
@@ -17,6 +19,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
+#include <cstdint>
 #include <gtest/gtest.h>
 
 namespace kestrine::testing {
@@ -92,6 +95,83 @@ TEST_F(EndToEndTest, AddJoinAndCompletionWriteTheExactWav)
 
     EXPECT_TRUE(tm::isJoinedWav(tm::readWav(output.toStdString()), expectedFrames));
 }
+
+struct OutputCase {
+    const char* extension;
+    Encoding encoding;
+    int sampleRate;
+    const char* codec;
+};
+
+void PrintTo(const OutputCase& tested, std::ostream* out)
+{
+    *out << tested.extension;
+}
+
+class EndToEndFormatTest : public EndToEndTest, public ::testing::WithParamInterface<OutputCase> {};
+
+// The output's name chooses its format; the window needs nothing else. A wav,
+// an mp3, an ogg and an m4a source, at lengths off the millisecond grid, come
+// out at exactly their joined length with a chapter where each one starts.
+TEST_P(EndToEndFormatTest, TheOutputsNameChoosesItsFormatAndEverySourceGetsAMarker)
+{
+    const OutputCase& tested = GetParam();
+    struct Source {
+        const char* name;
+        tm::MediaFormat format;
+        std::int64_t frames;
+        int sampleRate;
+    };
+    const Source sources[] = {{"first", tm::MediaFormat::WavS16, 45'041, 44'100},
+                              {"second", tm::MediaFormat::Mp3, 33'941, 48'000},
+                              {"third", tm::MediaFormat::Ogg, 20'147, 22'050},
+                              {"fourth", tm::MediaFormat::M4a, 49'035, 44'100}};
+    QStringList paths;
+    for (const Source& source : sources) {
+        const tm::Generated file = tone(source.name, source.format, source.frames, source.sampleRate);
+        if (!file)
+            GTEST_SKIP() << file.message;
+        paths.append(QString::fromStdString(file.path));
+    }
+    output = QDir(folder.path()).filePath(QStringLiteral("joined.") + QLatin1String(tested.extension));
+    settings.writeText("Settings", "OutputName", output);
+
+    MainDialog dialog(framework, dialogs, shell, settings, encoders);
+    dialog.show();
+    dialog.addFiles(paths);
+    ASSERT_EQ(dialog.clipList().count(), 4) << dialogs.texts().join('\n').toStdString();
+    // Where each source starts and where the join ends, at the output's rate.
+    std::vector<std::int64_t> starts;
+    MediaTime at = 0;
+    for (const ClipItem& item : dialog.clipList().items()) {
+        starts.push_back(frameAt(at, tested.sampleRate));
+        at += item.duration;
+    }
+    const std::int64_t expectedFrames = frameAt(at, tested.sampleRate);
+
+    clickJoin(dialog);
+    ASSERT_TRUE(dialog.joining()) << dialogs.texts().join('\n').toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.joining(); }, 60'000)) << "the join did not end";
+    ASSERT_TRUE(dialogs.messages.isEmpty()) << dialogs.texts().join('\n').toStdString();
+    EXPECT_EQ(dialog.statusText(), QStringLiteral("Done. Output File: ") + output);
+
+    const std::string written = output.toStdString();
+    EXPECT_EQ(tm::codecOf(written), tested.codec);
+    EXPECT_EQ(tm::playedFrames(written, tested.encoding), expectedFrames);
+    const std::vector<tm::Chapter> chapters = tm::chaptersOf(written);
+    ASSERT_EQ(chapters.size(), starts.size());
+    for (std::size_t i = 0; i < starts.size(); ++i) {
+        EXPECT_EQ(chapters[i].ms, (starts[i] * 1000 + tested.sampleRate / 2) / tested.sampleRate) << "marker " << i;
+        EXPECT_EQ(chapters[i].title, QFileInfo(paths[static_cast<qsizetype>(i)]).fileName().toStdString());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, EndToEndFormatTest,
+                         ::testing::Values(OutputCase{"flac", Encoding::Flac, 44'100, "flac"},
+                                           OutputCase{"mp3", Encoding::Mp3, 44'100, "mp3"},
+                                           OutputCase{"opus", Encoding::Opus, 48'000, "opus"},
+                                           OutputCase{"m4a", Encoding::M4a, 44'100, "aac"}),
+                         [](const ::testing::TestParamInfo<OutputCase>& param) { return param.param.extension; });
 
 // How far the running join has written, complete from the start.
 MediaTime writtenSoFar(const MainDialog& dialog)
