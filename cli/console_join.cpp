@@ -2,6 +2,7 @@
 // Copyright (c) 2026 The Kestrine developers
 #include "cli/console_join.h"
 
+#include "cli/marker_list_paths.h"
 #include "output/duration_probe.h"
 #include "output/output_path_check.h"
 #include "output/path_bytes.h"
@@ -100,6 +101,8 @@ int ConsoleJoin::run(const JoinOptions& options, const std::atomic<bool>& interr
     if (replaced && !options.overwrite)
         return refuse(
             QStringLiteral("%1 exists; use -y to replace it").arg(options.output), kExitFailed);
+    if (const int refused = checkMarkerListPaths(options, sources, dialogs_); refused != kExitJoined)
+        return refused;
 
     std::vector<ClipItem> items;
     if (!measure(options.files, items, interrupted))
@@ -115,7 +118,7 @@ int ConsoleJoin::run(const JoinOptions& options, const std::atomic<bool>& interr
     started_ = false;
     startTime_ = std::chrono::steady_clock::now();
     OutputGraph graph(framework_, dialogs_);
-    graph.start(references, options.output, *this);
+    graph.start(references, options.output, *this, markerOptionsOf(options));
     if (!started_) {
         OutputGraph::release(references);
         return refuse(QStringLiteral("the join could not be started"), kExitFailed);

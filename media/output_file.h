@@ -2,6 +2,7 @@
 // Copyright (c) 2026 The Kestrine developers
 #pragma once
 
+#include "media/markers.h"
 #include "media/render_plan.h"
 #include "output/media_result.h"
 
@@ -9,6 +10,7 @@
 #include <memory>
 #include <stop_token>
 #include <string>
+#include <vector>
 
 namespace kestrine {
 
@@ -42,9 +44,14 @@ public:
     // disk. From one thread at a time; a claim never shrinks.
     MediaResult claim(std::int64_t frames);
 
-    // Cuts the partial file to its first `frames` frames, makes the header
-    // say so and puts the file in the output's place. result::kOutputLost
-    // when the partial file or its folder was removed meanwhile.
+    // The markers the finished file carries after its data. Claims leave
+    // them out, so the partial file never changes shape while it grows.
+    void setMarkers(std::vector<Marker> markers) { markers_ = std::move(markers); }
+
+    // Cuts the partial file to its first `frames` frames, adds the markers
+    // that fall inside them, makes the header say so and puts the file in the
+    // output's place. result::kOutputLost when the partial file or its folder
+    // was removed meanwhile.
     MediaResult finish(std::int64_t frames);
 
     // Removes the partial file; whatever stood at the output path stays.
@@ -52,7 +59,7 @@ public:
 
 private:
     OutputFile(int fd, const OutputFormat& format, std::string path, std::string partialPath);
-    MediaResult writeHeader(std::int64_t frames);
+    MediaResult writeHeader(std::int64_t frames, std::uint64_t trailerBytes = 0);
 
     int fd_ = -1;
     OutputFormat format_;
@@ -60,6 +67,7 @@ private:
     std::string path_;
     std::string partialPath_;
     std::int64_t claimed_ = 0;
+    std::vector<Marker> markers_;
 };
 
 // Our code for a failed write's errno.
