@@ -28,13 +28,6 @@ int checkOne(const MarkerList& list, const JoinOptions& options, const std::vect
              UserDialogs& dialogs)
 {
     const std::string path = pathToBytes(list.path);
-    if (failed(checkSideFilePath(path, {pathToBytes(options.output)}, {})))
-        return refuse(dialogs, QStringLiteral("the %1 %2 is the output file").arg(list.what, list.path),
-                      kExitUsage);
-    if (!list.other.isEmpty() && failed(checkSideFilePath(path, {pathToBytes(list.other)}, {})))
-        return refuse(dialogs, QStringLiteral("the cue sheet and the label list are the same file %1")
-                                   .arg(list.path),
-                      kExitUsage);
     switch (checkSideFilePath(path, {}, sources)) {
     case result::kOk:
         break;
@@ -49,6 +42,13 @@ int checkOne(const MarkerList& list, const JoinOptions& options, const std::vect
                           : QStringLiteral("the %1 %2 is not a regular file").arg(list.what, list.path),
                       kExitFailed);
     }
+    if (failed(checkSideFilePath(path, {pathToBytes(options.output)}, {})))
+        return refuse(dialogs, QStringLiteral("the %1 %2 is the output file").arg(list.what, list.path),
+                      kExitUsage);
+    if (!list.other.isEmpty() && failed(checkSideFilePath(path, {pathToBytes(list.other)}, {})))
+        return refuse(dialogs, QStringLiteral("the cue sheet and the label list are the same file %1")
+                                   .arg(list.path),
+                      kExitUsage);
     if (identityOf(path) && !options.overwrite)
         return refuse(dialogs, QStringLiteral("%1 exists; use -y to replace it").arg(list.path), kExitFailed);
     return kExitJoined;
