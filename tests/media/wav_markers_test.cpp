@@ -149,6 +149,7 @@ TEST_F(MediaFixture, AStoppedJoinKeepsTheMarkersOfWhatItWrote)
 // Where the kept part ends decides which markers stay: only those of sources
 // that start inside it.
 struct KeptCase {
+    friend void PrintTo(const KeptCase& tested, std::ostream* out) { *out << tested.name; }
     const char* name;
     std::int64_t frames;
     std::size_t markersKept;
