@@ -5,6 +5,7 @@
 #include "app/maker_pages.h"
 #include "controls/link_label.h"
 #include "controls/resource_paths.h"
+#include "platform/widgets/dialog_units.h"
 
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
@@ -45,12 +46,12 @@ AboutDialog::AboutDialog(Shell& shell, UserDialogs& dialogs, QWidget* parent) : 
     auto* copyright = new QLabel(QStringLiteral("Copyright \u00A9 2026 The Kestrine developers"), this);
 
     homePageLink_ = new LinkLabel(homePageText(), shell, dialogs, this);
-    homePageLink_->setObjectName(QStringLiteral("control%1").arg(kHomePageLinkId));
+    homePageLink_->setObjectName(controlName(kHomePageLinkId));
     homePageLink_->SetAddress(homePageAddress());
     homePageLink_->SetUnderlineMode(LinkLabel::kUnderlineAlways);
 
     contactLink_ = new LinkLabel(QStringLiteral("Support Email: Click here"), shell, dialogs, this);
-    contactLink_->setObjectName(QStringLiteral("control%1").arg(kContactLinkId));
+    contactLink_->setObjectName(controlName(kContactLinkId));
     contactLink_->SetAddress(contactPageAddress());
     contactLink_->SetUnderlineMode(LinkLabel::kUnderlineAlways);
 

@@ -13,7 +13,7 @@ namespace kestrine {
 // than kCapacity items: a join takes at most that many.
 class ClipList {
 public:
-    static constexpr int kCapacity = 1000;
+    static constexpr int kCapacity = kMostFilesPerJoin;
 
     ClipList();
 

@@ -7,8 +7,8 @@
 #include "app/main_dialog.h"
 #include "media/framework/ffmpeg_encoder_catalog.h"
 #include "media/framework/ffmpeg_media_framework.h"
-#include "platform/desktop_shell.h"
-#include "platform/qt_user_dialogs.h"
+#include "platform/widgets/desktop_shell.h"
+#include "platform/widgets/qt_user_dialogs.h"
 #include "platform/settings_store.h"
 
 #include <QDir>
@@ -27,7 +27,7 @@ const QString kProgram = QStringLiteral("kestrine");
 void printListedRows(const MainDialog& dialog)
 {
     const auto* view =
-        dialog.findChild<const ClipListView*>(MainDialog::controlName(control::kClipList));
+        dialog.findChild<const ClipListView*>(controlName(control::kClipList));
     for (int row = 0; view && row < view->topLevelItemCount(); ++row) {
         const QTreeWidgetItem* item = view->topLevelItem(row);
         std::cout << item->text(0).toStdString() << '\t' << item->text(1).toStdString() << '\n';

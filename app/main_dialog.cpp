@@ -11,7 +11,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QFontMetrics>
 #include <QGroupBox>
 #include <QIcon>
 #include <QKeyEvent>
@@ -51,11 +50,6 @@ struct CommandEntry {
     void (MainDialog::*handler)();
 };
 
-int mulDiv(int value, int numerator, int denominator)
-{
-    return static_cast<int>(std::lround(static_cast<double>(value) * numerator / denominator));
-}
-
 // Reads the leading number of a text, as the C library does, but in the "C"
 // locale whatever the user's locale: the stored text always uses a dot.
 double leadingNumber(const QString& text)
@@ -72,7 +66,7 @@ double leadingNumber(const QString& text)
 MainDialog::MainDialog(MediaFramework& framework, UserDialogs& dialogs, Shell& shell,
                        SettingsStore& settings, const EncoderCatalog& encoders, QWidget* parent)
     : QDialog(parent), framework_(framework), dialogs_(dialogs), shell_(shell), settings_(settings),
-      encoders_(encoders)
+      encoders_(encoders), run_(framework, dialogs)
 {
     static constexpr CommandEntry kCommands[] = {
         {control::kAdd, &MainDialog::onAdd},
@@ -111,25 +105,8 @@ MainDialog::MainDialog(MediaFramework& framework, UserDialogs& dialogs, Shell& s
 MainDialog::~MainDialog()
 {
     // The graph must stop posting to this window before it goes.
-    if (joining_ || references_.graphEvents || references_.graphControl)
+    if (joining_ || run_.running())
         endJoin();
-}
-
-QString MainDialog::controlName(int id)
-{
-    return QStringLiteral("control_%1").arg(id);
-}
-
-QRect MainDialog::dialogUnitsToPixels(const QRect& units, const QFont& font)
-{
-    // The platform's dialog base units: the average width of the Latin letters
-    // (rounded) and the font's height.
-    const QFontMetrics metrics(font);
-    const QString letters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
-    const int charWidth = (metrics.horizontalAdvance(letters) / 26 + 1) / 2;
-    const int charHeight = metrics.height();
-    return {mulDiv(units.x(), charWidth, 4), mulDiv(units.y(), charHeight, 8),
-            mulDiv(units.width(), charWidth, 4), mulDiv(units.height(), charHeight, 8)};
 }
 
 void MainDialog::createControls()

@@ -6,8 +6,8 @@
 #include "app/join_progress.h"
 #include "app/written_output.h"
 #include "output/duration_probe.h"
-#include "output/join_references.h"
-#include "output/output_graph.h"
+#include "output/join_run.h"
+#include "platform/widgets/dialog_units.h"
 
 #include <QDialog>
 #include <QElapsedTimer>
@@ -56,24 +56,19 @@ inline constexpr int kAddPlaylist = 1101;
 inline constexpr int kSavePlaylist = 1102;
 } // namespace control
 
-inline constexpr int kElapsedTimerId = 1112;
 inline constexpr int kElapsedTimerPeriodMs = 1000;
 // The progress bar moves more often than the clock ticks.
 inline constexpr int kProgressPeriodMs = 250;
 inline constexpr QEvent::Type kGraphEventMessage = static_cast<QEvent::Type>(QEvent::User + 13);
 
 // The program's one window: the clip list, its commands, and the join.
-class MainDialog : public QDialog, public JoinHost {
+class MainDialog : public QDialog {
     Q_OBJECT
 public:
     MainDialog(MediaFramework& framework, UserDialogs& dialogs, Shell& shell,
                SettingsStore& settings, const EncoderCatalog& encoders, QWidget* parent = nullptr);
     ~MainDialog() override;
 
-    // The objectName of the control with this id, so that it can be found.
-    static QString controlName(int id);
-    // Dialog units to pixels with the metrics of font, as a dialog template is laid out.
-    static QRect dialogUnitsToPixels(const QRect& units, const QFont& font);
     // The choices of the Add dialog, in Qt's "Description (patterns)" form.
     static QStringList mediaFileFilters();
 
@@ -89,7 +84,7 @@ public:
     int outputHeight() const { return outputHeight_; }
     bool joining() const { return joining_; }
     int elapsedSeconds() const { return elapsedSeconds_; }
-    const JoinReferences& joinReferences() const { return references_; }
+    const JoinReferences& joinReferences() const { return run_.references(); }
     QString statusText() const;
     // The list's size and length at the status line's right end; empty for an empty list.
     QString listSummary() const;
@@ -97,7 +92,8 @@ public:
 
     // One tick of the join clock.
     void clockTick();
-    // Fetches every waiting graph event; only completion and failure act.
+    // Takes the waiting graph events; completion finishes the join, a
+    // failure or a user abort ends it early.
     void handleGraphEvents();
     // Ends a join that wrote the whole list and says where its file is.
     void finishJoin();
@@ -105,10 +101,6 @@ public:
     // Measures paths and appends those that can be measured, as Add does after
     // its dialog.
     void addFiles(const QStringList& paths);
-
-    // JoinHost
-    std::function<void()> graphEventNotifier() override;
-    void joinStarted() override;
 
 public slots:
     void reject() override;
@@ -203,6 +195,9 @@ private:
     void storeLastFolder();
     // result::kOk, or why the output may not be written: it is a source, or not a regular file.
     MediaResult outputProblem() const;
+    // Posts the graph's notification to this window; runs on the graph's threads.
+    std::function<void()> graphEventNotifier();
+    void joinStarted();
     void endJoin();
     void failJoin(MediaResult code);
 
@@ -234,10 +229,9 @@ private:
     int elapsedSeconds_ = 0;
     int clockTimer_ = 0;
     bool adding_ = false;
-    JoinReferences references_;
-    // The file the running join writes, whatever Options says meanwhile, and
-    // how that path looked before the join.
-    QString joinOutput_;
+    // The running join, and how the file it writes (whatever Options says
+    // meanwhile) looked before it.
+    JoinRun run_;
     FileStamp joinOutputBefore_;
 
     QPixmap backgroundTile_;

@@ -5,9 +5,6 @@
 #include "app/clip_list_view.h"
 #include "controls/skin_button.h"
 #include "output/codec_preference.h"
-#include "output/output_path_check.h"
-#include "output/path_bytes.h"
-#include "output/timeline_builder.h"
 #include "platform/shell.h"
 #include "platform/user_dialogs.h"
 
@@ -67,23 +64,14 @@ void MainDialog::onJoin()
     disableCodecFeedback();
 
     // Every source was checked, and replaced where the user chose to, above.
-    TimelineBuilder builder(framework_, dialogs_, {});
-    builder.build(clipList_.items(), audioList_.items(), references_.timeline);
-
-    joinOutput_ = outputPath_;
-    joinOutputBefore_ = stampFile(joinOutput_);
-    OutputGraph graph(framework_, dialogs_);
-    graph.start(references_, joinOutput_, *this);
+    joinOutputBefore_ = stampFile(outputPath_);
+    if (succeeded(run_.start(clipList_.items(), audioList_.items(), outputPath_, graphEventNotifier())))
+        joinStarted();
 }
 
 MediaResult MainDialog::outputProblem() const
 {
-    std::vector<std::string> sources;
-    for (const ClipItem& item : audioList_.items())
-        sources.push_back(pathToBytes(item.path));
-    for (const ClipItem& item : clipList_.items())
-        sources.push_back(pathToBytes(item.path));
-    return checkOutputPath(pathToBytes(outputPath_), sources);
+    return JoinRun::checkOutput(outputPath_, audioList_.items());
 }
 
 QString MainDialog::sourceProblem(const QString& path) const
@@ -196,17 +184,20 @@ void MainDialog::clockTick()
 
 void MainDialog::handleGraphEvents()
 {
-    while (references_.graphEvents) {
-        GraphEvent graphEvent;
-        if (failed(references_.graphEvents->getEvent(graphEvent, 0)))
-            break;
-        references_.graphEvents->freeEventParams(graphEvent);
-        if (graphEvent.code == kEventComplete) {
-            markJoinComplete();
-            finishJoin();
-        } else if (graphEvent.code == kEventErrorAbort) {
-            failJoin(static_cast<MediaResult>(graphEvent.param1));
-        }
+    switch (run_.takeEvents()) {
+    case JoinState::Completed:
+        markJoinComplete();
+        finishJoin();
+        break;
+    case JoinState::Failed:
+        failJoin(run_.failure());
+        break;
+    case JoinState::Stopped:
+        stopJoin();
+        break;
+    case JoinState::Idle:
+    case JoinState::Running:
+        break;
     }
 }
 
@@ -217,7 +208,7 @@ void MainDialog::endJoin()
         killTimer(clockTimer_);
         clockTimer_ = 0;
     }
-    OutputGraph::release(references_);
+    run_.release();
     joining_ = false;
     buttons_.value(control::kJoin)->setText(QStringLiteral("Join"));
     elapsedSeconds_ = 0;
@@ -226,7 +217,7 @@ void MainDialog::endJoin()
 void MainDialog::finishJoin()
 {
     endJoin();
-    setStatus(QStringLiteral("Done. Output File: %1").arg(joinOutput_));
+    setStatus(QStringLiteral("Done. Output File: %1").arg(run_.output()));
     showJoinEnd();
 }
 
@@ -234,7 +225,7 @@ void MainDialog::stopJoin()
 {
     endJoin();
     const WrittenOutput written = writtenOutput();
-    const QString where = describeWrittenOutput(written, joinOutput_);
+    const QString where = describeWrittenOutput(written, run_.output());
     setStatus(written.kind == WrittenOutput::Kind::Sound ? QStringLiteral("Stopped. Output File: ") + where
                                                          : QStringLiteral("Stopped. ") + where);
     showJoinEnd();
@@ -247,13 +238,13 @@ void MainDialog::failJoin(MediaResult code)
     hideJoinProgress();
     showOutputFile();
     dialogs_.showError(QStringLiteral("The join stopped before the end: %1\n%2")
-                           .arg(reason, describeWrittenOutput(writtenOutput(), joinOutput_)));
+                           .arg(reason, describeWrittenOutput(writtenOutput(), run_.output())));
 }
 
 WrittenOutput MainDialog::writtenOutput() const
 {
     // Called once the graph has stopped, so the file is closed and complete.
-    return inspectWrittenOutput(framework_, shell_, joinOutput_, joinOutputBefore_);
+    return inspectWrittenOutput(framework_, shell_, run_.output(), joinOutputBefore_);
 }
 
 } // namespace kestrine

@@ -128,10 +128,10 @@ void MainDialog::onSavePlaylist()
     request.initialFolder = settings_.readText(kOptionSection, kLastFolderSetting, QString());
     request.initialName = QStringLiteral("kestrine.m3u8");
     request.filters = {QStringLiteral("M3U8 Playlist (*.m3u8)")};
-    std::optional<QString> chosen = dialogs_.chooseFileToSave(request);
+    const std::optional<SaveFileChoice> chosen = dialogs_.chooseFileToSave(request);
     if (!chosen)
         return;
-    QString path = *chosen;
+    QString path = chosen->path;
     if (QFileInfo(path).suffix().isEmpty())
         path += QStringLiteral(".m3u8");
     if (!writeM3u8Playlist(path, clipList_))

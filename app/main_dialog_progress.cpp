@@ -47,10 +47,7 @@ void MainDialog::startJoinProgress()
 {
     progress_.start(totalLength(audioList_));
     // The frames the graph has written are the measure, not the clock.
-    seeking_.reset();
-    std::shared_ptr<FilterGraph> graph;
-    if (references_.renderEngine && succeeded(references_.renderEngine->filterGraph(graph)) && graph)
-        graph->mediaSeeking(seeking_);
+    seeking_ = run_.seeking();
     progressClock_.start();
     progressBar_->show();
     statusLine_->setSummary(QString());

@@ -23,7 +23,7 @@ QStringList ConsoleDialogs::chooseFilesToOpen(const OpenFilesRequest&)
     return {};
 }
 
-std::optional<QString> ConsoleDialogs::chooseFileToSave(const SaveFileRequest&)
+std::optional<SaveFileChoice> ConsoleDialogs::chooseFileToSave(const SaveFileRequest&)
 {
     return std::nullopt;
 }

@@ -17,7 +17,7 @@ public:
     QString applicationTitle() const override { return title_; }
     MessageAnswer showMessage(const MessageRequest& request) override;
     QStringList chooseFilesToOpen(const OpenFilesRequest& request) override;
-    std::optional<QString> chooseFileToSave(const SaveFileRequest& request) override;
+    std::optional<SaveFileChoice> chooseFileToSave(const SaveFileRequest& request) override;
 
 private:
     std::ostream& out_;

@@ -6,7 +6,6 @@
 #include "output/duration_probe.h"
 #include "output/output_path_check.h"
 #include "output/path_bytes.h"
-#include "output/timeline_builder.h"
 #include "platform/user_dialogs.h"
 
 #include <QFileInfo>
@@ -55,11 +54,6 @@ std::function<void()> ConsoleJoin::graphEventNotifier()
     };
 }
 
-void ConsoleJoin::joinStarted()
-{
-    started_ = true;
-}
-
 int ConsoleJoin::refuse(const QString& text, int code)
 {
     dialogs_.inform(text);
@@ -80,11 +74,10 @@ int ConsoleJoin::run(const JoinOptions& options, const std::atomic<bool>& interr
                           .arg(kMostFilesPerJoin),
                       kExitUsage);
     // Replacing the output would destroy an input before it is read.
-    std::vector<std::string> sources;
+    std::vector<ClipItem> sources;
     for (const QString& file : options.files)
-        sources.push_back(pathToBytes(file));
-    const std::string outputBytes = pathToBytes(options.output);
-    switch (checkOutputPath(outputBytes, sources)) {
+        sources.push_back({file, 0});
+    switch (JoinRun::checkOutput(options.output, sources)) {
     case result::kOk:
         break;
     case result::kOutputIsSource:
@@ -97,34 +90,29 @@ int ConsoleJoin::run(const JoinOptions& options, const std::atomic<bool>& interr
                           : QStringLiteral("the output %1 is not a regular file").arg(options.output),
                       kExitFailed);
     }
-    const std::optional<FileIdentity> replaced = identityOf(outputBytes);
+    const std::optional<FileIdentity> replaced = identityOf(pathToBytes(options.output));
     if (replaced && !options.overwrite)
         return refuse(
             QStringLiteral("%1 exists; use -y to replace it").arg(options.output), kExitFailed);
-    if (const int refused = checkMarkerListPaths(options, sources, dialogs_); refused != kExitJoined)
+    if (const int refused = checkMarkerListPaths(options, dialogs_); refused != kExitJoined)
         return refused;
 
     std::vector<ClipItem> items;
     if (!measure(options.files, items, interrupted))
         return interrupted ? kExitInterrupted : kExitFailed;
 
-    JoinReferences references;
-    TimelineBuilder builder(framework_, dialogs_, [this](const std::string& path) {
-        dialogs_.inform(QStringLiteral("cannot read %1").arg(pathFromBytes(path)));
-        return std::optional<std::string>();
-    });
-    builder.build(items, items, references.timeline);
-
-    started_ = false;
     startTime_ = std::chrono::steady_clock::now();
-    OutputGraph graph(framework_, dialogs_);
-    graph.start(references, options.output, *this, markerOptionsOf(options));
-    if (!started_) {
-        OutputGraph::release(references);
+    JoinRun run(framework_, dialogs_);
+    const MediaResult started = run.start(
+        items, items, options.output, graphEventNotifier(),
+        [this](const std::string& path) {
+            dialogs_.inform(QStringLiteral("cannot read %1").arg(pathFromBytes(path)));
+            return std::optional<std::string>();
+        },
+        markerOptionsOf(options));
+    if (failed(started))
         return refuse(QStringLiteral("the join could not be started"), kExitFailed);
-    }
-    return waitForEnd(references, options.output, replaced, builder.totalDuration(), interrupted,
-                      showProgress);
+    return waitForEnd(run, replaced, interrupted, showProgress);
 }
 
 bool ConsoleJoin::measure(const QStringList& files, std::vector<ClipItem>& items,
@@ -160,55 +148,33 @@ bool ConsoleJoin::measure(const QStringList& files, std::vector<ClipItem>& items
     return allMeasured;
 }
 
-int ConsoleJoin::waitForEnd(JoinReferences& references, const QString& output,
-                            const std::optional<FileIdentity>& replaced, MediaTime total,
+int ConsoleJoin::waitForEnd(JoinRun& run, const std::optional<FileIdentity>& replaced,
                             const std::atomic<bool>& interrupted, bool showProgress)
 {
-    std::shared_ptr<MediaSeeking> seeking;
-    if (showProgress) {
-        std::shared_ptr<FilterGraph> graph;
-        if (references.renderEngine && succeeded(references.renderEngine->filterGraph(graph)) &&
-            graph)
-            graph->mediaSeeking(seeking);
-    }
-
+    const std::shared_ptr<MediaSeeking> seeking = showProgress ? run.seeking() : nullptr;
     for (;;) {
-        bool completed = false;
-        MediaResult abortCode = result::kOk;
-        GraphEvent event;
-        while (references.graphEvents && succeeded(references.graphEvents->getEvent(event, 0))) {
-            references.graphEvents->freeEventParams(event);
-            if (event.code == kEventComplete)
-                completed = true;
-            else if (event.code == kEventErrorAbort || event.code == kEventUserAbort)
-                abortCode = event.param1 < 0 ? static_cast<MediaResult>(event.param1)
-                                             : result::kFail;
-        }
-        if (failed(abortCode)) {
+        const JoinState state = run.takeEvents();
+        if (state == JoinState::Completed) {
             if (showProgress)
-                err_ << '\n';
-            OutputGraph::release(references);
-            return refuse(QStringLiteral("the join failed: %1 Afterwards %2.")
-                              .arg(QString::fromStdString(framework_.errorText(abortCode)),
-                                   whatIsLeft(output, replaced)),
-                          kExitFailed);
-        }
-        if (completed) {
-            if (showProgress)
-                drawProgress(nullptr, total, true);
-            OutputGraph::release(references);
+                drawProgress(nullptr, run.totalDuration(), true);
+            run.release();
             return kExitJoined;
         }
-        if (interrupted) {
+        // Stopping closes the file with a header that matches what it holds.
+        if (state != JoinState::Running || interrupted) {
             if (showProgress)
                 err_ << '\n';
-            // Stopping closes the file with a header that matches what it holds.
-            OutputGraph::release(references);
-            return refuse(QStringLiteral("stopped; %1").arg(whatIsLeft(output, replaced)),
+            run.release();
+            if (state == JoinState::Failed)
+                return refuse(QStringLiteral("the join failed: %1 Afterwards %2.")
+                                  .arg(QString::fromStdString(framework_.errorText(run.failure())),
+                                       whatIsLeft(run.output(), replaced)),
+                              kExitFailed);
+            return refuse(QStringLiteral("stopped; %1").arg(whatIsLeft(run.output(), replaced)),
                           kExitInterrupted);
         }
         if (showProgress)
-            drawProgress(seeking.get(), total, false);
+            drawProgress(seeking.get(), run.totalDuration(), false);
 
         std::unique_lock lock(mutex_);
         eventsArrived_.wait_for(lock, pollInterval, [this] { return eventsWaiting_; });

@@ -4,7 +4,7 @@
 
 #include "cli/join_options.h"
 #include "output/clip_item.h"
-#include "output/output_graph.h"
+#include "output/join_run.h"
 #include "output/output_path_check.h"
 
 #include <atomic>
@@ -22,20 +22,15 @@ inline constexpr int kExitJoined = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitInterrupted = 130;
-inline constexpr int kMostFilesPerJoin = 1000;
 
-// One join from the console: checks the arguments, measures the files,
-// builds the timeline and the output graph as the window does, and waits for
-// the graph's completion, failure or the user's interrupt.
-class ConsoleJoin : public JoinHost {
+// One join from the console: checks the arguments, measures the files, runs
+// the join as the window does, and waits for its end or the user's interrupt.
+class ConsoleJoin {
 public:
     ConsoleJoin(MediaFramework& framework, UserDialogs& dialogs, std::ostream& err);
 
     // interrupted is set from a signal handler; progress is drawn on err.
     int run(const JoinOptions& options, const std::atomic<bool>& interrupted, bool showProgress);
-
-    std::function<void()> graphEventNotifier() override;
-    void joinStarted() override;
 
     // How often the wait looks at the interrupt and redraws the progress line.
     std::chrono::milliseconds pollInterval{100};
@@ -44,15 +39,14 @@ private:
     int refuse(const QString& text, int code);
     bool measure(const QStringList& files, std::vector<ClipItem>& items,
                  const std::atomic<bool>& interrupted);
-    int waitForEnd(JoinReferences& references, const QString& output,
-                   const std::optional<FileIdentity>& replaced, MediaTime total,
+    std::function<void()> graphEventNotifier();
+    int waitForEnd(JoinRun& run, const std::optional<FileIdentity>& replaced,
                    const std::atomic<bool>& interrupted, bool showProgress);
     void drawProgress(MediaSeeking* seeking, MediaTime total, bool final);
 
     MediaFramework& framework_;
     UserDialogs& dialogs_;
     std::ostream& err_;
-    bool started_ = false;
     std::chrono::steady_clock::time_point startTime_;
 
     std::mutex mutex_;

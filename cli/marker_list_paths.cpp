@@ -67,9 +67,11 @@ MarkerOptions markerOptionsOf(const JoinOptions& options)
     return markers;
 }
 
-int checkMarkerListPaths(const JoinOptions& options, const std::vector<std::string>& sources,
-                         UserDialogs& dialogs)
+int checkMarkerListPaths(const JoinOptions& options, UserDialogs& dialogs)
 {
+    std::vector<std::string> sources;
+    for (const QString& file : options.files)
+        sources.push_back(pathToBytes(file));
     for (const MarkerList& list : {MarkerList{QStringLiteral("cue sheet"), options.cueSheet, options.labelList},
                                    MarkerList{QStringLiteral("label list"), options.labelList, options.cueSheet}}) {
         if (list.path.isEmpty())

@@ -16,10 +16,9 @@ class UserDialogs;
 MarkerOptions markerOptionsOf(const JoinOptions& options);
 
 // Refuses a cue sheet or label list that would overwrite the output, one of
-// the files to join (`sources`, as bytes) or the other list, that is no
-// regular file, or that exists without -y. 0 when they may be written;
-// otherwise the refusal is told to `dialogs` and the exit status returned.
-int checkMarkerListPaths(const JoinOptions& options, const std::vector<std::string>& sources,
-                         UserDialogs& dialogs);
+// the files to join or the other list, that is no regular file, or that
+// exists without -y. 0 when they may be written; otherwise the refusal is
+// told to `dialogs` and the exit status returned.
+int checkMarkerListPaths(const JoinOptions& options, UserDialogs& dialogs);
 
 } // namespace kestrine

@@ -3,6 +3,8 @@
 #pragma once
 
 #include "media/markers.h"
+#include "media/output_sink.h"
+#include "media/partial_file.h"
 #include "media/render_plan.h"
 #include "output/media_result.h"
 
@@ -20,25 +22,23 @@ namespace kestrine {
 // disk, so a join that is killed leaves a file that tells the truth. The
 // finished file takes the output's place in one step, so whatever stood
 // there stays whole until then.
-class OutputFile {
+class OutputFile final : public OutputSink {
 public:
     // Creates the partial file for `path`; result::kCannotCreateOutput or
     // result::kDiskFull when that fails, and then no file is left behind.
     static MediaResult create(const std::string& path, const OutputFormat& format,
                               std::int64_t totalFrames, std::unique_ptr<OutputFile>& file);
     // A partial file neither finished nor discarded stays, header and all.
-    ~OutputFile();
+    ~OutputFile() override;
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    int bytesPerFrame() const { return bytesPerFrame_; }
-    int descriptor() const { return fd_; }
-    std::uint64_t offsetOfFrame(std::int64_t frame) const;
+    int bytesPerFrame() const override { return bytesPerFrame_; }
+    int descriptor() const override { return file_.fd; }
+    std::uint64_t offsetOfFrame(std::int64_t frame) const override;
 
-    // Thread-safe: writes whole frames at `frame`.
-    MediaResult writeFrames(std::int64_t frame, const void* data, std::int64_t frames);
-    // Thread-safe; result::kStopped when `stop` is requested first.
-    MediaResult writeSilence(std::int64_t frame, std::int64_t frames, std::stop_token stop = {});
+    MediaResult writeFrames(std::int64_t frame, const void* data, std::int64_t frames) override;
+    MediaResult writeSilence(std::int64_t frame, std::int64_t frames, std::stop_token stop = {}) override;
 
     // Makes the header claim the first `frames` frames once they are on the
     // disk. From one thread at a time; a claim never shrinks.
@@ -58,19 +58,14 @@ public:
     void discard();
 
 private:
-    OutputFile(int fd, const OutputFormat& format, std::string path, std::string partialPath);
+    OutputFile(PartialFile file, const OutputFormat& format);
     MediaResult writeHeader(std::int64_t frames, std::uint64_t trailerBytes = 0);
 
-    int fd_ = -1;
+    PartialFile file_;
     OutputFormat format_;
     int bytesPerFrame_ = 0;
-    std::string path_;
-    std::string partialPath_;
     std::int64_t claimed_ = 0;
     std::vector<Marker> markers_;
 };
-
-// Our code for a failed write's errno.
-MediaResult resultOfWriteError(int error);
 
 } // namespace kestrine

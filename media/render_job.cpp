@@ -2,10 +2,12 @@
 // Copyright (c) 2026 The Kestrine developers
 #include "media/render_job.h"
 
+#include "media/encoded_output.h"
 #include "media/ffmpeg.h"
+#include "media/markers.h"
 #include "media/output_file.h"
 #include "media/source_renderer.h"
-#include "media/worker_pool.h"
+#include "output/worker_pool.h"
 
 #include <algorithm>
 #include <chrono>
@@ -30,6 +32,9 @@ MediaResult checkPlan(const RenderPlan& plan)
     const OutputFormat& format = plan.format;
     if (format.bitsPerSample != 16 || format.channels < 1 || format.channels > kMaxOutputChannels ||
         format.sampleRate < 1 || format.sampleRate > kHighestSampleRate || plan.totalFrames < 0)
+        return result::kInvalidArgument;
+    // The encoders are set up for the stereo sound every front end asks for.
+    if (format.encoding != Encoding::Wav && format.channels != 2)
         return result::kInvalidArgument;
     std::int64_t previousEnd = 0;
     for (const PlannedSource& source : plan.sources) {
@@ -102,9 +107,15 @@ private:
 // What the workers share: the next segment to take and the first failure.
 class RenderWork {
 public:
-    RenderWork(const RenderPlan& plan, const std::vector<Segment>& segments, OutputFile& output,
-               PrefixTracker& tracker, std::stop_token stop)
+    // `cancelWrites`, when given, wakes writers that wait on the output once the work stops.
+    RenderWork(const RenderPlan& plan, const std::vector<Segment>& segments, OutputSink& output,
+               PrefixTracker& tracker, std::stop_token stop, std::function<void()> cancelWrites = {})
         : plan_(plan), segments_(segments), output_(output), tracker_(tracker),
+          cancelLink_(failStop_.get_token(),
+                      [cancel = std::move(cancelWrites)] {
+                          if (cancel)
+                              cancel();
+                      }),
           stopLink_(stop, [this] { failStop_.request_stop(); })
     {
     }
@@ -152,16 +163,58 @@ private:
 
     const RenderPlan& plan_;
     const std::vector<Segment>& segments_;
-    OutputFile& output_;
+    OutputSink& output_;
     PrefixTracker& tracker_;
     std::atomic<std::size_t> next_{0};
     std::stop_source failStop_;
     mutable std::mutex mutex_;
     std::optional<MediaResult> failure_;
+    std::stop_callback<std::function<void()>> cancelLink_;
     std::stop_callback<std::function<void()>> stopLink_;
 };
 
+// The frames of a compressed output: the same workers, another destination.
+MediaResult renderEncoded(const RenderPlan& plan, const std::string& outputPath, RenderProgress& progress,
+                          std::stop_token stop, const RenderOptions& options)
+{
+    std::unique_ptr<EncodedOutput> output;
+    if (const MediaResult created =
+            EncodedOutput::create(outputPath, plan.format, markersOf(plan), plan.totalFrames, output);
+        failed(created))
+        return created;
+
+    const std::vector<Segment> segments = splitIntoSegments(plan);
+    PrefixTracker tracker(segments, plan.totalFrames, progress);
+    std::optional<MediaResult> failure;
+    {
+        RenderWork work(plan, segments, *output, tracker, stop, [&output] { output->cancelWrites(); });
+        runOnWorkers(workerCount(segments.size(), options.workers), [&] { work.runWorker(); });
+        failure = work.failure();
+    }
+    const std::int64_t complete = tracker.complete();
+    if (!failure && complete == plan.totalFrames)
+        return output->finish(complete);
+    const MediaResult ended = failure.value_or(result::kStopped);
+    if (complete == 0) {
+        output->discard();
+        return ended;
+    }
+    // A finished container of what is complete from the start.
+    const MediaResult finished = output->finish(complete);
+    return failed(finished) ? finished : ended;
+}
+
 } // namespace
+
+MediaResult renderJoin(const RenderPlan& plan, const std::string& outputPath, RenderProgress& progress,
+                       std::stop_token stop, const RenderOptions& options)
+{
+    if (plan.format.encoding == Encoding::Wav)
+        return renderToWav(plan, outputPath, progress, stop, options);
+    if (const MediaResult checked = checkPlan(plan); failed(checked))
+        return checked;
+    return renderEncoded(plan, outputPath, progress, stop, options);
+}
 
 MediaResult renderToWav(const RenderPlan& plan, const std::string& outputPath, RenderProgress& progress,
                         std::stop_token stop, const RenderOptions& options)

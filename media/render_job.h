@@ -19,4 +19,13 @@ MediaResult renderToWav(const RenderPlan& plan, const std::string& outputPath,
                         RenderProgress& progress, std::stop_token stop,
                         const RenderOptions& options = {});
 
+// Writes the whole plan in the encoding its format names, through a partial
+// file beside the output that takes the output's place when the render ends.
+// A compressed output stopped or failed is a finished file of what is
+// complete from the start; when nothing is, or the encoder or the disk
+// failed, the partial file is removed and whatever stood at the output path
+// stays as it was.
+MediaResult renderJoin(const RenderPlan& plan, const std::string& outputPath, RenderProgress& progress,
+                       std::stop_token stop, const RenderOptions& options = {});
+
 } // namespace kestrine

@@ -16,11 +16,26 @@ namespace kestrine {
 // likely a damaged header than sound.
 inline constexpr int kHighestSampleRate = 768000;
 
+// How the output file stores its sound. Every encoding takes the same
+// 16-bit frames from the render; only the last step differs.
+enum class Encoding {
+    Wav,  // PCM, RF64 past 4 GiB
+    Flac, // lossless
+    Mp3,  // LAME VBR with a Xing/LAME header, for gapless players
+    Opus, // in Ogg, 48,000 Hz only
+    M4a,  // AAC-LC in MP4, with an edit list
+};
+
 struct OutputFormat {
     int sampleRate = 44100;
     int channels = 2;
     int bitsPerSample = 16;
+    Encoding encoding = Encoding::Wav;
 };
+
+// The format an output path asks for by its extension, in any case: .flac,
+// .mp3, .opus (at 48,000 Hz) or .m4a; anything else is a WAV.
+OutputFormat outputFormatFor(const std::string& path);
 
 // One source of a join: which part of which file, and where it lands in the
 // output, in frames. Every range is known before anything is decoded.

@@ -39,6 +39,7 @@ const char* describeOwnResult(MediaResult code)
     case result::kOutputIsSource: return "The output file is one of the files to join, or that cannot be ruled out.";
     case result::kOutputNotRegularFile: return "The output exists and is not a regular file (a folder, a device or a pipe).";
     case result::kOutputLost: return "The output file or its folder was removed while the join wrote it.";
+    case result::kNoEncoder: return "The encoder or container for the output's format is missing from this FFmpeg.";
     case result::kDiskFull: return "The disk is full; the output file could not be completed.";
     case result::kStopped: return "The join was stopped before it was complete.";
     case result::kMarkerListClash: return "A cue sheet or label list would overwrite the output, a file to join or each other.";

@@ -5,6 +5,7 @@
 #include "media/audio_decoder.h"
 #include "media/ffmpeg.h"
 #include "media/media_input.h"
+#include "media/partial_file.h"
 #include "media/source_file.h"
 #include "media/wav_header.h"
 
@@ -29,7 +30,7 @@ constexpr int kMaxResamplerChannels = 64;
 // and pads with silence when the sound ends early.
 class RangeWriter {
 public:
-    RangeWriter(OutputFile& output, const PlannedSource& source, std::int64_t skipFrames,
+    RangeWriter(OutputSink& output, const PlannedSource& source, std::int64_t skipFrames,
                 std::int64_t contentFrames, RenderBuffers& buffers, const RangeProgress& progress)
         : output_(output), firstFrame_(source.firstFrame), endFrame_(source.endFrame),
           skip_(skipFrames), limit_(std::min(contentFrames, source.endFrame - source.firstFrame)),
@@ -95,7 +96,7 @@ private:
         return result::kOk;
     }
 
-    OutputFile& output_;
+    OutputSink& output_;
     std::int64_t firstFrame_;
     std::int64_t endFrame_;
     std::int64_t skip_;
@@ -368,7 +369,7 @@ private:
 
 // Copies `bytes` from `in` at `inOffset` to the output at `outOffset` in
 // chunks, so a stop is seen within a few milliseconds.
-MediaResult copyBytes(int in, std::uint64_t inOffset, OutputFile& output, std::int64_t firstFrame,
+MediaResult copyBytes(int in, std::uint64_t inOffset, OutputSink& output, std::int64_t firstFrame,
                       std::int64_t frames, std::stop_token stop, RenderBuffers& buffers,
                       const RangeProgress& progress, bool& endedEarly)
 {
@@ -377,7 +378,7 @@ MediaResult copyBytes(int in, std::uint64_t inOffset, OutputFile& output, std::i
     auto out64 = static_cast<off64_t>(output.offsetOfFrame(firstFrame));
     std::uint64_t left = static_cast<std::uint64_t>(frames) * frameBytes;
     std::uint64_t done = 0;
-    bool kernelCopies = true;
+    bool kernelCopies = output.descriptor() >= 0;
     while (left > 0) {
         if (stop.stop_requested())
             return result::kStopped;
@@ -440,7 +441,7 @@ bool shrankSince(const std::string& path, std::int64_t sizeAtStart)
 
 // The copy path: a WAV already in the output's format needs no decoding.
 // kFalse when the file is not such a WAV and must be decoded.
-MediaResult copyMatchingWav(const PlannedSource& source, const OutputFormat& format, OutputFile& output,
+MediaResult copyMatchingWav(const PlannedSource& source, const OutputFormat& format, OutputSink& output,
                             const std::stop_token& stop, RenderBuffers& buffers, const RangeProgress& progress,
                             std::int64_t sizeAtStart, std::int64_t& framesFromFile)
 {
@@ -478,7 +479,7 @@ MediaResult copyMatchingWav(const PlannedSource& source, const OutputFormat& for
 
 } // namespace
 
-MediaResult renderSource(const PlannedSource& source, const OutputFormat& format, OutputFile& output,
+MediaResult renderSource(const PlannedSource& source, const OutputFormat& format, OutputSink& output,
                          std::stop_token stop, RenderBuffers& buffers, const RangeProgress& progress,
                          std::int64_t* framesFromFile)
 {

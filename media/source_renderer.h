@@ -2,7 +2,7 @@
 // Copyright (c) 2026 The Kestrine developers
 #pragma once
 
-#include "media/output_file.h"
+#include "media/output_sink.h"
 #include "media/render_plan.h"
 #include "output/media_result.h"
 
@@ -30,7 +30,7 @@ using RangeProgress = std::function<void(std::int64_t framesWritten)>;
 // Cut where the sound is longer, padded with silence where it is shorter.
 // result::kStopped when `stop` is requested first. `framesFromFile`, when
 // given, is told how many frames of the range came from the file, not padding.
-MediaResult renderSource(const PlannedSource& source, const OutputFormat& format, OutputFile& output,
+MediaResult renderSource(const PlannedSource& source, const OutputFormat& format, OutputSink& output,
                          std::stop_token stop, RenderBuffers& buffers, const RangeProgress& progress,
                          std::int64_t* framesFromFile = nullptr);
 

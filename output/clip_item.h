@@ -8,6 +8,9 @@
 
 namespace kestrine {
 
+// The most files one join takes, in the window's list and on the command line.
+inline constexpr int kMostFilesPerJoin = 1000;
+
 // One file of the join and its playing length as measured when it was added.
 struct ClipItem {
     QString path;

@@ -2,9 +2,9 @@
 // Copyright (c) 2026 The Kestrine developers
 #include "output/duration_probe.h"
 
-#include <algorithm>
+#include "output/worker_pool.h"
+
 #include <atomic>
-#include <thread>
 
 namespace kestrine {
 
@@ -64,14 +64,7 @@ std::vector<ProbeOutcome> probeDurations(MediaFramework& framework,
         }
     };
 
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    const std::size_t workerCount = std::min<std::size_t>(cores, paths.size());
-    {
-        std::vector<std::jthread> workers;
-        workers.reserve(workerCount);
-        for (std::size_t i = 0; i < workerCount; ++i)
-            workers.emplace_back(work);
-    }
+    runOnWorkers(workerCount(paths.size()), work);
     return outcomes;
 }
 

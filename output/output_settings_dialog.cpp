@@ -5,10 +5,10 @@
 #include "output/compressor_lists.h"
 #include "platform/settings_store.h"
 #include "platform/user_dialogs.h"
+#include "platform/widgets/dialog_units.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QFontMetrics>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -31,23 +31,22 @@ constexpr int kAudioCompressorsId = 1002;
 constexpr std::array<int, 9> kHiddenFormatControlIds{1025, 1027, 1028, 1051, 1052,
                                                      1053, 1055, 1056, 1057};
 
-// The dialog's size in dialog units: a quarter of the font's average
-// character width across, an eighth of its height down.
+// The dialog's size in dialog units.
 constexpr int kWidthUnits = 249;
 constexpr int kHeightUnits = 63;
 
-QString controlName(int id)
-{
-    return QStringLiteral("control%1").arg(id);
-}
-
-QSize dialogUnitsToPixels(const QFont& font, int widthUnits, int heightUnits)
-{
-    const QFontMetrics metrics(font);
-    const QString alphabet = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
-    const double averageWidth = metrics.horizontalAdvance(alphabet) / double(alphabet.size());
-    return {qRound(widthUnits * averageWidth / 4.0), qRound(heightUnits * metrics.height() / 8.0)};
-}
+// The output's format follows its extension; WAV stays the first choice.
+struct OutputFileType {
+    const char* filter;
+    const char* extension;
+};
+constexpr std::array<OutputFileType, 5> kOutputFileTypes{{
+    {"WAV file (*.wav)", ".wav"},
+    {"FLAC file (*.flac)", ".flac"},
+    {"MP3 file (*.mp3)", ".mp3"},
+    {"Opus file (*.opus)", ".opus"},
+    {"M4A file (*.m4a)", ".m4a"},
+}};
 
 qsizetype lastSeparator(const QString& path)
 {
@@ -109,7 +108,7 @@ OutputSettingsDialog::OutputSettingsDialog(const OutputSettings& settings, Setti
         placeholder->hide();
     }
 
-    resize(dialogUnitsToPixels(font(), kWidthUnits, kHeightUnits).expandedTo(minimumSizeHint()));
+    resize(dialogUnitsToPixels({0, 0, kWidthUnits, kHeightUnits}, font()).size().expandedTo(minimumSizeHint()));
 }
 
 QString OutputSettingsDialog::outputPath() const
@@ -128,12 +127,26 @@ QString OutputSettingsDialog::browseFolderOf(const QString& path)
     return path.left(separator);
 }
 
-QString OutputSettingsDialog::withWavExtension(const QString& path)
+QStringList OutputSettingsDialog::outputFileFilters()
+{
+    QStringList filters;
+    for (const OutputFileType& type : kOutputFileTypes)
+        filters.append(QString::fromLatin1(type.filter));
+    return filters;
+}
+
+QString OutputSettingsDialog::extensionOfFilter(int filter)
+{
+    const bool known = filter >= 0 && filter < static_cast<int>(kOutputFileTypes.size());
+    return QString::fromLatin1(kOutputFileTypes[known ? static_cast<std::size_t>(filter) : 0].extension);
+}
+
+QString OutputSettingsDialog::withExtension(const QString& path, const QString& extension)
 {
     const qsizetype nameStart = lastSeparator(path) + 1;
     const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
     const QString stem = dot >= nameStart ? path.left(dot) : path;
-    return stem + QStringLiteral(".wav");
+    return stem + extension;
 }
 
 int OutputSettingsDialog::storedFrameSide(int side)
@@ -185,17 +198,17 @@ void OutputSettingsDialog::browse()
 {
     SaveFileRequest request;
     request.title = QStringLiteral("Select Output File Name");
-    request.filters = {QStringLiteral("WAV file (*.wav)")};
+    request.filters = outputFileFilters();
     request.initialName = QStringLiteral("*.*");
     request.initialFolder = browseFolderOf(openedWithPath_);
-    // The name gets a .wav ending after the choice, and the join asks before
-    // replacing whatever file that names: a question here would be the wrong
-    // file's, and a second one.
+    // The name gets the chosen type's ending after the choice, and the join
+    // asks before replacing whatever file that names: a question here would
+    // be the wrong file's, and a second one.
     request.askToReplace = false;
-    const std::optional<QString> chosen = dialogs_.chooseFileToSave(request);
+    const std::optional<SaveFileChoice> chosen = dialogs_.chooseFileToSave(request);
     if (!chosen)
         return;
-    pathEdit_->setText(withWavExtension(*chosen));
+    pathEdit_->setText(withExtension(chosen->path, extensionOfFilter(chosen->filter)));
 }
 
 } // namespace kestrine

@@ -27,7 +27,7 @@ struct OutputSettings {
     int resizeMode = 2;
 };
 
-// Lets the user choose the output WAV file. OK stores the path together with
+// Lets the user choose the output file. OK stores the path together with
 // the output format values it was given, tidied; Cancel stores nothing.
 class OutputSettingsDialog : public QDialog {
     Q_OBJECT
@@ -42,9 +42,13 @@ public:
     // The folder the save dialog starts in for a path: everything before its
     // last separator ('/' or '\'), "." when it has none.
     static QString browseFolderOf(const QString& path);
-    // The path with the extension of its file name replaced by ".wav"; a dot
-    // in a folder name is left alone.
-    static QString withWavExtension(const QString& path);
+    // The file types Browse offers, WAV first, in the save dialog's
+    // "Description (patterns)" form, and the extension each gives a name.
+    static QStringList outputFileFilters();
+    static QString extensionOfFilter(int filter);
+    // The path with the extension of its file name replaced by extension
+    // (".wav"); a dot in a folder name is left alone.
+    static QString withExtension(const QString& path, const QString& extension);
     // A frame side as stored: down to a multiple of 8, at least 16.
     static int storedFrameSide(int side);
     // The rate to three decimals, as the frame-rate check sees it.

@@ -34,6 +34,13 @@ struct SaveFileRequest {
     bool askToReplace = true;
 };
 
+// What the save dialog answered.
+struct SaveFileChoice {
+    QString path;
+    // The index in SaveFileRequest::filters of the type the user left chosen.
+    int filter = 0;
+};
+
 // Every message box and file dialog of the program goes through here, so that
 // the program can run headless (tests, the console joiner) with another answerer.
 class UserDialogs {
@@ -46,8 +53,8 @@ public:
     virtual MessageAnswer showMessage(const MessageRequest& request) = 0;
     // Full paths of the chosen files in the dialog's order; empty when cancelled.
     virtual QStringList chooseFilesToOpen(const OpenFilesRequest& request) = 0;
-    // The chosen path, or nothing when cancelled.
-    virtual std::optional<QString> chooseFileToSave(const SaveFileRequest& request) = 0;
+    // The chosen path and file type, or nothing when cancelled.
+    virtual std::optional<SaveFileChoice> chooseFileToSave(const SaveFileRequest& request) = 0;
 
     // The standard box: application title as caption, OK button.
     void inform(const QString& text) {

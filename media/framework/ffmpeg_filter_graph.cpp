@@ -134,10 +134,12 @@ MediaResult FfmpegFilterGraph::run()
         Chain chain;
         if (const MediaResult found = findChain(chain); failed(found))
             return found;
-        if (const MediaResult planned = makeRenderPlan(*chain.source->group(), plan); failed(planned))
+        path = chain.writer->fileName();
+        // The output's name chooses its encoding, and with it the rate the plan counts in.
+        if (const MediaResult planned = makeRenderPlan(*chain.source->group(), plan, outputFormatFor(path));
+            failed(planned))
             return planned;
         plan.withMarkers = chain.markers.inFile;
-        path = chain.writer->fileName();
         std::error_code error;
         // Without overwrite mode an existing file is left alone rather than
         // written over in place, which would leave its old tail behind.
@@ -171,7 +173,7 @@ void FfmpegFilterGraph::renderOnWorker(const RenderPlan& plan, const std::string
                                        const MarkerOptions& markers, std::stop_token stop)
 {
     workerId_ = std::this_thread::get_id();
-    MediaResult rendered = renderToWav(plan, path, progress_, stop);
+    MediaResult rendered = renderJoin(plan, path, progress_, stop);
     // Lists of where sources start describe a complete join only.
     if (succeeded(rendered))
         rendered = writeMarkerLists(plan, path, markers);

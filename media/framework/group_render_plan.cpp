@@ -18,11 +18,12 @@ MediaTime groupLength(const FfmpegTimelineGroup& group)
     return length;
 }
 
-MediaResult makeRenderPlan(const FfmpegTimelineGroup& group, RenderPlan& plan)
+MediaResult makeRenderPlan(const FfmpegTimelineGroup& group, RenderPlan& plan, const OutputFormat& format)
 {
     if (group.majorType() != MajorType::Audio)
         return result::kInvalidArgument;
     RenderPlan made;
+    made.format = format;
     for (const auto& source : group.allSources()) {
         PlannedSource planned;
         MediaTime start = 0;

@@ -10,8 +10,9 @@ namespace kestrine {
 // What rendering a group means: its sources in track order, each given the
 // output frames it fills. Sources that fill no frame are left out, since they
 // add nothing; sources that overlap cannot be placed one after another and
-// are refused with kInvalidArgument. Only audio groups render.
-MediaResult makeRenderPlan(const FfmpegTimelineGroup& group, RenderPlan& plan);
+// are refused with kInvalidArgument. Only audio groups render. Frames are
+// counted at `format`'s rate.
+MediaResult makeRenderPlan(const FfmpegTimelineGroup& group, RenderPlan& plan, const OutputFormat& format = {});
 
 // The end of the group's last source, 0 for an empty group.
 MediaTime groupLength(const FfmpegTimelineGroup& group);

@@ -47,7 +47,7 @@ protected:
 
     void clickJoin(MainDialog& dialog)
     {
-        auto* join = dialog.findChild<QPushButton*>(MainDialog::controlName(control::kJoin));
+        auto* join = dialog.findChild<QPushButton*>(controlName(control::kJoin));
         ASSERT_NE(join, nullptr);
         QTest::mouseClick(join, Qt::LeftButton);
     }
@@ -75,7 +75,7 @@ TEST_F(EndToEndTest, AddJoinAndCompletionWriteTheExactWav)
     dialog.show();
     dialogs.openAnswers.push_back({QString::fromStdString(first.path), QString::fromStdString(second.path),
                                    QString::fromStdString(third.path)});
-    QTest::mouseClick(dialog.findChild<QPushButton*>(MainDialog::controlName(control::kAdd)), Qt::LeftButton);
+    QTest::mouseClick(dialog.findChild<QPushButton*>(controlName(control::kAdd)), Qt::LeftButton);
     ASSERT_EQ(dialog.clipList().count(), 3) << dialogs.texts().join('\n').toStdString();
 
     MediaTime total = 0;

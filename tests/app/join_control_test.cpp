@@ -131,10 +131,10 @@ TEST_F(JoinControlTest, StopEndsTheJoinAndTheNextStartsFromOneSecond)
     click(control::kJoin);
 }
 
-TEST_F(JoinControlTest, SeveralEventsInOneMessageAreAllConsumedAndOnlyCompletionActs)
+TEST_F(JoinControlTest, SeveralEventsInOneMessageAreAllConsumedAndOnlyTheEndingOnesAct)
 {
     startJoin();
-    framework.queueEvent({kEventUserAbort, 0, 0});
+    framework.queueEvent({99, 0, 0});
     framework.queueEvent({14, 7, 8});
     ASSERT_TRUE(framework.fireNotify());
     deliverGraphEvents();
@@ -160,7 +160,7 @@ TEST_F(JoinControlTest, AnEventMessageWithoutAJoinDoesNothing)
     EXPECT_FALSE(dialog().joining());
 }
 
-enum class Ending { Complete, Stop, Failure };
+enum class Ending { Complete, Stop, Failure, UserAbort };
 
 struct EndingCase {
     const char* name;
@@ -176,6 +176,8 @@ TEST_F(JoinControlTest, EveryEndingNamesThePathTheJoinWrote)
         {"completion", Ending::Complete, "Done. Output File: %1"},
         {"stop", Ending::Stop, "Stopped. Output File: %1 holds the first 0:01:05."},
         {"failure", Ending::Failure, "%1 holds the first 0:01:05."},
+        // The graph stopped on its own, as the Stop button stops it.
+        {"user abort", Ending::UserAbort, "Stopped. Output File: %1 holds the first 0:01:05."},
     };
     const QString started = output;
     const QString changed = QDir(folder.path()).filePath(QStringLiteral("elsewhere.wav"));
@@ -191,6 +193,7 @@ TEST_F(JoinControlTest, EveryEndingNamesThePathTheJoinWrote)
         case Ending::Complete: framework.postEvent({kEventComplete, 0, 0}); break;
         case Ending::Stop: click(control::kJoin); break;
         case Ending::Failure: framework.postEvent({kEventErrorAbort, result::kDiskFull, 0}); break;
+        case Ending::UserAbort: framework.postEvent({kEventUserAbort, 0, 0}); break;
         }
         deliverGraphEvents();
         ASSERT_FALSE(dialog().joining()) << c.name;

@@ -104,7 +104,7 @@ TEST_F(JoinProgressDialogTest, TheBarFollowsTheFramesWrittenAndReachesAHundredWi
     EXPECT_EQ(bar()->value(), 0);
     EXPECT_EQ(dialog().windowTitle(), QStringLiteral("0 % \u2014 Kestrine"));
     // Beside the status line, which keeps the clock.
-    auto* status = dialog().findChild<QWidget*>(MainDialog::controlName(control::kStatusLine));
+    auto* status = dialog().findChild<QWidget*>(controlName(control::kStatusLine));
     EXPECT_LT(status->geometry().right(), bar()->geometry().left());
     EXPECT_EQ(status->geometry().top(), bar()->geometry().top());
 

@@ -67,11 +67,11 @@ protected:
 
     QPushButton* button(int id)
     {
-        return dialog().findChild<QPushButton*>(MainDialog::controlName(id));
+        return dialog().findChild<QPushButton*>(controlName(id));
     }
     ClipListView* view()
     {
-        return dialog().findChild<ClipListView*>(MainDialog::controlName(control::kClipList));
+        return dialog().findChild<ClipListView*>(controlName(control::kClipList));
     }
     void click(int id)
     {

@@ -90,7 +90,7 @@ TEST_F(MainDialogTest, EveryControlHasItsIdCaptionAndPlace)
         QPushButton* target = button(c.id);
         ASSERT_NE(target, nullptr) << c.id;
         EXPECT_EQ(target->text(), QString::fromLatin1(c.caption)) << c.id;
-        EXPECT_EQ(target->geometry(), MainDialog::dialogUnitsToPixels(c.units, font)) << c.id;
+        EXPECT_EQ(target->geometry(), dialogUnitsToPixels(c.units, font)) << c.id;
         EXPECT_FALSE(target->toolTip().isEmpty()) << c.id;
         auto* skin = qobject_cast<SkinButton*>(target);
         ASSERT_NE(skin, nullptr) << c.id;
@@ -100,15 +100,15 @@ TEST_F(MainDialogTest, EveryControlHasItsIdCaptionAndPlace)
         EXPECT_TRUE(skin->hasHoverCursor()) << c.id;
     }
     EXPECT_FALSE(dialog().windowIcon().isNull());
-    EXPECT_EQ(view()->geometry(), MainDialog::dialogUnitsToPixels({7, 44, 219, 99}, font));
-    auto* status = dialog().findChild<QLabel*>(MainDialog::controlName(control::kStatusLine));
+    EXPECT_EQ(view()->geometry(), dialogUnitsToPixels({7, 44, 219, 99}, font));
+    auto* status = dialog().findChild<QLabel*>(controlName(control::kStatusLine));
     ASSERT_NE(status, nullptr);
-    EXPECT_EQ(status->geometry(), MainDialog::dialogUnitsToPixels({7, 169, 251, 10}, font));
+    EXPECT_EQ(status->geometry(), dialogUnitsToPixels({7, 169, 251, 10}, font));
     EXPECT_EQ(status->frameShadow(), QFrame::Sunken);
-    auto* frame = dialog().findChild<QGroupBox*>(MainDialog::controlName(control::kTopFrame));
+    auto* frame = dialog().findChild<QGroupBox*>(controlName(control::kTopFrame));
     ASSERT_NE(frame, nullptr);
-    EXPECT_EQ(frame->geometry(), MainDialog::dialogUnitsToPixels({7, 0, 251, 39}, font));
-    EXPECT_EQ(dialog().size(), MainDialog::dialogUnitsToPixels({0, 0, 265, 186}, font).size());
+    EXPECT_EQ(frame->geometry(), dialogUnitsToPixels({7, 0, 251, 39}, font));
+    EXPECT_EQ(dialog().size(), dialogUnitsToPixels({0, 0, 265, 186}, font).size());
     EXPECT_EQ(button(control::kJoin)->toolTip(), QStringLiteral("Join the files to wav"));
 }
 
@@ -118,11 +118,11 @@ TEST_F(MainDialogTest, DialogUnitsScaleWithTheFontsCharacterCell)
     for (int pointSize : {8, 12, 20}) {
         font.setPointSize(pointSize);
         const QFontMetrics metrics(font);
-        const QRect cell = MainDialog::dialogUnitsToPixels({0, 0, 4, 8}, font);
+        const QRect cell = dialogUnitsToPixels({0, 0, 4, 8}, font);
         // Four horizontal units are one average character, eight vertical ones a line.
         EXPECT_NEAR(cell.width(), metrics.averageCharWidth(), 1 + metrics.averageCharWidth() / 4) << pointSize;
         EXPECT_EQ(cell.height(), metrics.height()) << pointSize;
-        const QRect twice = MainDialog::dialogUnitsToPixels({4, 8, 8, 16}, font);
+        const QRect twice = dialogUnitsToPixels({4, 8, 8, 16}, font);
         EXPECT_EQ(twice.topLeft(), QPoint(cell.width(), cell.height()));
         EXPECT_EQ(twice.size(), 2 * cell.size());
     }
@@ -207,7 +207,7 @@ TEST_F(MainDialogTest, TextsOnTheTileStayDarkUnderADarkTheme)
     dark.setColor(QPalette::Base, Qt::black);
     QApplication::setPalette(dark);
 
-    auto* status = dialog().findChild<QWidget*>(MainDialog::controlName(control::kStatusLine));
+    auto* status = dialog().findChild<QWidget*>(controlName(control::kStatusLine));
     const QPalette onTile = status->palette();
     const QPalette buttonPalette = button(control::kAdd)->palette();
     const QPalette listPalette = view()->palette();

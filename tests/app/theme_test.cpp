@@ -116,7 +116,7 @@ TEST_P(ThemeTest, TextsStayReadableAndTheTileShowsThroughTheButtons)
         EXPECT_GE(strongestContrast(image, caption, tileAt(caption.topLeft())), 120) << id;
     }
 
-    auto* status = dialog().findChild<QWidget*>(MainDialog::controlName(control::kStatusLine));
+    auto* status = dialog().findChild<QWidget*>(controlName(control::kStatusLine));
     const QRect statusText = status->geometry().adjusted(3, 3, -3, -3);
     EXPECT_GE(strongestContrast(image, statusText, tileAt(statusText.topLeft())), 120);
 

@@ -8,9 +8,9 @@ namespace {
 
 class WindowLayoutTest : public MainDialogTest {
 protected:
-    QWidget* control(int id) { return dialog().findChild<QWidget*>(MainDialog::controlName(id)); }
-    StatusLine* statusLine() { return dialog().findChild<StatusLine*>(MainDialog::controlName(control::kStatusLine)); }
-    QSize startSize() { return MainDialog::dialogUnitsToPixels({0, 0, 265, 186}, dialog().font()).size(); }
+    QWidget* control(int id) { return dialog().findChild<QWidget*>(controlName(id)); }
+    StatusLine* statusLine() { return dialog().findChild<StatusLine*>(controlName(control::kStatusLine)); }
+    QSize startSize() { return dialogUnitsToPixels({0, 0, 265, 186}, dialog().font()).size(); }
 };
 
 TEST_F(WindowLayoutTest, GrowingGivesTheRoomToTheListAndMovesTheRest)
@@ -65,7 +65,7 @@ class StoredSizeTest : public WindowLayoutTest, public ::testing::WithParamInter
 
 TEST_P(StoredSizeTest, TheSizeIsRememberedAndNeverBelowTheStartSize)
 {
-    const QSize start = MainDialog::dialogUnitsToPixels({0, 0, 265, 186}, QApplication::font()).size();
+    const QSize start = dialogUnitsToPixels({0, 0, 265, 186}, QApplication::font()).size();
     {
         MainDialog first(framework, dialogs, shell, settings, encoders);
         first.show();

@@ -76,6 +76,15 @@ TEST_F(ConsoleJoinTest, AbortEventFailsWithTheFrameworksText)
     EXPECT_NE(messages().find("Afterwards no file was written."), std::string::npos) << messages();
 }
 
+TEST_F(ConsoleJoinTest, UserAbortEventStopsTheJoinAsTheWindowDoes)
+{
+    fake.queueEvent({kEventUserAbort, 0, 0});
+    EXPECT_EQ(run(), kExitInterrupted);
+    EXPECT_NE(messages().find("stopped; no file was written"), std::string::npos) << messages();
+    EXPECT_EQ(fake.callCount(FakeOp::Stop), 1);
+    EXPECT_FALSE(fake.notifyRegistered());
+}
+
 TEST_F(ConsoleJoinTest, NotificationWakesTheWaitingJoin)
 {
     // With a wait this long, only the graph's notification can end it in time.

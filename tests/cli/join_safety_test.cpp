@@ -252,25 +252,25 @@ INSTANTIATE_TEST_SUITE_P(
     Outputs, JoinSafetyOutputTest,
     ::testing::Values(
         OutputCase{"Pipe",
-                   [](const auto& t) {
-                       return ::mkfifo(t.path("pipe.wav").c_str(), 0644) == 0 ? t.path("pipe.wav") : std::string();
+                   [](const auto& fixture) {
+                       return ::mkfifo(fixture.path("pipe.wav").c_str(), 0644) == 0 ? fixture.path("pipe.wav") : std::string();
                    },
                    S_IFIFO, kExitFailed, "is not a regular file"},
         OutputCase{"LinkToDevNull",
-                   [](const auto& t) {
-                       return ::symlink("/dev/null", t.path("null.wav").c_str()) == 0 ? t.path("null.wav")
+                   [](const auto& fixture) {
+                       return ::symlink("/dev/null", fixture.path("null.wav").c_str()) == 0 ? fixture.path("null.wav")
                                                                                       : std::string();
                    },
                    S_IFLNK, kExitFailed, "is not a regular file"},
         OutputCase{"DeviceNode",
-                   [](const auto& t) {
-                       const std::string node = t.path("zero.wav");
+                   [](const auto& fixture) {
+                       const std::string node = fixture.path("zero.wav");
                        return ::mknod(node.c_str(), S_IFCHR | 0666, makedev(1, 5)) == 0 ? node : std::string();
                    },
                    S_IFCHR, kExitFailed, "is not a regular file", true},
         OutputCase{"BindMountedInput",
-                   [](const auto& t) {
-                       return static_cast<const JoinSafetyOutputTest&>(t).bindInputFolder();
+                   [](const auto& fixture) {
+                       return static_cast<const JoinSafetyOutputTest&>(fixture).bindInputFolder();
                    },
                    S_IFREG, kExitUsage, "is also one of the files to join", true}),
     [](const auto& tested) { return std::string(tested.param.name); });

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Copyright (c) 2026 The Kestrine developers
 #include "media/framework/ffmpeg_media_framework.h"
-#include "tests/media/ffmpeg_media_framework_test_join.h"
+#include "tests/support/framework_join.h"
 #include "tests/support/test_media.h"
 #include "tests/support/wav_chunks.h"
 

@@ -3,7 +3,7 @@
 #include "media/framework/ffmpeg_media_framework.h"
 #include "media/measure_duration.h"
 #include "media/render_job.h"
-#include "tests/media/ffmpeg_media_framework_test_join.h"
+#include "tests/support/framework_join.h"
 #include "tests/support/test_media.h"
 #include "tests/support/wav_assertions.h"
 

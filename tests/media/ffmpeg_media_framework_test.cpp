@@ -5,7 +5,7 @@
 #include "media/framework/ffmpeg_filter_graph.h"
 #include "media/framework/ffmpeg_timeline.h"
 #include "media/framework/group_render_plan.h"
-#include "tests/media/ffmpeg_media_framework_test_join.h"
+#include "tests/support/framework_join.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>

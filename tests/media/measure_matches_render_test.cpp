@@ -52,8 +52,9 @@ TEST_P(MeasureMatchesRender, MeasuredFramesAreTheFramesRendered)
     if (skipped())
         GTEST_SKIP() << skipReason();
     ASSERT_FALSE(path.empty());
-    if (tested.damaged)
+    if (tested.damaged) {
         ASSERT_TRUE(damageMiddle(path));
+    }
 
     // The output at the file's own rate, so no resampler stands between the two counts.
     OutputFormat format;

@@ -175,8 +175,9 @@ TEST_P(LostOutput, IsReportedWhenTheJoinEnds)
         plan, output,
         [&](const RenderProgress&) {
             ASSERT_EQ(::unlink((output + ".part").c_str()), 0);
-            if (GetParam().removeFolder)
+            if (GetParam().removeFolder) {
                 ASSERT_EQ(::rmdir(pathOf("out").c_str()), 0);
+            }
         },
         false);
 
@@ -257,6 +258,31 @@ INSTANTIATE_TEST_SUITE_P(Limits, FullDisk,
                          ::testing::Values(FullDiskCase{"NoRoomForTheHeader", 40, false},
                                            FullDiskCase{"RoomForPart", 80 + 65536 * 4 + 4096, true}),
                          [](const auto& tested) { return std::string(tested.param.name); });
+
+// A compressed join that meets a full disk cannot finish its container: it
+// says so, and the old output stays.
+TEST_F(MediaFixture, AFullDiskEndsACompressedJoinAndLeavesTheOldOutput)
+{
+    testmedia::ToneSpec tone = toneOf(20);
+    const std::string source = makeTone("tone", MediaFormat::WavS16, tone);
+    ASSERT_FALSE(source.empty());
+    for (const char* name : {"join.flac", "join.mp3", "join.m4a", "join.opus"}) {
+        const std::string output = pathOf(name);
+        std::ofstream(output) << "the old join";
+        RenderPlan plan = planOf({{source, seconds(20)}});
+        plan.format = outputFormatFor(output);
+        plan.sources[0].endFrame = plan.totalFrames = frameAt(seconds(20), plan.format.sampleRate);
+        RenderProgress progress;
+        MediaResult rendered = result::kOk;
+        {
+            const FileSizeLimit limit(64 * 1024);
+            rendered = renderJoin(plan, output, progress, {});
+        }
+        EXPECT_EQ(rendered, result::kDiskFull) << name;
+        EXPECT_FALSE(exists(output + ".part")) << name;
+        EXPECT_EQ(testmedia::readBytes(output), "the old join") << name;
+    }
+}
 
 // Long stretches of silence are written in pieces that each look at the stop.
 TEST_F(MediaFixture, StopEndsALongSilenceAtOnce)

@@ -18,8 +18,8 @@ TEST(DescribeResult, EveryCodeHasItsOwnShortSentence)
                                  result::kWrongState, result::kNoTimeline, result::kNoGroup,
                                  result::kNoFileName, result::kCannotOpenSource, result::kNoAudioStream,
                                  result::kNoDecoder, result::kDecodeFailed, result::kCannotCreateOutput,
-                                 result::kWriteFailed, result::kDiskFull, result::kStopped,
-                                 result::kMarkerListClash, result::kMarkerListFailed};
+                                 result::kWriteFailed, result::kDiskFull, result::kNoEncoder,
+                                 result::kStopped, result::kMarkerListClash, result::kMarkerListFailed};
     std::set<std::string> texts;
     for (MediaResult code : codes) {
         const std::string text = describeResult(code);

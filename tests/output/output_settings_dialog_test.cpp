@@ -147,12 +147,53 @@ TEST_F(OutputSettingsDialogTest, BrowseStartsInTheFolderAndGivesAWavPath)
         ASSERT_EQ(dialogs.saveRequests.size(), 1) << c.openedWith;
         const SaveFileRequest& request = dialogs.saveRequests.front();
         EXPECT_EQ(request.title, QStringLiteral("Select Output File Name"));
-        EXPECT_EQ(request.filters, QStringList{QStringLiteral("WAV file (*.wav)")});
+        EXPECT_EQ(request.filters,
+                  (QStringList{QStringLiteral("WAV file (*.wav)"), QStringLiteral("FLAC file (*.flac)"),
+                               QStringLiteral("MP3 file (*.mp3)"), QStringLiteral("Opus file (*.opus)"),
+                               QStringLiteral("M4A file (*.m4a)")}));
         EXPECT_EQ(request.initialName, QStringLiteral("*.*"));
         // The join asks about replacing the file; the picker must not ask first.
         EXPECT_FALSE(request.askToReplace);
         EXPECT_EQ(request.initialFolder, QString::fromUtf8(c.folder)) << c.openedWith;
         EXPECT_EQ(dialog->outputPath(), QString::fromUtf8(c.result)) << c.chosen;
+    }
+}
+
+// The file type left chosen in the save dialog gives the name its ending,
+// whatever ending the name was typed with there.
+TEST_F(OutputSettingsDialogTest, BrowseGivesTheNameTheEndingOfTheChosenType)
+{
+    const std::vector<std::pair<int, QString>> types = {
+        {0, QStringLiteral(".wav")}, {1, QStringLiteral(".flac")}, {2, QStringLiteral(".mp3")},
+        {3, QStringLiteral(".opus")}, {4, QStringLiteral(".m4a")},
+    };
+    // The name picked in the save dialog, and what is left of it before the ending.
+    const std::vector<std::pair<QString, QString>> names = {
+        {QStringLiteral("/out/mix"), QStringLiteral("/out/mix")},
+        {QStringLiteral("/out/mix.wav"), QStringLiteral("/out/mix")},
+        {QStringLiteral("/out/mix.MP3"), QStringLiteral("/out/mix")},
+        {QStringLiteral("/out/v1.2/mix"), QStringLiteral("/out/v1.2/mix")},
+        {QStringLiteral("/out/a.b.flac"), QStringLiteral("/out/a.b")},
+    };
+    for (const auto& [filter, ending] : types) {
+        for (const auto& [chosen, stem] : names) {
+            dialogs.saveAnswers = {chosen};
+            dialogs.saveFilterAnswers = {filter};
+            auto dialog = open(withPath(QStringLiteral("/out/joined.wav")));
+            QTest::mouseClick(browseButton(*dialog), Qt::LeftButton);
+            EXPECT_EQ(dialog->outputPath().toStdString(), (stem + ending).toStdString()) << filter;
+        }
+    }
+}
+
+TEST_F(OutputSettingsDialogTest, APathTypedByHandKeepsItsEnding)
+{
+    for (const char* typed : {"/out/book.opus", "/out/mix.flac", "/out/plain", "/out/odd.xyz"}) {
+        auto dialog = open(withPath(QStringLiteral("/out/joined.wav")));
+        pathEdit(*dialog)->setText(QString::fromUtf8(typed));
+        QTest::mouseClick(okButton(*dialog), Qt::LeftButton);
+        EXPECT_EQ(dialog->outputPath(), QString::fromUtf8(typed));
+        EXPECT_EQ(storedText(QStringLiteral("Settings"), QStringLiteral("OutputName")), QString::fromUtf8(typed));
     }
 }
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Copyright (c) 2026 The Kestrine developers
-#include "platform/desktop_shell.h"
+#include "platform/widgets/desktop_shell.h"
 
 #include <QDir>
 #include <QFile>

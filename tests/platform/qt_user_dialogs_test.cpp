@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Copyright (c) 2026 The Kestrine developers
-#include "platform/qt_user_dialogs.h"
+#include "platform/widgets/qt_user_dialogs.h"
 
 #include <gtest/gtest.h>
 

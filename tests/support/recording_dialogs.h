@@ -38,16 +38,21 @@ public:
         return answer;
     }
 
-    std::optional<QString> chooseFileToSave(const SaveFileRequest& request) override
+    std::optional<SaveFileChoice> chooseFileToSave(const SaveFileRequest& request) override
     {
         saveRequests.append(request);
+        int filter = 0;
+        if (!saveFilterAnswers.empty()) {
+            filter = saveFilterAnswers.front();
+            saveFilterAnswers.pop_front();
+        }
         if (saveAnswers.empty())
             return std::nullopt;
         const QString answer = saveAnswers.front();
         saveAnswers.pop_front();
         if (answer.isEmpty())
             return std::nullopt;
-        return answer;
+        return SaveFileChoice{answer, filter};
     }
 
     QStringList texts() const
@@ -64,6 +69,8 @@ public:
     std::deque<MessageAnswer> yesNoAnswers;
     std::deque<QStringList> openAnswers;
     std::deque<QString> saveAnswers; // an empty text cancels
+    // The file type left chosen with each save answer; the first when none is given.
+    std::deque<int> saveFilterAnswers;
 };
 
 } // namespace kestrine::testing

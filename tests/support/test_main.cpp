@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: MIT
 // Copyright (c) 2026 The Kestrine developers
+#ifdef KESTRINE_TEST_WIDGETS
 #include <QApplication>
+#else
+#include <QCoreApplication>
+#endif
 #include <QDir>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -21,7 +25,11 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
+#ifdef KESTRINE_TEST_WIDGETS
     QApplication app(argc, argv);
+#else
+    QCoreApplication app(argc, argv);
+#endif
     QCoreApplication::setApplicationName(QStringLiteral("kestrine"));
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -8,8 +8,9 @@
 
 namespace kestrine {
 
-// How many threads the engine's work runs on at most: one per core, chosen
-// here once for the render and for checking source names alike. `requested`
+// How many threads the program's parallel work runs on at most: one per core,
+// chosen here once for measuring files, checking source names and the render
+// alike. `requested`
 // above zero overrides it; never more than `items`, never fewer than one.
 int workerCount(std::size_t items, int requested = 0);
 

@@ -15,7 +15,7 @@ public:
     QString applicationTitle() const override;
     MessageAnswer showMessage(const MessageRequest& request) override;
     QStringList chooseFilesToOpen(const OpenFilesRequest& request) override;
-    std::optional<QString> chooseFileToSave(const SaveFileRequest& request) override;
+    std::optional<SaveFileChoice> chooseFileToSave(const SaveFileRequest& request) override;
 
     // The options the save dialog opens with for request.
     static QFileDialog::Options saveDialogOptions(const SaveFileRequest& request);

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 // Copyright (c) 2026 The Kestrine developers
-#include "platform/qt_user_dialogs.h"
+#include "platform/widgets/qt_user_dialogs.h"
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -54,17 +55,18 @@ QFileDialog::Options QtUserDialogs::saveDialogOptions(const SaveFileRequest& req
     return options;
 }
 
-std::optional<QString> QtUserDialogs::chooseFileToSave(const SaveFileRequest& request)
+std::optional<SaveFileChoice> QtUserDialogs::chooseFileToSave(const SaveFileRequest& request)
 {
     const QString filter = request.filters.join(QStringLiteral(";;"));
     QString start = request.initialFolder;
     if (!request.initialName.isEmpty() && request.initialName != QStringLiteral("*.*"))
         start = QDir(start).filePath(request.initialName);
-    const QString chosen =
-        QFileDialog::getSaveFileName(owner_, request.title, start, filter, nullptr, saveDialogOptions(request));
+    QString selected = request.filters.value(0);
+    const QString chosen = QFileDialog::getSaveFileName(owner_, request.title, start, filter, &selected,
+                                                        saveDialogOptions(request));
     if (chosen.isEmpty())
         return std::nullopt;
-    return chosen;
+    return SaveFileChoice{chosen, std::max(0, static_cast<int>(request.filters.indexOf(selected)))};
 }
 
 } // namespace kestrine

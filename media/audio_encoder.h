@@ -1,0 +1,49 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The Kestrine developers
+#pragma once
+
+#include "media/ffmpeg.h"
+#include "media/render_plan.h"
+#include "output/media_result.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+namespace kestrine {
+
+// FFmpeg's encoder for one output encoding, fed with the render's 16-bit
+// interleaved frames in order. Every packet it makes goes to the function
+// given, with timestamps in 1/rate.
+class AudioEncoder {
+public:
+    using PacketHandler = std::function<MediaResult(AVPacket& packet)>;
+
+    // The encoder for `format` (not WAV), opened. `globalHeader`: the
+    // container wants the codec's setup in extradata rather than in the
+    // stream. result::kNoEncoder when this FFmpeg lacks the encoder.
+    static MediaResult open(const OutputFormat& format, bool globalHeader, PacketHandler handler,
+                            std::unique_ptr<AudioEncoder>& encoder);
+
+    const AVCodecContext& context() const { return *context_; }
+    // The frames one call of encode takes at most; only the last call may take fewer.
+    int frameSize() const { return frameSize_; }
+
+    MediaResult encode(const std::int16_t* interleaved, int frames);
+    // Encodes what the encoder still holds; the last packets come out here.
+    MediaResult flush();
+
+private:
+    AudioEncoder(CodecContextPtr context, PacketHandler handler);
+    MediaResult drainPackets();
+    void convertInto(AVFrame& frame, const std::int16_t* interleaved, int frames) const;
+
+    CodecContextPtr context_;
+    PacketHandler handler_;
+    FramePtr frame_;
+    PacketPtr packet_;
+    int frameSize_ = 0;
+    std::int64_t nextPts_ = 0;
+};
+
+} // namespace kestrine

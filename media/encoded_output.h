@@ -1,0 +1,68 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The Kestrine developers
+#pragma once
+
+#include "media/audio_encoder.h"
+#include "media/container_writer.h"
+#include "media/markers.h"
+#include "media/output_sink.h"
+#include "media/partial_file.h"
+#include "media/pcm_window.h"
+#include "media/render_plan.h"
+
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace kestrine {
+
+// A compressed output file (FLAC, MP3, Opus, M4A). The workers write into a
+// bounded window of frames; one thread of its own takes what is complete
+// from the start, in order, and feeds the encoder and the container, which
+// write a partial file beside the output. Finishing ends the container with
+// the frames given and puts the file in the output's place in one step.
+class EncodedOutput final : public OutputSink {
+public:
+    // result::kNoEncoder when this FFmpeg lacks the encoder or the
+    // container; nothing is left behind when creating fails.
+    static MediaResult create(const std::string& path, const OutputFormat& format,
+                              const std::vector<Marker>& markers, std::int64_t totalFrames,
+                              std::unique_ptr<EncodedOutput>& output);
+    // An output neither finished nor discarded is discarded.
+    ~EncodedOutput() override;
+    EncodedOutput(const EncodedOutput&) = delete;
+    EncodedOutput& operator=(const EncodedOutput&) = delete;
+
+    int bytesPerFrame() const override { return bytesPerFrame_; }
+    MediaResult writeFrames(std::int64_t frame, const void* data, std::int64_t frames) override;
+    MediaResult writeSilence(std::int64_t frame, std::int64_t frames,
+                             std::stop_token stop = {}) override;
+    // Writers that wait for room, and later ones, answer result::kStopped.
+    void cancelWrites();
+
+    // Encodes the first `frames` frames, which must be complete, ends the
+    // container and puts the file in the output's place. When the encoder or
+    // the disk failed on the way, the partial file is removed instead and the
+    // failure told.
+    MediaResult finish(std::int64_t frames);
+    // Removes the partial file; whatever stood at the output path stays.
+    void discard();
+
+private:
+    EncodedOutput(const OutputFormat& format, PartialFile file);
+    void encodeWindow();
+    void stopEncoding();
+
+    int bytesPerFrame_;
+    PartialFile file_;
+    PcmWindow window_;
+    std::unique_ptr<ContainerWriter> container_;
+    std::unique_ptr<AudioEncoder> encoder_;
+    MediaResult encodeResult_ = result::kOk; // the encoding thread's, read once it has ended
+    std::int64_t encodedFrames_ = 0;
+    bool settled_ = false; // finished or discarded
+    std::jthread encoding_;
+};
+
+} // namespace kestrine

@@ -1,0 +1,163 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The Kestrine developers
+#include "media/flac_file_writer.h"
+
+#include "media/chapter_comments.h"
+#include "media/partial_file.h"
+
+#include <string>
+
+namespace kestrine {
+namespace {
+
+constexpr std::size_t kStreamInfoBytes = 34;
+constexpr std::size_t kBlockHeaderBytes = 4;
+constexpr std::uint8_t kStreamInfoBlock = 0;
+constexpr std::uint8_t kPaddingBlock = 1;
+constexpr std::uint8_t kCommentBlock = 4;
+constexpr std::uint8_t kCueSheetBlock = 5;
+constexpr std::uint8_t kLastBlockFlag = 0x80;
+constexpr std::uint8_t kLeadOutTrack = 255; // a cue sheet not of a CD
+constexpr char kVendor[] = "Kestrine";
+
+void putBigEndian(std::vector<std::uint8_t>& out, std::uint64_t value, int bytes)
+{
+    for (int i = bytes - 1; i >= 0; --i)
+        out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+
+void putLittleEndian32(std::vector<std::uint8_t>& out, std::uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+
+void putZeros(std::vector<std::uint8_t>& out, std::size_t count)
+{
+    out.insert(out.end(), count, 0);
+}
+
+void putBlock(std::vector<std::uint8_t>& out, std::uint8_t type,
+              const std::vector<std::uint8_t>& body)
+{
+    out.push_back(type);
+    putBigEndian(out, body.size(), 3);
+    out.insert(out.end(), body.begin(), body.end());
+}
+
+std::vector<std::uint8_t> commentBody(const std::vector<Marker>& markers, int sampleRate)
+{
+    std::vector<std::string> comments;
+    for (const auto& [key, value] : chapterComments(markers, sampleRate))
+        comments.push_back(key + "=" + value);
+    std::vector<std::uint8_t> body;
+    putLittleEndian32(body, sizeof kVendor - 1);
+    body.insert(body.end(), kVendor, kVendor + sizeof kVendor - 1);
+    putLittleEndian32(body, static_cast<std::uint32_t>(comments.size()));
+    for (const std::string& comment : comments) {
+        putLittleEndian32(body, static_cast<std::uint32_t>(comment.size()));
+        body.insert(body.end(), comment.begin(), comment.end());
+    }
+    return body;
+}
+
+std::vector<std::uint8_t> cueSheetBody(const std::vector<Marker>& markers, std::int64_t frames)
+{
+    std::vector<std::uint8_t> body;
+    putZeros(body, 128);      // no media catalog number
+    putBigEndian(body, 0, 8); // no lead-in: not a CD
+    putZeros(body, 259);      // not a CD, reserved
+    const std::size_t tracks = std::min(markers.size(), FlacFileWriter::kMostCueTracks);
+    body.push_back(static_cast<std::uint8_t>(tracks + 1));
+    for (std::size_t i = 0; i < tracks; ++i) {
+        putBigEndian(body, static_cast<std::uint64_t>(markers[i].frame), 8);
+        body.push_back(static_cast<std::uint8_t>(i + 1));
+        putZeros(body, 12); // no ISRC
+        putZeros(body, 14); // audio, no pre-emphasis, reserved
+        body.push_back(1);  // one index point: the track starts at its offset
+        putBigEndian(body, 0, 8);
+        body.push_back(1);
+        putZeros(body, 3);
+    }
+    putBigEndian(body, static_cast<std::uint64_t>(frames), 8);
+    body.push_back(kLeadOutTrack);
+    putZeros(body, 12 + 14);
+    body.push_back(0);
+    return body;
+}
+
+} // namespace
+
+FlacFileWriter::FlacFileWriter(int fd, int sampleRate, std::vector<Marker> markers,
+                               std::int64_t totalFrames)
+    : fd_(fd), sampleRate_(sampleRate), markers_(std::move(markers)), totalFrames_(totalFrames)
+{
+}
+
+std::vector<std::uint8_t> FlacFileWriter::metadata(const AVCodecContext& codec,
+                                                   std::int64_t frames) const
+{
+    std::vector<Marker> kept;
+    for (const Marker& marker : markers_)
+        if (marker.frame < frames || (marker.frame == 0 && frames == 0))
+            kept.push_back(marker);
+    std::vector<std::uint8_t> out = {'f', 'L', 'a', 'C'};
+    putBlock(out, kStreamInfoBlock,
+             std::vector<std::uint8_t>(codec.extradata, codec.extradata + kStreamInfoBytes));
+    // The comments come last: FFmpeg reads both as chapters, and the
+    // comments' names then stay on the cue sheet's tracks of the same number.
+    if (!kept.empty())
+        putBlock(out, kCueSheetBlock, cueSheetBody(kept, frames));
+    putBlock(out, kCommentBlock, commentBody(kept, sampleRate_));
+    // Markers left out at the end leave their room as padding, so the
+    // frames stay where they were written.
+    if (metadataBytes_ > 0 && out.size() < metadataBytes_) {
+        const std::size_t gap = metadataBytes_ - out.size();
+        putBlock(out, kPaddingBlock, std::vector<std::uint8_t>(gap - kBlockHeaderBytes, 0));
+    }
+    // The last block says so; block types are the low seven bits of its header.
+    std::size_t at = 4;
+    std::size_t last = at;
+    while (at < out.size()) {
+        last = at;
+        at += kBlockHeaderBytes +
+              (std::size_t{out[at + 1]} << 16 | std::size_t{out[at + 2]} << 8 | out[at + 3]);
+    }
+    out[last] |= kLastBlockFlag;
+    return out;
+}
+
+MediaResult FlacFileWriter::writeHeader(const AVCodecContext& codec)
+{
+    if (!codec.extradata || codec.extradata_size < static_cast<int>(kStreamInfoBytes))
+        return AVERROR_BUG;
+    const std::vector<std::uint8_t> header = metadata(codec, totalFrames_);
+    if (const MediaResult written = writeAll(fd_, header.data(), header.size(), 0); failed(written))
+        return written;
+    metadataBytes_ = header.size();
+    position_ = header.size();
+    return result::kOk;
+}
+
+MediaResult FlacFileWriter::writePacket(AVPacket& packet)
+{
+    if (packet.size <= 0)
+        return result::kOk; // the encoder's last word is its STREAMINFO, read at the trailer
+    if (const MediaResult written =
+            writeAll(fd_, packet.data, static_cast<std::uint64_t>(packet.size), position_);
+        failed(written))
+        return written;
+    position_ += static_cast<std::uint64_t>(packet.size);
+    return result::kOk;
+}
+
+MediaResult FlacFileWriter::writeTrailer(const AVCodecContext& codec, std::int64_t frames)
+{
+    // The encoder has put the MD5 sum and the sample count into its STREAMINFO.
+    const std::vector<std::uint8_t> header = metadata(codec, frames);
+    if (header.size() != metadataBytes_)
+        return AVERROR_BUG;
+    return writeAll(fd_, header.data(), header.size(), 0);
+}
+
+} // namespace kestrine

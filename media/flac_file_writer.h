@@ -1,0 +1,43 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The Kestrine developers
+#pragma once
+
+#include "media/container_writer.h"
+#include "media/markers.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kestrine {
+
+// A native FLAC file around FFmpeg's FLAC frames: STREAMINFO, the markers as
+// a CUESHEET (one track per source at its sample, and the lead-out) and as
+// CHAPTERnnn/CHAPTERnnnNAME comments, then the frames. FFmpeg's own FLAC
+// muxer writes no cue sheet. The metadata takes the same room whatever is
+// rewritten at the end, where only the markers of what was written stay.
+class FlacFileWriter final : public ContainerWriter {
+public:
+    FlacFileWriter(int fd, int sampleRate, std::vector<Marker> markers, std::int64_t totalFrames);
+
+    bool wantsGlobalHeader() const override { return false; }
+    MediaResult writeHeader(const AVCodecContext& codec) override;
+    MediaResult writePacket(AVPacket& packet) override;
+    MediaResult writeTrailer(const AVCodecContext& codec, std::int64_t frames) override;
+
+    // The most tracks a cue sheet holds besides its lead-out.
+    static constexpr std::size_t kMostCueTracks = 254;
+
+private:
+    std::vector<std::uint8_t> metadata(const AVCodecContext& codec, std::int64_t frames) const;
+
+    int fd_;
+    int sampleRate_;
+    std::vector<Marker> markers_;
+    std::int64_t totalFrames_;
+    std::uint64_t metadataBytes_ = 0;
+    std::uint64_t position_ = 0;
+};
+
+} // namespace kestrine

@@ -1,0 +1,55 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The Kestrine developers
+#pragma once
+
+#include "media/container_writer.h"
+#include "media/markers.h"
+#include "media/render_plan.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kestrine {
+
+// FFmpeg's muxer for MP3, Ogg Opus or MP4, writing into a file we opened,
+// with the markers as chapters (ID3v2 CHAP/CTOC, Vorbis comments, MP4
+// chapters). A failed write of the file is kept, so that a full disk is
+// told as such rather than as FFmpeg's I/O error.
+class FormatMuxer final : public ContainerWriter {
+public:
+    // `path` names the file for FFmpeg's checks of its extension; `fd` is written.
+    static MediaResult create(int fd, const std::string& path, const OutputFormat& format,
+                              const std::vector<Marker>& markers, std::int64_t totalFrames,
+                              std::unique_ptr<FormatMuxer>& muxer);
+    ~FormatMuxer() override;
+    FormatMuxer(const FormatMuxer&) = delete;
+    FormatMuxer& operator=(const FormatMuxer&) = delete;
+
+    bool wantsGlobalHeader() const override;
+    MediaResult writeHeader(const AVCodecContext& codec) override;
+    MediaResult writePacket(AVPacket& packet) override;
+    MediaResult writeTrailer(const AVCodecContext& codec, std::int64_t frames) override;
+
+private:
+    FormatMuxer(int fd, const OutputFormat& format);
+    MediaResult addChapters(const std::vector<Marker>& markers, std::int64_t totalFrames);
+    MediaResult resultOf(int error) const;
+
+#if LIBAVFORMAT_VERSION_MAJOR >= 61
+    static int writeBytes(void* opaque, const std::uint8_t* data, int size);
+#else
+    static int writeBytes(void* opaque, std::uint8_t* data, int size);
+#endif
+    static std::int64_t seekTo(void* opaque, std::int64_t offset, int whence);
+
+    int fd_;
+    OutputFormat format_;
+    OutputFormatPtr context_;
+    AVStream* stream_ = nullptr;
+    AVIOContext* io_ = nullptr;
+    std::int64_t position_ = 0;
+    MediaResult writeFailure_ = result::kOk;
+};
+
+} // namespace kestrine

@@ -1,0 +1,35 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The Kestrine developers
+#pragma once
+
+#include "output/media_result.h"
+
+#include <cstdint>
+#include <stop_token>
+
+namespace kestrine {
+
+// Where the render's workers put output frames: each worker writes its own
+// ranges, in any order between workers, every frame exactly once.
+class OutputSink {
+public:
+    virtual ~OutputSink() = default;
+
+    virtual int bytesPerFrame() const = 0;
+    // Thread-safe: writes whole frames at `frame`.
+    virtual MediaResult writeFrames(std::int64_t frame, const void* data, std::int64_t frames) = 0;
+    // Thread-safe; result::kStopped when `stop` is requested first.
+    virtual MediaResult writeSilence(std::int64_t frame, std::int64_t frames,
+                                     std::stop_token stop = {}) = 0;
+
+    // A sink that is a plain file of frames gives its descriptor, so that a
+    // source already in the output's format can be copied into it by the
+    // kernel; -1 for any other sink.
+    virtual int descriptor() const { return -1; }
+    virtual std::uint64_t offsetOfFrame(std::int64_t frame) const
+    {
+        return static_cast<std::uint64_t>(frame);
+    }
+};
+
+} // namespace kestrine

@@ -1,0 +1,374 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The Kestrine developers
+#include "media/markers.h"
+#include "tests/media/media_fixture.h"
+#include "tests/support/encoded_media.h"
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cmath>
+#include <fstream>
+#include <numbers>
+#include <thread>
+
+namespace kestrine::testing {
+namespace {
+
+using testmedia::Chapter;
+using testmedia::chaptersOf;
+using testmedia::MediaFormat;
+using testmedia::playedFrames;
+using testmedia::ToneSpec;
+
+struct Encoded {
+    const char* extension;
+    Encoding encoding;
+    int sampleRate;
+    const char* codec;
+};
+
+void PrintTo(const Encoded& encoded, std::ostream* out)
+{
+    *out << encoded.extension;
+}
+
+std::string nameOf(const ::testing::TestParamInfo<Encoded>& info)
+{
+    return info.param.extension;
+}
+
+const Encoded kEncodings[] = {{"flac", Encoding::Flac, 44100, "flac"},
+                              {"mp3", Encoding::Mp3, 44100, "mp3"},
+                              {"m4a", Encoding::M4a, 44100, "aac"},
+                              {"opus", Encoding::Opus, 48000, "opus"}};
+
+// Sources back to back at the output's rate, as a timeline lays them out.
+RenderPlan planAt(const OutputFormat& format,
+                  const std::vector<std::pair<std::string, MediaTime>>& items)
+{
+    RenderPlan plan;
+    plan.format = format;
+    MediaTime at = 0;
+    for (const auto& [path, length] : items) {
+        PlannedSource source;
+        source.path = path;
+        source.mediaStop = length;
+        source.firstFrame = frameAt(at, format.sampleRate);
+        at += length;
+        source.endFrame = frameAt(at, format.sampleRate);
+        plan.sources.push_back(source);
+    }
+    plan.totalFrames = frameAt(at, format.sampleRate);
+    return plan;
+}
+
+std::uint64_t bigEndian(const std::string& bytes, std::size_t at, int count)
+{
+    std::uint64_t value = 0;
+    for (int i = 0; i < count; ++i)
+        value = value << 8 | static_cast<std::uint8_t>(bytes[at + static_cast<std::size_t>(i)]);
+    return value;
+}
+
+struct FlacMarkers {
+    std::vector<std::pair<int, std::uint64_t>> tracks; // number, sample offset; the lead-out too
+    std::vector<std::string> comments;
+    std::string message;
+};
+
+// The cue sheet and the comments of a FLAC file, read from its blocks.
+FlacMarkers flacMarkersOf(const std::string& path)
+{
+    FlacMarkers found;
+    const std::string bytes = testmedia::readBytes(path);
+    if (bytes.compare(0, 4, "fLaC") != 0) {
+        found.message = "not a FLAC file";
+        return found;
+    }
+    for (std::size_t at = 4; at + 4 <= bytes.size();) {
+        const int type = static_cast<std::uint8_t>(bytes[at]) & 0x7f;
+        const bool last = (static_cast<std::uint8_t>(bytes[at]) & 0x80) != 0;
+        const std::size_t length = bigEndian(bytes, at + 1, 3);
+        const std::size_t body = at + 4;
+        if (type == 5) {
+            std::size_t track = body + 128 + 8 + 259 + 1;
+            for (std::size_t count = static_cast<std::uint8_t>(bytes[body + 395]); count > 0;
+                 --count) {
+                found.tracks.emplace_back(static_cast<std::uint8_t>(bytes[track + 8]),
+                                          bigEndian(bytes, track, 8));
+                const std::size_t points = static_cast<std::uint8_t>(bytes[track + 35]);
+                track += 36 + 12 * points;
+            }
+        } else if (type == 4) {
+            const auto little = [&](std::size_t from) {
+                std::uint32_t value = 0;
+                for (int i = 3; i >= 0; --i)
+                    value = value << 8 |
+                            static_cast<std::uint8_t>(bytes[from + static_cast<std::size_t>(i)]);
+                return value;
+            };
+            std::size_t from = body + 4 + little(body);
+            const std::uint32_t count = little(from);
+            from += 4;
+            for (std::uint32_t i = 0; i < count; ++i) {
+                const std::uint32_t size = little(from);
+                found.comments.push_back(bytes.substr(from + 4, size));
+                from += 4 + size;
+            }
+        }
+        at = body + length;
+        if (last)
+            break;
+    }
+    return found;
+}
+
+class EncodedJoin : public MediaFixture, public ::testing::WithParamInterface<Encoded> {
+protected:
+    OutputFormat format() const
+    {
+        OutputFormat chosen = outputFormatFor(pathOf(std::string("join.") + GetParam().extension));
+        EXPECT_EQ(chosen.encoding, GetParam().encoding);
+        EXPECT_EQ(chosen.sampleRate, GetParam().sampleRate);
+        return chosen;
+    }
+
+    MediaResult renderTo(const RenderPlan& plan, const std::string& output,
+                         std::stop_token stop = {}, RenderProgress* progress = nullptr)
+    {
+        RenderProgress own;
+        RenderOptions options;
+        options.workers = 2;
+        return renderJoin(plan, output, progress ? *progress : own, stop, options);
+    }
+};
+
+// A wav, an mp3, an ogg and an m4a source at three rates: the output holds
+// exactly their lengths, and a marker at the first sample of each.
+TEST_P(EncodedJoin, DecodesToTheJoinsLengthWithAMarkerAtEverySource)
+{
+    struct Source {
+        const char* name;
+        MediaFormat format;
+        double seconds;
+        int sampleRate;
+        int channels;
+    };
+    // Lengths off the millisecond grid, so that a length or a marker kept
+    // only to the millisecond shows.
+    const Source sources[] = {{"first", MediaFormat::WavS16, 1.0213, 44100, 2},
+                              {"second", MediaFormat::Mp3, 0.7071, 48000, 1},
+                              {"third", MediaFormat::Ogg, 0.9137, 22050, 2},
+                              {"fourth", MediaFormat::M4a, 1.1119, 44100, 2}};
+    std::vector<std::pair<std::string, MediaTime>> items;
+    for (const Source& source : sources) {
+        ToneSpec tone;
+        tone.seconds = source.seconds;
+        tone.sampleRate = source.sampleRate;
+        tone.channels = source.channels;
+        const std::string path = makeTone(source.name, source.format, tone);
+        if (skipped())
+            GTEST_SKIP() << skipReason();
+        MediaTime length = 0;
+        ASSERT_EQ(measureDuration(path, length), result::kOk) << path;
+        items.emplace_back(path, length);
+    }
+    const RenderPlan plan = planAt(format(), items);
+    const std::string output = pathOf(std::string("join.") + GetParam().extension);
+    const MediaResult rendered = renderTo(plan, output);
+    if (rendered == result::kNoEncoder)
+        GTEST_SKIP() << "this FFmpeg has no encoder for " << GetParam().extension;
+    ASSERT_EQ(rendered, result::kOk);
+    ASSERT_EQ(testmedia::codecOf(output), GetParam().codec);
+
+    EXPECT_EQ(playedFrames(output, GetParam().encoding), plan.totalFrames);
+    const std::vector<Marker> markers = markersOf(plan);
+    ASSERT_EQ(markers.size(), 4u);
+    if (GetParam().encoding == Encoding::Flac) {
+        const FlacMarkers found = flacMarkersOf(output);
+        ASSERT_TRUE(found.message.empty()) << found.message;
+        ASSERT_EQ(found.tracks.size(), markers.size() + 1);
+        for (std::size_t i = 0; i < markers.size(); ++i) {
+            EXPECT_EQ(found.tracks[i].first, static_cast<int>(i) + 1);
+            EXPECT_EQ(found.tracks[i].second, static_cast<std::uint64_t>(markers[i].frame))
+                << "track " << i + 1;
+        }
+        EXPECT_EQ(found.tracks.back().first, 255);
+        EXPECT_EQ(found.tracks.back().second, static_cast<std::uint64_t>(plan.totalFrames));
+        EXPECT_NE(
+            std::find(found.comments.begin(), found.comments.end(), "CHAPTER002NAME=second.mp3"),
+            found.comments.end());
+    }
+    const std::vector<Chapter> chapters = chaptersOf(output);
+    ASSERT_EQ(chapters.size(), markers.size());
+    for (std::size_t i = 0; i < markers.size(); ++i) {
+        EXPECT_EQ(chapters[i].ms,
+                  av_rescale_rnd(markers[i].frame, 1000, plan.format.sampleRate, AV_ROUND_NEAR_INF))
+            << "chapter " << i;
+        EXPECT_EQ(chapters[i].title, markers[i].label);
+    }
+}
+
+// A tone cut into three pieces at odd frames and joined back is the tone:
+// no click, no shift, at each join, through the encoder and back.
+TEST_P(EncodedJoin, SplitSineJoinsBackWithoutGapOrClick)
+{
+    const int rate = GetParam().sampleRate;
+    const double frequency = 441.0;
+    const double amplitude = 0.5;
+    const std::int64_t lengths[] = {rate / 2 + 1237, rate / 3 + 311, rate};
+    RenderPlan plan;
+    plan.format = format();
+    std::int64_t at = 0;
+    for (std::size_t i = 0; i < std::size(lengths); ++i) {
+        ToneSpec tone;
+        tone.frequency = frequency;
+        tone.amplitude = amplitude;
+        tone.sampleRate = rate;
+        tone.frames = lengths[i];
+        tone.firstSample = at;
+        const std::string path = makeTone("piece" + std::to_string(i), MediaFormat::WavS16, tone);
+        ASSERT_FALSE(path.empty());
+        PlannedSource source;
+        source.path = path;
+        source.firstFrame = at;
+        at += lengths[i];
+        source.endFrame = at;
+        plan.sources.push_back(source);
+    }
+    plan.totalFrames = at;
+    const std::string output = pathOf(std::string("join.") + GetParam().extension);
+    const MediaResult rendered = renderTo(plan, output);
+    if (rendered == result::kNoEncoder)
+        GTEST_SKIP() << "this FFmpeg has no encoder for " << GetParam().extension;
+    ASSERT_EQ(rendered, result::kOk);
+    ASSERT_EQ(testmedia::codecOf(output), GetParam().codec);
+    const testmedia::ResampledSound sound = testmedia::resampleWithFfmpeg(output, rate, 2);
+    ASSERT_TRUE(sound.ok) << sound.message;
+    ASSERT_GE(sound.frames(2), plan.totalFrames);
+
+    ToneSpec ideal;
+    ideal.frequency = frequency;
+    ideal.amplitude = amplitude;
+    ideal.sampleRate = rate;
+    const auto sample = [&](std::int64_t n) {
+        return sound.samples[static_cast<std::size_t>(n * 2)];
+    };
+    const double idealStep = 2 * std::numbers::pi * frequency / rate * amplitude * 32767;
+    const std::int64_t window = rate * 30 / 1000;
+    for (std::size_t join = 1; join < plan.sources.size(); ++join) {
+        const std::int64_t first = plan.sources[join].firstFrame;
+        int largestStep = 0;
+        for (std::int64_t n = first - window; n < first + window; ++n)
+            largestStep = std::max(largestStep, std::abs(sample(n) - sample(n - 1)));
+        int bestShift = 0;
+        double bestRms = 1e9;
+        for (int shift = -4; shift <= 4; ++shift) {
+            double squaredError = 0;
+            for (std::int64_t n = first - window; n < first + window; ++n) {
+                const double error = sample(n) - testmedia::toneValue(ideal, n + shift) * 32767;
+                squaredError += error * error;
+            }
+            const double rms =
+                std::sqrt(squaredError / static_cast<double>(2 * window)) / (amplitude * 32767);
+            if (rms < bestRms) {
+                bestRms = rms;
+                bestShift = shift;
+            }
+        }
+        EXPECT_LE(largestStep, idealStep * 1.25) << "click at the join before piece " << join;
+        EXPECT_EQ(bestShift, 0) << "the sound around join " << join << " is shifted";
+        EXPECT_LT(bestRms, 0.02) << "the sound around join " << join << " is not the tone";
+        std::cout << GetParam().extension << " join " << join << ": largest step " << largestStep
+                  << " (ideal " << std::lround(idealStep) << "), RMS difference " << bestRms * 100
+                  << "% of amplitude\n";
+    }
+}
+
+// Stopped midway, the output is a finished file of what was complete, and
+// it decodes to exactly that.
+TEST_P(EncodedJoin, StopLeavesAFinishedFileOfWhatWasWritten)
+{
+    ToneSpec tone;
+    tone.seconds = 30;
+    tone.sampleRate = GetParam().sampleRate;
+    const std::string path = makeTone("long", MediaFormat::WavS16, tone);
+    ASSERT_FALSE(path.empty());
+    MediaTime length = 0;
+    ASSERT_EQ(measureDuration(path, length), result::kOk);
+    const RenderPlan plan =
+        planAt(format(), std::vector<std::pair<std::string, MediaTime>>(10, {path, length}));
+    const std::string output = pathOf(std::string("join.") + GetParam().extension);
+
+    RenderProgress progress;
+    std::stop_source stop;
+    MediaResult rendered = result::kOk;
+    std::jthread renderer([&] { rendered = renderTo(plan, output, stop.get_token(), &progress); });
+    while (progress.framesComplete.load() < 40 * GetParam().sampleRate && rendered == result::kOk)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    stop.request_stop();
+    renderer.join();
+    if (rendered == result::kNoEncoder)
+        GTEST_SKIP() << "this FFmpeg has no encoder for " << GetParam().extension;
+    ASSERT_EQ(rendered, result::kStopped);
+    ASSERT_EQ(testmedia::codecOf(output), GetParam().codec);
+    const std::int64_t complete = progress.framesComplete.load();
+    EXPECT_GT(complete, 0);
+    EXPECT_LT(complete, plan.totalFrames);
+    EXPECT_EQ(playedFrames(output, GetParam().encoding), complete);
+    // FLAC's markers are rewritten at the end: only the sources reached keep
+    // one. MP3, Ogg and MP4 write theirs before the sound.
+    const std::size_t reached = static_cast<std::size_t>(
+        std::count_if(plan.sources.begin(), plan.sources.end(),
+                      [&](const PlannedSource& source) { return source.firstFrame < complete; }));
+    if (GetParam().encoding == Encoding::Flac) {
+        const auto found = flacMarkersOf(output);
+        ASSERT_EQ(found.tracks.size(), reached + 1);
+        EXPECT_EQ(found.tracks.back().second, static_cast<std::uint64_t>(complete));
+        EXPECT_EQ(chaptersOf(output).size(), reached);
+    }
+    struct stat status {};
+    EXPECT_NE(::stat((output + ".part").c_str(), &status), 0) << "the partial file is left";
+}
+
+// Stopped before anything was written, the old output stays as it was.
+TEST_P(EncodedJoin, AJoinThatWritesNothingLeavesTheOldOutputAlone)
+{
+    const std::string path = makeTone("tone", MediaFormat::WavS16, ToneSpec{});
+    ASSERT_FALSE(path.empty());
+    const RenderPlan plan = planAt(format(), {{path, 10'000'000}});
+    const std::string output = pathOf(std::string("join.") + GetParam().extension);
+    std::ofstream(output) << "the old join";
+    std::stop_source stop;
+    stop.request_stop();
+    EXPECT_EQ(renderTo(plan, output, stop.get_token()), result::kStopped);
+    EXPECT_EQ(testmedia::readBytes(output), "the old join");
+    struct stat status {};
+    EXPECT_NE(::stat((output + ".part").c_str(), &status), 0) << "the partial file is left";
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, EncodedJoin, ::testing::ValuesIn(kEncodings), nameOf);
+
+TEST(OutputFormatFor, TheExtensionChoosesTheEncodingInAnyCase)
+{
+    const struct {
+        const char* path;
+        Encoding encoding;
+        int sampleRate;
+    } cases[] = {{"/a/join.wav", Encoding::Wav, 44100}, {"/a/join.FLAC", Encoding::Flac, 44100},
+                 {"join.Mp3", Encoding::Mp3, 44100},    {"/a/join.opus", Encoding::Opus, 48000},
+                 {"/a/join.m4a", Encoding::M4a, 44100}, {"/a/join.ogg", Encoding::Wav, 44100},
+                 {"/a/join", Encoding::Wav, 44100},     {"/a.flac/join", Encoding::Wav, 44100},
+                 {"/a/.mp3", Encoding::Mp3, 44100},     {"/a/join.mp3.part", Encoding::Wav, 44100}};
+    for (const auto& each : cases) {
+        const OutputFormat format = outputFormatFor(each.path);
+        EXPECT_EQ(format.encoding, each.encoding) << each.path;
+        EXPECT_EQ(format.sampleRate, each.sampleRate) << each.path;
+        EXPECT_EQ(format.channels, 2);
+        EXPECT_EQ(format.bitsPerSample, 16);
+    }
+}
+
+} // namespace
+} // namespace kestrine::testing
