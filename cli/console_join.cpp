@@ -2,6 +2,7 @@
 // Copyright (c) 2026 The Kestrine developers
 #include "cli/console_join.h"
 
+#include "cli/marker_list_paths.h"
 #include "output/duration_probe.h"
 #include "output/output_path_check.h"
 #include "output/path_bytes.h"
@@ -93,6 +94,8 @@ int ConsoleJoin::run(const JoinOptions& options, const std::atomic<bool>& interr
     if (replaced && !options.overwrite)
         return refuse(
             QStringLiteral("%1 exists; use -y to replace it").arg(options.output), kExitFailed);
+    if (const int refused = checkMarkerListPaths(options, dialogs_); refused != kExitJoined)
+        return refused;
 
     std::vector<ClipItem> items;
     if (!measure(options.files, items, interrupted))
@@ -100,11 +103,13 @@ int ConsoleJoin::run(const JoinOptions& options, const std::atomic<bool>& interr
 
     startTime_ = std::chrono::steady_clock::now();
     JoinRun run(framework_, dialogs_);
-    const MediaResult started =
-        run.start(items, items, options.output, graphEventNotifier(), [this](const std::string& path) {
+    const MediaResult started = run.start(
+        items, items, options.output, graphEventNotifier(),
+        [this](const std::string& path) {
             dialogs_.inform(QStringLiteral("cannot read %1").arg(pathFromBytes(path)));
             return std::optional<std::string>();
-        });
+        },
+        markerOptionsOf(options));
     if (failed(started))
         return refuse(QStringLiteral("the join could not be started"), kExitFailed);
     return waitForEnd(run, replaced, interrupted, showProgress);

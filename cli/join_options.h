@@ -14,6 +14,9 @@ struct JoinOptions {
     bool help = false;
     bool version = false;
     bool measureOnly = false; // print each file's length instead of joining
+    bool markers = true;      // a marker inside the output where each file starts
+    QString cueSheet;         // a cue sheet to write once the join is complete
+    QString labelList;        // a label list, likewise
 };
 
 struct ParsedJoinOptions {

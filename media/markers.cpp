@@ -6,9 +6,14 @@ namespace kestrine {
 
 std::vector<Marker> markersOf(const RenderPlan& plan)
 {
-    std::vector<Marker> markers;
     if (!plan.withMarkers)
-        return markers;
+        return {};
+    return sourceStartsOf(plan);
+}
+
+std::vector<Marker> sourceStartsOf(const RenderPlan& plan)
+{
+    std::vector<Marker> markers;
     markers.reserve(plan.sources.size());
     for (const PlannedSource& source : plan.sources) {
         const std::size_t slash = source.path.find_last_of('/');

@@ -19,4 +19,8 @@ struct Marker {
 // One marker per source, in output order; none when the plan asks for none.
 std::vector<Marker> markersOf(const RenderPlan& plan);
 
+// One marker per source, whether or not the output file carries them: what
+// lists written beside the output (a cue sheet, a label list) are made of.
+std::vector<Marker> sourceStartsOf(const RenderPlan& plan);
+
 } // namespace kestrine

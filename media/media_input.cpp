@@ -108,8 +108,13 @@ MediaResult openMediaInput(const std::string& path, MediaInput& input, bool with
     *input.stop = std::move(stop);
     if (const MediaResult opened = openInputFile(path, input); failed(opened))
         return opened;
-    if (const int found = avformat_find_stream_info(input.format.get(), nullptr); found < 0)
-        return resultOfOpenError(found);
+    const int probed = avformat_find_stream_info(input.format.get(), nullptr);
+    // A stop cuts the probe short, which leaves streams without a rate: that
+    // is the stop, not a file without sound.
+    if (input.stop->stop_requested())
+        return result::kStopped;
+    if (probed < 0)
+        return resultOfOpenError(probed);
     if (const MediaResult found = findAudioStream(input); failed(found))
         return found;
     return withDecoder ? openDecoder(input) : result::kOk;

@@ -64,9 +64,9 @@ std::uint64_t OutputFile::offsetOfFrame(std::int64_t frame) const
     return kWavHeaderSize + static_cast<std::uint64_t>(frame) * static_cast<std::uint64_t>(bytesPerFrame_);
 }
 
-MediaResult OutputFile::writeHeader(std::int64_t frames)
+MediaResult OutputFile::writeHeader(std::int64_t frames, std::uint64_t trailerBytes)
 {
-    const WavHeader header = buildWavHeader(format_, offsetOfFrame(frames) - kWavHeaderSize);
+    const WavHeader header = buildWavHeader(format_, offsetOfFrame(frames) - kWavHeaderSize, trailerBytes);
     return writeAll(file_.fd, header.data(), header.size(), 0);
 }
 
@@ -112,7 +112,21 @@ MediaResult OutputFile::finish(std::int64_t frames)
 {
     if (::ftruncate(file_.fd, static_cast<off_t>(offsetOfFrame(frames))) != 0 && errno != EINVAL)
         return resultOfWriteError(errno);
-    if (const MediaResult written = writeHeader(frames); failed(written))
+    // A stopped join keeps the markers of the sources it began to write.
+    std::vector<Marker> kept;
+    for (const Marker& marker : markers_) {
+        if (marker.frame < frames)
+            kept.push_back(marker);
+    }
+    // The markers go after the data, which never moves, and the header that
+    // counts them comes last: until then it still claims only the data.
+    const std::vector<std::uint8_t> trailer = wavTrailer(kept);
+    if (!trailer.empty()) {
+        const std::uint64_t at = wavTrailerOffset(offsetOfFrame(frames) - kWavHeaderSize);
+        if (const MediaResult written = writeAll(file_.fd, trailer.data(), trailer.size(), at); failed(written))
+            return written;
+    }
+    if (const MediaResult written = writeHeader(frames, trailer.size()); failed(written))
         return written;
     claimed_ = frames;
     return commitPartialFile(file_);

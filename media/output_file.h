@@ -2,6 +2,7 @@
 // Copyright (c) 2026 The Kestrine developers
 #pragma once
 
+#include "media/markers.h"
 #include "media/output_sink.h"
 #include "media/partial_file.h"
 #include "media/render_plan.h"
@@ -11,6 +12,7 @@
 #include <memory>
 #include <stop_token>
 #include <string>
+#include <vector>
 
 namespace kestrine {
 
@@ -42,9 +44,14 @@ public:
     // disk. From one thread at a time; a claim never shrinks.
     MediaResult claim(std::int64_t frames);
 
-    // Cuts the partial file to its first `frames` frames, makes the header
-    // say so and puts the file in the output's place. result::kOutputLost
-    // when the partial file or its folder was removed meanwhile.
+    // The markers the finished file carries after its data. Claims leave
+    // them out, so the partial file never changes shape while it grows.
+    void setMarkers(std::vector<Marker> markers) { markers_ = std::move(markers); }
+
+    // Cuts the partial file to its first `frames` frames, adds the markers
+    // that fall inside them, makes the header say so and puts the file in the
+    // output's place. result::kOutputLost when the partial file or its folder
+    // was removed meanwhile.
     MediaResult finish(std::int64_t frames);
 
     // Removes the partial file; whatever stood at the output path stays.
@@ -52,12 +59,13 @@ public:
 
 private:
     OutputFile(PartialFile file, const OutputFormat& format);
-    MediaResult writeHeader(std::int64_t frames);
+    MediaResult writeHeader(std::int64_t frames, std::uint64_t trailerBytes = 0);
 
     PartialFile file_;
     OutputFormat format_;
     int bytesPerFrame_ = 0;
     std::int64_t claimed_ = 0;
+    std::vector<Marker> markers_;
 };
 
 } // namespace kestrine

@@ -225,6 +225,7 @@ MediaResult renderToWav(const RenderPlan& plan, const std::string& outputPath, R
     if (const MediaResult created = OutputFile::create(outputPath, plan.format, plan.totalFrames, output);
         failed(created))
         return created;
+    output->setMarkers(markersOf(plan));
 
     const std::vector<Segment> segments = splitIntoSegments(plan);
     PrefixTracker tracker(segments, plan.totalFrames, progress);

@@ -42,6 +42,8 @@ const char* describeOwnResult(MediaResult code)
     case result::kNoEncoder: return "The encoder or container for the output's format is missing from this FFmpeg.";
     case result::kDiskFull: return "The disk is full; the output file could not be completed.";
     case result::kStopped: return "The join was stopped before it was complete.";
+    case result::kMarkerListClash: return "A cue sheet or label list would overwrite the output, a file to join or each other.";
+    case result::kMarkerListFailed: return "The join is complete, but its cue sheet or label list could not be written.";
     default: return nullptr;
     }
 }

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 
@@ -20,33 +21,30 @@ constexpr std::uint16_t kFormatExtensible = 0xFFFE;
 constexpr std::uint32_t kUnknownSize32 = 0xFFFFFFFFu;
 constexpr std::uint32_t kDs64Size = 28;
 constexpr std::uint32_t kFmtSize = 16;
+constexpr std::uint32_t kCuePointSize = 24;
+constexpr std::uint64_t kLargestCueOffset = 0xFFFFFFFFu;
 
-class HeaderWriter {
+// Lays out chunks in little-endian order, as RIFF wants them.
+class ChunkWriter {
 public:
-    explicit HeaderWriter(WavHeader& header) : header_(header) {}
-    void tag(std::string_view fourCC)
-    {
-        std::memcpy(header_.data() + at_, fourCC.data(), 4);
-        at_ += 4;
-    }
+    void tag(std::string_view fourCC) { bytes_.insert(bytes_.end(), fourCC.begin(), fourCC.begin() + 4); }
     void u16(std::uint16_t value) { little(value, 2); }
     void u32(std::uint32_t value) { little(value, 4); }
     void u64(std::uint64_t value) { little(value, 8); }
-    void zeros(std::size_t count)
-    {
-        std::memset(header_.data() + at_, 0, count);
-        at_ += count;
-    }
-    std::size_t size() const { return at_; }
+    void zeros(std::size_t count) { bytes_.insert(bytes_.end(), count, 0); }
+    void text(std::string_view value) { bytes_.insert(bytes_.end(), value.begin(), value.end()); }
+    // Chunks start on even offsets, so an odd chunk body is followed by a pad byte.
+    void padToEven() { zeros(bytes_.size() & 1); }
+    std::size_t size() const { return bytes_.size(); }
+    std::vector<std::uint8_t>& bytes() { return bytes_; }
 
 private:
-    void little(std::uint64_t value, int bytes)
+    void little(std::uint64_t value, int count)
     {
-        for (int i = 0; i < bytes; ++i)
-            header_[at_++] = static_cast<std::uint8_t>(value >> (8 * i));
+        for (int i = 0; i < count; ++i)
+            bytes_.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
     }
-    WavHeader& header_;
-    std::size_t at_ = 0;
+    std::vector<std::uint8_t> bytes_;
 };
 
 std::uint64_t readLittle(const std::uint8_t* bytes, int count)
@@ -64,12 +62,20 @@ bool readAt(int fd, std::uint64_t offset, void* buffer, std::size_t size)
 
 } // namespace
 
-WavHeader buildWavHeader(const OutputFormat& format, std::uint64_t dataBytes)
+std::uint64_t wavTrailerOffset(std::uint64_t dataBytes)
 {
-    WavHeader header{};
-    HeaderWriter writer(header);
-    const bool rf64 = dataBytes > kMaxPlainWavData;
-    const std::uint64_t riffBytes = kWavHeaderSize - 8 + dataBytes;
+    return kWavHeaderSize + dataBytes + (dataBytes & 1);
+}
+
+WavHeader buildWavHeader(const OutputFormat& format, std::uint64_t dataBytes, std::uint64_t trailerBytes)
+{
+    ChunkWriter writer;
+    // Everything after the RIFF chunk's own tag and size; the data's pad
+    // byte only counts when a chunk follows it.
+    const std::uint64_t fileBytes =
+        trailerBytes > 0 ? wavTrailerOffset(dataBytes) + trailerBytes : kWavHeaderSize + dataBytes;
+    const std::uint64_t riffBytes = fileBytes - 8;
+    const bool rf64 = riffBytes > kUnknownSize32;
     const int blockAlign = format.channels * format.bitsPerSample / 8;
 
     writer.tag(rf64 ? "RF64" : "RIFF");
@@ -97,7 +103,54 @@ WavHeader buildWavHeader(const OutputFormat& format, std::uint64_t dataBytes)
     writer.u16(static_cast<std::uint16_t>(format.bitsPerSample));
     writer.tag("data");
     writer.u32(rf64 ? kUnknownSize32 : static_cast<std::uint32_t>(dataBytes));
+
+    WavHeader header{};
+    std::copy(writer.bytes().begin(), writer.bytes().end(), header.begin());
     return header;
+}
+
+std::vector<std::uint8_t> wavTrailer(const std::vector<Marker>& markers)
+{
+    std::vector<const Marker*> said;
+    for (const Marker& marker : markers) {
+        if (marker.frame >= 0 && static_cast<std::uint64_t>(marker.frame) <= kLargestCueOffset)
+            said.push_back(&marker);
+    }
+    if (said.empty())
+        return {};
+    ChunkWriter writer;
+
+    writer.tag("cue ");
+    writer.u32(static_cast<std::uint32_t>(4 + kCuePointSize * said.size()));
+    writer.u32(static_cast<std::uint32_t>(said.size()));
+    for (std::size_t i = 0; i < said.size(); ++i) {
+        const auto offset = static_cast<std::uint32_t>(said[i]->frame);
+        writer.u32(static_cast<std::uint32_t>(i + 1)); // the cue's ID, which its label names
+        writer.u32(offset);                           // its place in play order: the same
+        writer.tag("data");
+        writer.u32(0); // chunk start and block start: the one data chunk, uncompressed
+        writer.u32(0);
+        writer.u32(offset);
+    }
+
+    writer.tag("LIST");
+    const std::size_t listSizeAt = writer.size();
+    writer.u32(0); // filled in below
+    writer.tag("adtl");
+    for (std::size_t i = 0; i < said.size(); ++i) {
+        const std::string& label = said[i]->label;
+        writer.tag("labl");
+        writer.u32(static_cast<std::uint32_t>(4 + label.size() + 1));
+        writer.u32(static_cast<std::uint32_t>(i + 1));
+        writer.text(label);
+        writer.zeros(1);
+        writer.padToEven();
+    }
+    std::vector<std::uint8_t>& bytes = writer.bytes();
+    const auto listSize = static_cast<std::uint32_t>(bytes.size() - listSizeAt - 4);
+    for (int i = 0; i < 4; ++i)
+        bytes[listSizeAt + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(listSize >> (8 * i));
+    return std::move(bytes);
 }
 
 PcmWavLayout readPcmWavLayout(int fd)

@@ -2,11 +2,13 @@
 // Copyright (c) 2026 The Kestrine developers
 #pragma once
 
+#include "media/markers.h"
 #include "media/render_plan.h"
 
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace kestrine {
 
@@ -17,11 +19,25 @@ namespace kestrine {
 inline constexpr std::size_t kWavHeaderSize = 80;
 using WavHeader = std::array<std::uint8_t, kWavHeaderSize>;
 
-// The largest data size a plain WAV header can describe.
+// The largest data size a plain WAV header can describe, with no chunk after the data.
 inline constexpr std::uint64_t kMaxPlainWavData = 0xFFFFFFFFull - (kWavHeaderSize - 8);
 
-// A header for `dataBytes` bytes of PCM in `format`, RF64 when they do not fit.
-WavHeader buildWavHeader(const OutputFormat& format, std::uint64_t dataBytes);
+// A header for `dataBytes` bytes of PCM in `format` followed by `trailerBytes`
+// of further chunks, as wavTrailer makes them; RF64 when the sizes do not fit
+// in 32 bits.
+WavHeader buildWavHeader(const OutputFormat& format, std::uint64_t dataBytes,
+                         std::uint64_t trailerBytes = 0);
+
+// Where the chunks after `dataBytes` of data begin: past the data chunk's pad
+// byte, when its size is odd.
+std::uint64_t wavTrailerOffset(std::uint64_t dataBytes);
+
+// The chunks a finished file carries after its data: a `cue ` chunk with one
+// cue point per marker and a LIST chunk of type adtl with each one's label.
+// Players and editors show them as markers (cues, regions) at the sample they
+// name. Empty when there are no markers; a marker past what a 32-bit sample
+// offset can say is left out.
+std::vector<std::uint8_t> wavTrailer(const std::vector<Marker>& markers);
 
 // Where the samples of a PCM WAV file lie, as read from its chunks.
 struct PcmWavLayout {

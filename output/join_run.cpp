@@ -30,7 +30,7 @@ MediaResult JoinRun::checkOutput(const QString& output, std::span<const ClipItem
 
 MediaResult JoinRun::start(std::span<const ClipItem> clipList, std::span<const ClipItem> audioList,
                            const QString& output, std::function<void()> notify,
-                           MissingSourceHandler missingSourceHandler)
+                           MissingSourceHandler missingSourceHandler, const MarkerOptions& markers)
 {
     // One join at a time: whatever the last one held goes first.
     release();
@@ -45,7 +45,7 @@ MediaResult JoinRun::start(std::span<const ClipItem> clipList, std::span<const C
     totalDuration_ = builder.totalDuration();
     output_ = output;
     notify_ = std::move(notify);
-    OutputGraph(framework_, dialogs_).start(references_, output_, *this);
+    OutputGraph(framework_, dialogs_).start(references_, output_, *this, markers);
     if (state_ != JoinState::Running) {
         notify_ = {};
         return result::kFail;

@@ -99,6 +99,15 @@ public:
     virtual MediaResult validateSourceNames(int flags, const MissingSourceHandler& handler) = 0;
 };
 
+// What a join says about where each source starts. Paths are the file
+// system's bytes, as the output path is.
+struct MarkerOptions {
+    bool inFile = true;    // markers inside the output file, where its format has them
+    std::string cueSheet;  // a cue sheet written once the join is complete; empty for none
+    std::string labelList; // a tab-separated label list, likewise
+    friend bool operator==(const MarkerOptions&, const MarkerOptions&) = default;
+};
+
 class Filter;
 
 class Pin {
@@ -116,6 +125,8 @@ public:
     // kNoInterface where the filter does not offer the option.
     virtual MediaResult setOverwriteMode(bool overwrite) = 0;
     virtual MediaResult setFullInterleaving() = 0;
+    // Muxes take the markers of the file they lay out.
+    virtual MediaResult setMarkers(const MarkerOptions& markers) = 0;
 };
 
 class MediaControl {

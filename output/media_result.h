@@ -49,6 +49,8 @@ inline constexpr MediaResult kOutputNotRegularFile = makeFailure(0x80040424u);
 inline constexpr MediaResult kOutputLost = makeFailure(0x80040425u);
 inline constexpr MediaResult kNoEncoder = makeFailure(0x80040426u);
 inline constexpr MediaResult kStopped = makeFailure(0x80040430u);
+inline constexpr MediaResult kMarkerListClash = makeFailure(0x80040440u);
+inline constexpr MediaResult kMarkerListFailed = makeFailure(0x80040441u);
 } // namespace result
 
 } // namespace kestrine

@@ -31,9 +31,10 @@ OutputGraph::OutputGraph(MediaFramework& framework, UserDialogs& dialogs)
 {
 }
 
-void OutputGraph::start(JoinReferences& references, const QString& outputPath, JoinHost& host)
+void OutputGraph::start(JoinReferences& references, const QString& outputPath, JoinHost& host,
+                        const MarkerOptions& markers)
 {
-    if (!build(references, outputPath, host)) {
+    if (!build(references, outputPath, host, markers)) {
         // Nothing of a join that never ran is kept: no notification can reach
         // an idle program, and the next join starts from a clean slate.
         release(references);
@@ -47,7 +48,8 @@ void OutputGraph::showFrameworkText(MediaResult code)
     dialogs_.inform(QString::fromStdString(framework_.errorText(code)).left(kErrorTextLimit));
 }
 
-bool OutputGraph::build(JoinReferences& references, const QString& outputPath, JoinHost& host)
+bool OutputGraph::build(JoinReferences& references, const QString& outputPath, JoinHost& host,
+                        const MarkerOptions& markers)
 {
     if (failed(framework_.createRenderEngine(references.renderEngine)) ||
         !references.renderEngine) {
@@ -128,6 +130,13 @@ bool OutputGraph::build(JoinReferences& references, const QString& outputPath, J
     // Both are options some filters lack; the join works without them.
     mux->setFullInterleaving();
     writer->setOverwriteMode(true);
+    // A mux without markers still writes the join; one that cannot do what
+    // was asked of it would not.
+    if (const MediaResult set = mux->setMarkers(markers);
+        failed(set) && !(set == result::kNoInterface && markers == MarkerOptions{})) {
+        showFrameworkText(set);
+        return false;
+    }
 
     // The timeline holds one audio group; any other group is not written.
     std::shared_ptr<Pin> groupPin;

@@ -30,15 +30,18 @@ public:
     // filled as the graph is built. Every failure is shown to the user, and the
     // host hears joinStarted() only when the graph runs. A start that fails
     // releases the references again (as release() does), so nothing of it
-    // stays registered or open.
-    void start(JoinReferences& references, const QString& outputPath, JoinHost& host);
+    // stays registered or open. `markers` says what the join tells about
+    // where each source starts.
+    void start(JoinReferences& references, const QString& outputPath, JoinHost& host,
+               const MarkerOptions& markers = {});
 
     // Stops the graph and releases the join's objects, in the order that lets
     // each one shut down cleanly.
     static void release(JoinReferences& references);
 
 private:
-    bool build(JoinReferences& references, const QString& outputPath, JoinHost& host);
+    bool build(JoinReferences& references, const QString& outputPath, JoinHost& host,
+               const MarkerOptions& markers);
     void showFrameworkText(MediaResult code);
 
     MediaFramework& framework_;

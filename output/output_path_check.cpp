@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <optional>
 
 namespace kestrine {
@@ -65,6 +66,27 @@ MediaResult checkOutputPath(const std::string& output, const std::vector<std::st
             if (const MediaResult checked = checkAgainstSources(identity, sources); failed(checked))
                 return checked;
         }
+    }
+    return result::kOk;
+}
+
+MediaResult checkSideFilePath(const std::string& path, const std::vector<std::string>& written,
+                              const std::vector<std::string>& sources)
+{
+    std::vector<std::string> taken = sources;
+    taken.insert(taken.end(), written.begin(), written.end());
+    if (const MediaResult checked = checkOutputPath(path, taken); failed(checked))
+        return checked;
+    // Files not written yet have no identity: their names are compared, with
+    // the links in the folders that exist resolved.
+    std::error_code error;
+    const std::filesystem::path resolved = std::filesystem::weakly_canonical(path, error);
+    if (error)
+        return result::kOutputIsSource;
+    for (const std::string& other : written) {
+        const std::filesystem::path otherResolved = std::filesystem::weakly_canonical(other, error);
+        if (error || otherResolved == resolved)
+            return result::kOutputIsSource;
     }
     return result::kOk;
 }

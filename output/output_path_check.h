@@ -32,6 +32,14 @@ std::optional<FileIdentity> identityOf(const std::string& path);
 // not a regular file (a folder, a device, a pipe).
 MediaResult checkOutputPath(const std::string& output, const std::vector<std::string>& sources);
 
+// Whether a file that a join writes beside its output (a cue sheet, a label
+// list) may be written at `path`: as checkOutputPath against the sources, and
+// neither the same file nor the same name as any of `written` (the output and
+// the other side files), which may not exist yet. result::kOutputIsSource for
+// a clash.
+MediaResult checkSideFilePath(const std::string& path, const std::vector<std::string>& written,
+                              const std::vector<std::string>& sources);
+
 // The unfinished file a join writes beside its output, put in the output's
 // place only when the join ends.
 std::string partialPathOf(const std::string& output);

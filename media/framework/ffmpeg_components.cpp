@@ -64,6 +64,11 @@ MediaResult FfmpegFilter::setFullInterleaving()
     return result::kNoInterface;
 }
 
+MediaResult FfmpegFilter::setMarkers(const MarkerOptions&)
+{
+    return result::kNoInterface;
+}
+
 std::shared_ptr<FfmpegPin> FfmpegFilter::firstPin(PinDirection direction) const
 {
     for (const auto& pin : pins_) {
@@ -102,6 +107,16 @@ MediaResult FfmpegWaveMux::setFullInterleaving()
     // A WAV file has a single stream, so every layout is fully interleaved;
     // the option is kept so that a caller asking for it hears yes.
     fullInterleaving_ = true;
+    return result::kOk;
+}
+
+MediaResult FfmpegWaveMux::setMarkers(const MarkerOptions& markers)
+{
+    for (const std::string* path : {&markers.cueSheet, &markers.labelList}) {
+        if (path->find('\0') != std::string::npos)
+            return result::kInvalidArgument;
+    }
+    markers_ = markers;
     return result::kOk;
 }
 

@@ -60,6 +60,7 @@ public:
     MediaResult setFileName(const std::string& path) override;
     MediaResult setOverwriteMode(bool overwrite) override;
     MediaResult setFullInterleaving() override;
+    MediaResult setMarkers(const MarkerOptions& markers) override;
 
     FilterKind kind() const { return kind_; }
     const std::vector<std::shared_ptr<FfmpegPin>>& pins() const { return pins_; }
@@ -94,9 +95,12 @@ public:
     FfmpegWaveMux();
     MediaResult setFullInterleaving() override;
     bool fullInterleaving() const { return fullInterleaving_; }
+    MediaResult setMarkers(const MarkerOptions& markers) override;
+    const MarkerOptions& markers() const { return markers_; }
 
 private:
     bool fullInterleaving_ = false;
+    MarkerOptions markers_;
 };
 
 class FfmpegFileWriter final : public FfmpegFilter {

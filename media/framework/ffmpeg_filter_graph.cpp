@@ -3,6 +3,7 @@
 #include "media/framework/ffmpeg_filter_graph.h"
 
 #include "media/framework/group_render_plan.h"
+#include "media/marker_lists.h"
 #include "media/measure_duration.h"
 #include "media/render_job.h"
 #include "output/output_path_check.h"
@@ -105,6 +106,7 @@ MediaResult FfmpegFilterGraph::findChain(Chain& chain) const
             continue;
         }
         chain.writer = std::move(writer);
+        chain.markers = static_cast<const FfmpegWaveMux*>(muxOutput->owner())->markers();
         for (const auto& [otherName, other] : filters_) {
             if (other.get() == groupOutput->owner())
                 chain.source = std::static_pointer_cast<FfmpegGroupSource>(other);
@@ -126,6 +128,7 @@ MediaResult FfmpegFilterGraph::run()
 
     RenderPlan plan;
     std::string path;
+    MarkerOptions markers;
     {
         const std::lock_guard lock(filtersMutex_);
         Chain chain;
@@ -136,6 +139,7 @@ MediaResult FfmpegFilterGraph::run()
         if (const MediaResult planned = makeRenderPlan(*chain.source->group(), plan, outputFormatFor(path));
             failed(planned))
             return planned;
+        plan.withMarkers = chain.markers.inFile;
         std::error_code error;
         // Without overwrite mode an existing file is left alone rather than
         // written over in place, which would leave its old tail behind.
@@ -147,6 +151,9 @@ MediaResult FfmpegFilterGraph::run()
             sources.push_back(source.path);
         if (const MediaResult checked = checkOutputPath(path, sources); failed(checked))
             return checked;
+        if (const MediaResult checked = checkMarkerLists(chain.markers, path, sources); failed(checked))
+            return checked;
+        markers = chain.markers;
         runLength_ = groupLength(*chain.source->group());
         runSampleRate_ = plan.format.sampleRate;
         progress_.framesComplete = 0;
@@ -155,17 +162,21 @@ MediaResult FfmpegFilterGraph::run()
         hasRun_ = true;
         active_ = true;
     }
-    worker_ = std::jthread([this, plan = std::move(plan), path = std::move(path)](std::stop_token stop) {
-        renderOnWorker(plan, path, stop);
+    worker_ = std::jthread([this, plan = std::move(plan), path = std::move(path),
+                            markers = std::move(markers)](std::stop_token stop) {
+        renderOnWorker(plan, path, markers, stop);
     });
     return result::kOk;
 }
 
 void FfmpegFilterGraph::renderOnWorker(const RenderPlan& plan, const std::string& path,
-                                       std::stop_token stop)
+                                       const MarkerOptions& markers, std::stop_token stop)
 {
     workerId_ = std::this_thread::get_id();
-    const MediaResult rendered = renderJoin(plan, path, progress_, stop);
+    MediaResult rendered = renderJoin(plan, path, progress_, stop);
+    // Lists of where sources start describe a complete join only.
+    if (succeeded(rendered))
+        rendered = writeMarkerLists(plan, path, markers);
     runCompleted_ = succeeded(rendered) && !stop.stop_requested();
     // A stopped render is the controller's own doing: it hears nothing.
     if (!stop.stop_requested()) {

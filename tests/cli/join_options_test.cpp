@@ -45,6 +45,46 @@ INSTANTIATE_TEST_SUITE_P(
         OptionsCase{"UnknownOption", {"-x", "a.mp3"}, "", false, {}, "unknown option -x"}),
     [](const auto& tested) { return std::string(tested.param.name); });
 
+struct MarkerCase {
+    friend void PrintTo(const MarkerCase& tested, std::ostream* out) { *out << tested.name; }
+    const char* name;
+    QStringList arguments;
+    bool markers;
+    QString cueSheet;
+    QString labelList;
+    QString error;
+};
+
+class MarkerOptionsTest : public ::testing::TestWithParam<MarkerCase> {};
+
+TEST_P(MarkerOptionsTest, ParsesTheMarkerOptions)
+{
+    const ParsedJoinOptions parsed = parseJoinOptions(GetParam().arguments);
+    EXPECT_EQ(parsed.error, GetParam().error);
+    if (!GetParam().error.isEmpty())
+        return;
+    EXPECT_EQ(parsed.options.markers, GetParam().markers);
+    EXPECT_EQ(parsed.options.cueSheet, GetParam().cueSheet);
+    EXPECT_EQ(parsed.options.labelList, GetParam().labelList);
+    EXPECT_EQ(parsed.options.files, QStringList({"a.mp3", "b.ogg"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, MarkerOptionsTest,
+    ::testing::Values(
+        MarkerCase{"MarkersByDefault", {"a.mp3", "b.ogg"}, true, "", "", ""},
+        MarkerCase{"NoMarkers", {"a.mp3", "--no-markers", "b.ogg"}, false, "", "", ""},
+        MarkerCase{"SeparateNames", {"--cue", "j.cue", "a.mp3", "--labels", "j.txt", "b.ogg"}, true, "j.cue",
+                   "j.txt", ""},
+        MarkerCase{"JoinedNames", {"--labels=j.txt", "a.mp3", "b.ogg", "--cue=j.cue"}, true, "j.cue", "j.txt", ""},
+        MarkerCase{"ANameThatLooksLikeAnOption", {"--cue", "-y", "a.mp3", "b.ogg"}, true, "-y", "", ""},
+        MarkerCase{"AllTogether", {"--no-markers", "--cue=j.cue", "--labels", "j.txt", "a.mp3", "b.ogg"}, false,
+                   "j.cue", "j.txt", ""},
+        MarkerCase{"CueWithoutName", {"a.mp3", "b.ogg", "--cue"}, true, "", "", "--cue needs a file name"},
+        MarkerCase{"EmptyLabelsName", {"--labels=", "a.mp3", "b.ogg"}, true, "", "", "--labels needs a file name"},
+        MarkerCase{"MisspeltOption", {"--cues=j.cue", "a.mp3", "b.ogg"}, true, "", "", "unknown option --cues=j.cue"}),
+    [](const auto& tested) { return std::string(tested.param.name); });
+
 TEST(JoinOptionsTest, HelpAndVersionAreFlags)
 {
     EXPECT_TRUE(parseJoinOptions({"--help"}).options.help);

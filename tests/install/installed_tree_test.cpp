@@ -236,6 +236,8 @@ TEST(InstalledTree, CompletionOffersOptionsAndFiles)
           QStringLiteral("outro.ogg")}},
         {QStringLiteral("kestrine-join -- -"), {}},
         {QStringLiteral("kestrine-join --me"), {QStringLiteral("--measure")}},
+        {QStringLiteral("kestrine-join --no"), {QStringLiteral("--no-markers")}},
+        {QStringLiteral("kestrine-join --cue ''"), {QStringLiteral("music")}},
     };
     const QString script =
         QStringLiteral("source %1; source %2\n"

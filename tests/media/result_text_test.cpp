@@ -19,7 +19,7 @@ TEST(DescribeResult, EveryCodeHasItsOwnShortSentence)
                                  result::kNoFileName, result::kCannotOpenSource, result::kNoAudioStream,
                                  result::kNoDecoder, result::kDecodeFailed, result::kCannotCreateOutput,
                                  result::kWriteFailed, result::kDiskFull, result::kNoEncoder,
-                                 result::kStopped};
+                                 result::kStopped, result::kMarkerListClash, result::kMarkerListFailed};
     std::set<std::string> texts;
     for (MediaResult code : codes) {
         const std::string text = describeResult(code);

@@ -90,6 +90,81 @@ TEST(WavHeader, Rf64FileReadsBackWithItsFullLength)
     EXPECT_EQ(frameAt(duration, 44100), static_cast<std::int64_t>(dataBytes / 4));
 }
 
+// Chunks after the data count in the RIFF size; the data chunk's own size
+// stays what it holds, and an odd one gets its pad byte before them.
+TEST(WavHeader, ChunksAfterTheDataCountInTheRiffSize)
+{
+    struct Case {
+        std::uint64_t dataBytes;
+        std::uint64_t trailerBytes;
+        std::uint64_t riffSize;
+        std::uint64_t trailerOffset;
+    };
+    for (const Case& c : {Case{400, 0, 72 + 400, 480}, Case{400, 100, 72 + 400 + 100, 480},
+                          Case{401, 100, 72 + 402 + 100, 482}, Case{0, 60, 72 + 60, 80}}) {
+        const WavHeader header = buildWavHeader(OutputFormat{}, c.dataBytes, c.trailerBytes);
+        EXPECT_EQ(tagAt(header, 0), "RIFF");
+        EXPECT_EQ(little(header, 4, 4), c.riffSize) << c.dataBytes << " + " << c.trailerBytes;
+        EXPECT_EQ(little(header, 76, 4), c.dataBytes);
+        EXPECT_EQ(wavTrailerOffset(c.dataBytes), c.trailerOffset);
+    }
+}
+
+// Data that fits a plain header alone but not with the markers after it
+// makes the file RF64, whose ds64 counts them.
+TEST(WavHeader, ChunksAfterTheDataCanTipAFileIntoRf64)
+{
+    const std::uint64_t dataBytes = kMaxPlainWavData - 3; // even, as every join's data is
+    EXPECT_EQ(tagAt(buildWavHeader(OutputFormat{}, dataBytes, 3), 0), "RIFF");
+    const WavHeader header = buildWavHeader(OutputFormat{}, dataBytes, 4);
+    EXPECT_EQ(tagAt(header, 0), "RF64");
+    EXPECT_EQ(little(header, 20, 8), 72 + dataBytes + 4);
+    EXPECT_EQ(little(header, 28, 8), dataBytes);
+}
+
+std::string bytesOf(const std::vector<std::uint8_t>& bytes)
+{
+    return {bytes.begin(), bytes.end()};
+}
+
+std::string u32(std::uint32_t value)
+{
+    std::string bytes;
+    for (int i = 0; i < 4; ++i)
+        bytes += static_cast<char>(value >> (8 * i));
+    return bytes;
+}
+
+std::string cuePoint(std::uint32_t id, std::uint32_t offset)
+{
+    return u32(id) + u32(offset) + "data" + u32(0) + u32(0) + u32(offset);
+}
+
+TEST(WavTrailer, IsACueChunkAndAnAdtlListWithOneLabelPerCue)
+{
+    // A label of odd length with its NUL, one of even length that needs a pad
+    // byte, and UTF-8 kept as it is.
+    const std::vector<Marker> markers{{0, "a"}, {1234567, "ab"}, {0xFFFFFFFF, "\xC3\xBC.ogg"}};
+    const std::string expected = "cue " + u32(4 + 3 * 24) + u32(3) + cuePoint(1, 0) + cuePoint(2, 1234567) +
+                                 cuePoint(3, 0xFFFFFFFF) + "LIST" + u32(4 + 14 + 16 + 20) + "adtl" +
+                                 "labl" + u32(6) + u32(1) + std::string("a\0", 2) + //
+                                 "labl" + u32(7) + u32(2) + std::string("ab\0\0", 4) + //
+                                 "labl" + u32(11) + u32(3) + std::string("\xC3\xBC.ogg\0", 7) + std::string(1, '\0');
+    EXPECT_EQ(bytesOf(wavTrailer(markers)), expected);
+}
+
+// A cue point's offset has 32 bits: a marker past them (27 hours at
+// 44,100 Hz) cannot be said and is left out rather than wrapped around.
+TEST(WavTrailer, LeavesOutWhatACuePointCannotSay)
+{
+    const std::vector<Marker> markers{{5, "early"}, {0x100000000, "too late"}};
+    const std::string trailer = bytesOf(wavTrailer(markers));
+    EXPECT_EQ(trailer.substr(0, 12), "cue " + u32(28) + u32(1));
+    EXPECT_EQ(trailer.find("too late"), std::string::npos);
+    EXPECT_TRUE(wavTrailer({}).empty());
+    EXPECT_TRUE(wavTrailer({{0x100000000, "too late"}}).empty());
+}
+
 TEST(WavHeader, LayoutOfOtherWavsIsNotTheOutputFormat)
 {
     QTemporaryDir folder;

@@ -73,6 +73,7 @@ TEST_F(OutputGraphTest, BuildsAndRunsTheGraphInOrderThenTellsTheHost)
                                         "addFilter Writer",
                                         "setFullInterleaving",
                                         "setOverwriteMode true",
+                                        "setMarkers in-file",
                                         "groupOutputPin 0",
                                         "renderStream group 0 output -> " + mux,
                                         "enumPins " + mux,

@@ -57,6 +57,16 @@ public:
         std::lock_guard lock(state_->mutex);
         return failed(r) || state_->interleaving ? r : result::kNoInterface;
     }
+    // Recorded as "in-file" or "none", then any list asked for.
+    MediaResult setMarkers(const MarkerOptions& markers) override
+    {
+        std::string args = markers.inFile ? "in-file" : "none";
+        if (!markers.cueSheet.empty())
+            args += " cue=" + markers.cueSheet;
+        if (!markers.labelList.empty())
+            args += " labels=" + markers.labelList;
+        return state_->call(FakeOp::SetMarkers, args);
+    }
     const std::string& classId() const { return classId_; }
 
 private:

@@ -44,6 +44,7 @@ const char* fakeOpName(FakeOp op)
     case FakeOp::SetFileName: return "setFileName";
     case FakeOp::SetOverwriteMode: return "setOverwriteMode";
     case FakeOp::SetFullInterleaving: return "setFullInterleaving";
+    case FakeOp::SetMarkers: return "setMarkers";
     case FakeOp::Connect: return "connect";
     case FakeOp::MediaControl: return "mediaControl";
     case FakeOp::MediaEvents: return "mediaEvents";

@@ -52,6 +52,7 @@ enum class FakeOp {
     SetFileName,
     SetOverwriteMode,
     SetFullInterleaving,
+    SetMarkers,
     Connect,
     MediaControl,
     MediaEvents,

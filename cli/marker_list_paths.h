@@ -1,0 +1,24 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The Kestrine developers
+#pragma once
+
+#include "cli/join_options.h"
+#include "output/media_framework.h"
+
+#include <string>
+#include <vector>
+
+namespace kestrine {
+
+class UserDialogs;
+
+// What a console join tells about where each file starts, as the framework takes it.
+MarkerOptions markerOptionsOf(const JoinOptions& options);
+
+// Refuses a cue sheet or label list that would overwrite the output, one of
+// the files to join or the other list, that is no regular file, or that
+// exists without -y. 0 when they may be written; otherwise the refusal is
+// told to `dialogs` and the exit status returned.
+int checkMarkerListPaths(const JoinOptions& options, UserDialogs& dialogs);
+
+} // namespace kestrine

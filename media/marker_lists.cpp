@@ -1,0 +1,163 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The Kestrine developers
+#include "media/marker_lists.h"
+
+#include "media/ffmpeg.h"
+#include "output/output_path_check.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+
+namespace kestrine {
+namespace {
+
+constexpr int kCueFramesPerSecond = 75;
+constexpr int kMicrosecondsPerSecond = 1'000'000;
+
+// A name that stays on its own line and inside its field: control characters
+// (a tab, a line break in a file name) become spaces.
+std::string plainName(const std::string& name, char quote)
+{
+    std::string plain = name;
+    for (char& c : plain) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F)
+            c = ' ';
+        else if (c == '"')
+            c = quote;
+    }
+    return plain;
+}
+
+std::string cueTime(std::int64_t frame, int sampleRate)
+{
+    const std::int64_t cueFrames = av_rescale_rnd(frame, kCueFramesPerSecond, sampleRate, AV_ROUND_NEAR_INF);
+    const std::int64_t seconds = cueFrames / kCueFramesPerSecond;
+    char text[48];
+    std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld", static_cast<long long>(seconds / 60),
+                  static_cast<long long>(seconds % 60),
+                  static_cast<long long>(cueFrames % kCueFramesPerSecond));
+    return text;
+}
+
+std::string labelTime(std::int64_t frame, int sampleRate)
+{
+    const std::int64_t micros = av_rescale_rnd(frame, kMicrosecondsPerSecond, sampleRate, AV_ROUND_NEAR_INF);
+    char text[48];
+    std::snprintf(text, sizeof text, "%lld.%06lld", static_cast<long long>(micros / kMicrosecondsPerSecond),
+                  static_cast<long long>(micros % kMicrosecondsPerSecond));
+    return text;
+}
+
+// The file type a cue sheet knows the joined file as: MP3 for MP3, and WAVE,
+// which players take as "decode it", for everything else.
+std::string cueFileType(const std::string& audioFile)
+{
+    const std::string extension = std::filesystem::path(audioFile).extension().string();
+    return extension == ".mp3" || extension == ".MP3" ? "MP3" : "WAVE";
+}
+
+// The joined file as the list at `listPath` names it: relative to the
+// list's own folder, so that the two can move together.
+std::string nameSeenFrom(const std::string& listPath, const std::string& outputPath)
+{
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::path output = fs::absolute(outputPath, error).lexically_normal();
+    const fs::path folder = fs::absolute(listPath, error).lexically_normal().parent_path();
+    const fs::path relative = output.lexically_relative(folder);
+    return error || relative.empty() ? fs::path(outputPath).filename().string() : relative.string();
+}
+
+bool writeAll(int fd, const std::string& text)
+{
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t written = ::write(fd, text.data() + done, text.size() - done);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        done += static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+// Whatever stood at `path` stays whole until the new text is on the disk.
+MediaResult replaceFile(const std::string& path, const std::string& text)
+{
+    const std::string partial = partialPathOf(path);
+    ::unlink(partial.c_str());
+    const int fd = ::open(partial.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return result::kMarkerListFailed;
+    const bool written = writeAll(fd, text) && ::fsync(fd) == 0;
+    if (::close(fd) != 0 || !written || ::rename(partial.c_str(), path.c_str()) != 0) {
+        ::unlink(partial.c_str());
+        return result::kMarkerListFailed;
+    }
+    return result::kOk;
+}
+
+} // namespace
+
+std::string cueSheetText(const std::vector<Marker>& markers, int sampleRate, const std::string& audioFile)
+{
+    std::string text = "FILE \"" + plainName(audioFile, '\'') + "\" " + cueFileType(audioFile) + "\n";
+    for (std::size_t i = 0; i < markers.size(); ++i) {
+        char track[48];
+        std::snprintf(track, sizeof track, "  TRACK %02zu AUDIO\n", i + 1);
+        text += track;
+        text += "    TITLE \"" + plainName(markers[i].label, '\'') + "\"\n";
+        text += "    INDEX 01 " + cueTime(markers[i].frame, sampleRate) + "\n";
+    }
+    return text;
+}
+
+std::string labelListText(const std::vector<Marker>& markers, int sampleRate, std::int64_t endFrame)
+{
+    std::string text;
+    for (std::size_t i = 0; i < markers.size(); ++i) {
+        const std::int64_t end = i + 1 < markers.size() ? markers[i + 1].frame : endFrame;
+        text += labelTime(markers[i].frame, sampleRate) + '\t' + labelTime(end, sampleRate) + '\t' +
+                plainName(markers[i].label, '"') + '\n';
+    }
+    return text;
+}
+
+MediaResult checkMarkerLists(const MarkerOptions& options, const std::string& outputPath,
+                             const std::vector<std::string>& sources)
+{
+    const auto clashes = [&](const std::string& list, const std::string& other) {
+        if (list.empty())
+            return false;
+        std::vector<std::string> written{outputPath};
+        if (!other.empty())
+            written.push_back(other);
+        return failed(checkSideFilePath(list, written, sources));
+    };
+    return clashes(options.cueSheet, options.labelList) || clashes(options.labelList, options.cueSheet)
+               ? result::kMarkerListClash
+               : result::kOk;
+}
+
+MediaResult writeMarkerLists(const RenderPlan& plan, const std::string& outputPath,
+                             const MarkerOptions& options)
+{
+    const std::vector<Marker> starts = sourceStartsOf(plan);
+    const int rate = plan.format.sampleRate;
+    if (!options.cueSheet.empty()) {
+        const std::string text = cueSheetText(starts, rate, nameSeenFrom(options.cueSheet, outputPath));
+        if (const MediaResult written = replaceFile(options.cueSheet, text); failed(written))
+            return written;
+    }
+    if (!options.labelList.empty())
+        return replaceFile(options.labelList, labelListText(starts, rate, plan.totalFrames));
+    return result::kOk;
+}
+
+} // namespace kestrine

@@ -1,0 +1,113 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The Kestrine developers
+#include "media/framework/ffmpeg_media_framework.h"
+#include "tests/support/framework_join.h"
+#include "tests/support/test_media.h"
+#include "tests/support/wav_chunks.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+namespace kestrine {
+namespace {
+
+using testing::buildJoinGraph;
+using testing::buildTimeline;
+using testing::JoinGraph;
+using testing::NotifyCounter;
+
+// The markers the Wave Mux is given travel with the graph to the file it
+// writes and to the lists beside it.
+class FfmpegGraphMarkersTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        for (const char* name : {"one.wav", "two.wav"})
+            testing::writeSilentWav(file(name), 4410);
+    }
+
+    std::string file(const std::string& name) const { return dir.filePath(QString::fromStdString(name)).toStdString(); }
+
+    // Builds and runs the join of one.wav and two.wav, 0.1 s each; the event
+    // it ended with, or kWrongState's code when run refused.
+    MediaResult join(const MarkerOptions& markers, const std::string& output)
+    {
+        JoinGraph graph;
+        EXPECT_EQ(buildJoinGraph(framework,
+                                 buildTimeline(framework, testing::backToBack({{file("one.wav"), 0.1},
+                                                                               {file("two.wav"), 0.1}})),
+                                 output, graph),
+                  result::kOk);
+        EXPECT_EQ(graph.mux->setMarkers(markers), result::kOk);
+        NotifyCounter notified;
+        EXPECT_EQ(graph.events->setNotify(notified.function()), result::kOk);
+        if (const MediaResult ran = graph.control->run(); failed(ran))
+            return ran;
+        EXPECT_TRUE(notified.waitFor(1));
+        const auto events = testing::drainEvents(*graph.events);
+        graph.control->stop();
+        if (events.size() != 1)
+            return result::kUnexpected;
+        return events[0].code == kEventComplete ? result::kOk : static_cast<MediaResult>(events[0].param1);
+    }
+
+    static bool exists(const std::string& path)
+    {
+        struct stat status {};
+        return ::stat(path.c_str(), &status) == 0;
+    }
+
+    QTemporaryDir dir;
+    FfmpegMediaFramework framework;
+};
+
+TEST_F(FfmpegGraphMarkersTest, OnlyTheMuxTakesMarkers)
+{
+    std::shared_ptr<Filter> mux;
+    std::shared_ptr<Filter> writer;
+    ASSERT_EQ(framework.createFilter(kWaveMuxClassId, mux), result::kOk);
+    ASSERT_EQ(framework.createFilter(kFileWriterClassId, writer), result::kOk);
+    EXPECT_EQ(mux->setMarkers({}), result::kOk);
+    EXPECT_EQ(writer->setMarkers({}), result::kNoInterface);
+    EXPECT_EQ(mux->setMarkers({true, std::string("a\0b", 3), ""}), result::kInvalidArgument);
+}
+
+TEST_F(FfmpegGraphMarkersTest, MarkersInTheFileAndListsBesideItAreWhatTheMuxWasGiven)
+{
+    ASSERT_EQ(join({}, file("marked.wav")), result::kOk);
+    const testmedia::WavChunks marked = testmedia::readWavChunks(file("marked.wav"));
+    ASSERT_EQ(marked.cues.size(), 2u) << marked.message;
+    EXPECT_EQ(marked.cues[1].sampleOffset, 4410u);
+    EXPECT_EQ(marked.labels.at(2), "two.wav");
+
+    MarkerOptions lists{false, file("plain.cue"), file("plain.txt")};
+    ASSERT_EQ(join(lists, file("plain.wav")), result::kOk);
+    const testmedia::WavChunks plain = testmedia::readWavChunks(file("plain.wav"));
+    ASSERT_TRUE(plain.ok) << plain.message;
+    EXPECT_EQ(plain.ids(), (std::vector<std::string>{"JUNK", "fmt ", "data"}));
+    EXPECT_EQ(testmedia::readBytes(file("plain.txt")), "0.000000\t0.100000\tone.wav\n0.100000\t0.200000\ttwo.wav\n");
+    EXPECT_NE(testmedia::readBytes(file("plain.cue")).find("FILE \"plain.wav\" WAVE\n"), std::string::npos);
+}
+
+TEST_F(FfmpegGraphMarkersTest, ListsThatWouldOverwriteTheJoinOrItsSourcesAreRefusedBeforeItRuns)
+{
+    const std::string output = file("out.wav");
+    for (const MarkerOptions& markers : {MarkerOptions{true, output, ""}, MarkerOptions{true, "", file("one.wav")},
+                                         MarkerOptions{true, file("x"), file("x")}}) {
+        EXPECT_EQ(join(markers, output), result::kMarkerListClash) << markers.cueSheet << " " << markers.labelList;
+        EXPECT_FALSE(exists(output));
+    }
+}
+
+// The join is whole even when its list cannot be written, and says so.
+TEST_F(FfmpegGraphMarkersTest, AListThatCannotBeWrittenFailsTheJoinAfterItsWav)
+{
+    ASSERT_EQ(join({true, "", file("no folder/out.txt")}, file("out.wav")), result::kMarkerListFailed);
+    const testmedia::WavChunks chunks = testmedia::readWavChunks(file("out.wav"));
+    EXPECT_EQ(chunks.cues.size(), 2u) << chunks.message;
+}
+
+} // namespace
+} // namespace kestrine

@@ -1,0 +1,139 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The Kestrine developers
+#include "media/marker_lists.h"
+#include "tests/support/test_media.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+namespace kestrine {
+namespace {
+
+// Starts that are no round numbers, a name with double quotes, one with a
+// tab and a line break, and one that is not ASCII.
+const std::vector<Marker> kMarkers{{0, "intro.mp3"},
+                                   {587, "say \"hi\".ogg"},
+                                   {44100 * 61 + 294, "Caf\xC3\xA9 \xE2\x80\x93 \xC2\xBD.m4a"},
+                                   {44100 * 3599 + 44099, "tab\there\nand there.wav"}};
+
+TEST(CueSheet, HasOneTrackPerSourceAtTheNearestSeventyFifthOfASecond)
+{
+    EXPECT_EQ(cueSheetText(kMarkers, 44100, "joined.wav"),
+              "FILE \"joined.wav\" WAVE\n"
+              "  TRACK 01 AUDIO\n"
+              "    TITLE \"intro.mp3\"\n"
+              "    INDEX 01 00:00:00\n"
+              "  TRACK 02 AUDIO\n"
+              "    TITLE \"say 'hi'.ogg\"\n"
+              // 587 frames are 0.998 of a 1/75 s
+              "    INDEX 01 00:00:01\n"
+              "  TRACK 03 AUDIO\n"
+              "    TITLE \"Caf\xC3\xA9 \xE2\x80\x93 \xC2\xBD.m4a\"\n"
+              // 294 frames are exactly half of one: rounded up
+              "    INDEX 01 01:01:01\n"
+              "  TRACK 04 AUDIO\n"
+              "    TITLE \"tab here and there.wav\"\n"
+              // a frame short of an hour rounds up into the next minute
+              "    INDEX 01 60:00:00\n");
+}
+
+TEST(CueSheet, TakesTheRateItIsGivenAndNamesAnMp3AsSuch)
+{
+    // Frame 48,100 is 75.16 seventy-fifths of a second at 48,000 Hz and
+    // 81.80 at 44,100 Hz.
+    const std::vector<Marker> markers{{48100, "b.opus"}};
+    EXPECT_EQ(cueSheetText(markers, 48000, "../out/\"x\".mp3"),
+              "FILE \"../out/'x'.mp3\" MP3\n"
+              "  TRACK 01 AUDIO\n"
+              "    TITLE \"b.opus\"\n"
+              "    INDEX 01 00:01:00\n");
+    EXPECT_EQ(cueSheetText(markers, 44100, "x.flac").substr(0, 20), "FILE \"x.flac\" WAVE\n ");
+    EXPECT_NE(cueSheetText(markers, 44100, "x.flac").find("INDEX 01 00:01:07"), std::string::npos);
+}
+
+TEST(LabelList, GivesStartEndAndNameOfEverySourceToTheMicrosecond)
+{
+    const std::int64_t end = 44100 * 3600 + 12345;
+    EXPECT_EQ(labelListText(kMarkers, 44100, end),
+              "0.000000\t0.013311\tintro.mp3\n"
+              "0.013311\t61.006667\tsay \"hi\".ogg\n"
+              "61.006667\t3599.999977\tCaf\xC3\xA9 \xE2\x80\x93 \xC2\xBD.m4a\n"
+              "3599.999977\t3600.279932\ttab here and there.wav\n");
+    EXPECT_EQ(labelListText({{48000 * 2 + 1, "a"}}, 48000, 48000 * 3), "2.000021\t3.000000\ta\n");
+    EXPECT_EQ(labelListText({}, 44100, 0), "");
+}
+
+class MarkerListFiles : public ::testing::Test {
+protected:
+    std::string pathOf(const std::string& name) const { return folder_.path().toStdString() + "/" + name; }
+
+    RenderPlan plan() const
+    {
+        RenderPlan made;
+        made.sources.push_back({"/music/one.mp3", 0, 1, 0, 587});
+        made.sources.push_back({"/music/two.ogg", 0, 1, 587, 44100});
+        made.totalFrames = 44100;
+        made.withMarkers = false; // the lists do not depend on markers in the file
+        return made;
+    }
+
+private:
+    QTemporaryDir folder_;
+};
+
+TEST_F(MarkerListFiles, AreWrittenBesideTheOutputAndNameItFromTheirOwnFolder)
+{
+    ASSERT_EQ(::mkdir(pathOf("lists").c_str(), 0755), 0);
+    ASSERT_TRUE(testmedia::writeBytes(pathOf("lists/join.cue"), "an old cue sheet"));
+    MarkerOptions options;
+    options.cueSheet = pathOf("lists/join.cue");
+    options.labelList = pathOf("join.txt");
+    ASSERT_EQ(writeMarkerLists(plan(), pathOf("join.wav"), options), result::kOk);
+
+    EXPECT_EQ(testmedia::readBytes(pathOf("lists/join.cue")),
+              "FILE \"../join.wav\" WAVE\n"
+              "  TRACK 01 AUDIO\n    TITLE \"one.mp3\"\n    INDEX 01 00:00:00\n"
+              "  TRACK 02 AUDIO\n    TITLE \"two.ogg\"\n    INDEX 01 00:00:01\n");
+    EXPECT_EQ(testmedia::readBytes(pathOf("join.txt")),
+              "0.000000\t0.013311\tone.mp3\n0.013311\t1.000000\ttwo.ogg\n");
+    struct stat status {};
+    EXPECT_NE(::stat(pathOf("lists/join.cue.part").c_str(), &status), 0) << "a partial file was left";
+}
+
+TEST_F(MarkerListFiles, ThatCannotBeWrittenAreReportedAndLeaveNothing)
+{
+    MarkerOptions options;
+    options.labelList = pathOf("missing folder/join.txt");
+    EXPECT_EQ(writeMarkerLists(plan(), pathOf("join.wav"), options), result::kMarkerListFailed);
+    options.labelList.clear();
+    EXPECT_EQ(writeMarkerLists(plan(), pathOf("join.wav"), options), result::kOk) << "no list asked for";
+}
+
+TEST_F(MarkerListFiles, MayNotOverwriteTheOutputASourceOrEachOther)
+{
+    ASSERT_TRUE(testmedia::writeBytes(pathOf("a.mp3"), "a source"));
+    const std::string output = pathOf("join.wav");
+    const std::vector<std::string> sources{pathOf("a.mp3")};
+    struct Case {
+        const char* name;
+        std::string cue;
+        std::string labels;
+        MediaResult expected;
+    };
+    for (const Case& c : {Case{"apart", pathOf("join.cue"), pathOf("join.txt"), result::kOk},
+                          Case{"the output, not yet written", output, "", result::kMarkerListClash},
+                          Case{"the output by another spelling", "", pathOf("./x/../join.wav"),
+                               result::kMarkerListClash},
+                          Case{"a source", pathOf("a.mp3"), "", result::kMarkerListClash},
+                          Case{"each other", pathOf("same"), pathOf("same"), result::kMarkerListClash}}) {
+        MarkerOptions options;
+        options.cueSheet = c.cue;
+        options.labelList = c.labels;
+        EXPECT_EQ(checkMarkerLists(options, output, sources), c.expected) << c.name;
+    }
+}
+
+} // namespace
+} // namespace kestrine
