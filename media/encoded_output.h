@@ -39,15 +39,15 @@ public:
     MediaResult writeSilence(std::int64_t frame, std::int64_t frames,
                              std::stop_token stop = {}) override;
     // Writers that wait for room, and later ones, answer result::kStopped.
-    void cancelWrites();
+    void cancelWrites() override;
 
     // Encodes the first `frames` frames, which must be complete, ends the
     // container and puts the file in the output's place. When the encoder or
     // the disk failed on the way, the partial file is removed instead and the
     // failure told.
-    MediaResult finish(std::int64_t frames);
+    MediaResult finish(std::int64_t frames) override;
     // Removes the partial file; whatever stood at the output path stays.
-    void discard();
+    void discard() override;
 
 private:
     EncodedOutput(const OutputFormat& format, PartialFile file);

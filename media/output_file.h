@@ -42,7 +42,7 @@ public:
 
     // Makes the header claim the first `frames` frames once they are on the
     // disk. From one thread at a time; a claim never shrinks.
-    MediaResult claim(std::int64_t frames);
+    MediaResult claim(std::int64_t frames) override;
 
     // The markers the finished file carries after its data. Claims leave
     // them out, so the partial file never changes shape while it grows.
@@ -52,10 +52,10 @@ public:
     // that fall inside them, makes the header say so and puts the file in the
     // output's place. result::kOutputLost when the partial file or its folder
     // was removed meanwhile.
-    MediaResult finish(std::int64_t frames);
+    MediaResult finish(std::int64_t frames) override;
 
     // Removes the partial file; whatever stood at the output path stays.
-    void discard();
+    void discard() override;
 
 private:
     OutputFile(PartialFile file, const OutputFormat& format);

@@ -30,6 +30,17 @@ public:
     {
         return static_cast<std::uint64_t>(frame);
     }
+
+    // Tells the sink that the first `frames` frames are complete, so that a
+    // file can say so before it is finished. From one thread at a time.
+    virtual MediaResult claim(std::int64_t /*frames*/) { return result::kOk; }
+    // Once the render stops early: writers that wait for the sink give up.
+    virtual void cancelWrites() {}
+    // Keeps the first `frames` frames, which are complete, and puts the file
+    // in the output's place.
+    virtual MediaResult finish(std::int64_t frames) = 0;
+    // Removes what was written; whatever stood at the output path stays.
+    virtual void discard() = 0;
 };
 
 } // namespace kestrine

@@ -107,15 +107,11 @@ private:
 // What the workers share: the next segment to take and the first failure.
 class RenderWork {
 public:
-    // `cancelWrites`, when given, wakes writers that wait on the output once the work stops.
     RenderWork(const RenderPlan& plan, const std::vector<Segment>& segments, OutputSink& output,
-               PrefixTracker& tracker, std::stop_token stop, std::function<void()> cancelWrites = {})
+               PrefixTracker& tracker, std::stop_token stop)
         : plan_(plan), segments_(segments), output_(output), tracker_(tracker),
-          cancelLink_(failStop_.get_token(),
-                      [cancel = std::move(cancelWrites)] {
-                          if (cancel)
-                              cancel();
-                      }),
+          // Writers that wait on the output for room must not outwait the work.
+          cancelLink_(failStop_.get_token(), [this] { output_.cancelWrites(); }),
           stopLink_(stop, [this] { failStop_.request_stop(); })
     {
     }
@@ -173,34 +169,33 @@ private:
     std::stop_callback<std::function<void()>> stopLink_;
 };
 
-// The frames of a compressed output: the same workers, another destination.
-MediaResult renderEncoded(const RenderPlan& plan, const std::string& outputPath, RenderProgress& progress,
-                          std::stop_token stop, const RenderOptions& options)
+// The workers write the plan's frames into `output`; what it keeps at the
+// end is what is complete from the start.
+MediaResult renderInto(const RenderPlan& plan, OutputSink& output, RenderProgress& progress,
+                       std::stop_token stop, const RenderOptions& options)
 {
-    std::unique_ptr<EncodedOutput> output;
-    if (const MediaResult created =
-            EncodedOutput::create(outputPath, plan.format, markersOf(plan), plan.totalFrames, output);
-        failed(created))
-        return created;
-
     const std::vector<Segment> segments = splitIntoSegments(plan);
     PrefixTracker tracker(segments, plan.totalFrames, progress);
     std::optional<MediaResult> failure;
     {
-        RenderWork work(plan, segments, *output, tracker, stop, [&output] { output->cancelWrites(); });
-        runOnWorkers(workerCount(segments.size(), options.workers), [&] { work.runWorker(); });
+        RenderWork work(plan, segments, output, tracker, stop);
+        // A failed claim is not the join's failure: the next one, or the
+        // finish, says whether the disk still takes writes.
+        runOnWorkers(workerCount(segments.size(), options.workers), [&] { work.runWorker(); },
+                     options.claimInterval, [&] { output.claim(tracker.complete()); });
         failure = work.failure();
     }
     const std::int64_t complete = tracker.complete();
     if (!failure && complete == plan.totalFrames)
-        return output->finish(complete);
+        return output.finish(complete);
     const MediaResult ended = failure.value_or(result::kStopped);
+    // Nothing worth keeping: whatever stood at the output path stays as it was.
     if (complete == 0) {
-        output->discard();
+        output.discard();
         return ended;
     }
-    // A finished container of what is complete from the start.
-    const MediaResult finished = output->finish(complete);
+    // The file keeps what is complete from the start, and says so.
+    const MediaResult finished = output.finish(complete);
     return failed(finished) ? finished : ended;
 }
 
@@ -213,7 +208,12 @@ MediaResult renderJoin(const RenderPlan& plan, const std::string& outputPath, Re
         return renderToWav(plan, outputPath, progress, stop, options);
     if (const MediaResult checked = checkPlan(plan); failed(checked))
         return checked;
-    return renderEncoded(plan, outputPath, progress, stop, options);
+    std::unique_ptr<EncodedOutput> output;
+    if (const MediaResult created =
+            EncodedOutput::create(outputPath, plan.format, markersOf(plan), plan.totalFrames, output);
+        failed(created))
+        return created;
+    return renderInto(plan, *output, progress, stop, options);
 }
 
 MediaResult renderToWav(const RenderPlan& plan, const std::string& outputPath, RenderProgress& progress,
@@ -226,30 +226,7 @@ MediaResult renderToWav(const RenderPlan& plan, const std::string& outputPath, R
         failed(created))
         return created;
     output->setMarkers(markersOf(plan));
-
-    const std::vector<Segment> segments = splitIntoSegments(plan);
-    PrefixTracker tracker(segments, plan.totalFrames, progress);
-    std::optional<MediaResult> failure;
-    {
-        RenderWork work(plan, segments, *output, tracker, stop);
-        // A failed claim is not the join's failure: the next one, or the
-        // finish, says whether the disk still takes writes.
-        runOnWorkers(workerCount(segments.size(), options.workers), [&] { work.runWorker(); },
-                     options.claimInterval, [&] { output->claim(tracker.complete()); });
-        failure = work.failure();
-    }
-    const std::int64_t complete = tracker.complete();
-    if (!failure && complete == plan.totalFrames)
-        return output->finish(complete);
-    const MediaResult ended = failure.value_or(result::kStopped);
-    // Nothing worth keeping: whatever stood at the output path stays as it was.
-    if (complete == 0) {
-        output->discard();
-        return ended;
-    }
-    // The file keeps what is complete from the start, with a true header.
-    const MediaResult finished = output->finish(complete);
-    return failed(finished) ? finished : ended;
+    return renderInto(plan, *output, progress, stop, options);
 }
 
 } // namespace kestrine
