@@ -64,7 +64,7 @@ int ConsoleJoin::run(const JoinOptions& options, const std::atomic<bool>& interr
                      bool showProgress)
 {
     if (options.output.isEmpty())
-        return refuse(QStringLiteral("no output file: give -o OUTPUT.wav (see --help)"),
+        return refuse(QStringLiteral("no output file: give -o OUTPUT (see --help)"),
                       kExitUsage);
     if (options.files.isEmpty())
         return refuse(QStringLiteral("no files to join (see --help)"), kExitUsage);

@@ -79,7 +79,7 @@ ParsedJoinOptions parseJoinOptions(const QStringList& arguments)
 QString joinUsage(const QString& program)
 {
     return QStringLiteral(
-               "Usage: %1 -o OUTPUT.wav [-y] FILE...\n"
+               "Usage: %1 -o OUTPUT [-y] FILE...\n"
                "       %1 --measure FILE...\n"
                "Joins the sound of the media files, one after another in the given order,\n"
                "into one file, with no gaps at the joins and a marker where each file starts\n"

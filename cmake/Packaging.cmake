@@ -7,10 +7,11 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME kestrine)
 set(CPACK_PACKAGE_VENDOR "The Kestrine developers")
 set(CPACK_PACKAGE_CONTACT "The Kestrine developers <kestrine@example.com>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "join the sound of media files into one WAV file")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "join the sound of media files into one file")
 set(CPACK_PACKAGE_DESCRIPTION
     "Kestrine joins the sound of a list of media files (audio files, and the sound
-track of video files) one after another, in list order, into one WAV file.
+track of video files) one after another, in list order, into one WAV, FLAC,
+MP3, Opus or M4A file.
 Joins are exact and gapless: every file occupies exactly its own length in
 the output, with no gaps or clicks at the joins.
 

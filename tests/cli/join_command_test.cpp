@@ -26,7 +26,7 @@ struct JoinCommandTest : ::testing::Test {
 TEST_F(JoinCommandTest, HelpGoesToStandardOutput)
 {
     EXPECT_EQ(run({"--help"}), kExitJoined);
-    EXPECT_EQ(out.str().rfind("Usage: kestrine-join -o OUTPUT.wav [-y] FILE...\n", 0), 0u)
+    EXPECT_EQ(out.str().rfind("Usage: kestrine-join -o OUTPUT [-y] FILE...\n", 0), 0u)
         << out.str();
     EXPECT_EQ(err.str(), "");
     EXPECT_TRUE(fake.calls().empty());

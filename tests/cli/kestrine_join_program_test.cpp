@@ -238,7 +238,7 @@ TEST_F(KestrineJoinProgramTest, HelpAndVersion)
 {
     ProgramRun run = runProgram({"--help"});
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_TRUE(run.out.startsWith("Usage: kestrine-join -o OUTPUT.wav [-y] FILE...")) << run.out.toStdString();
+    EXPECT_TRUE(run.out.startsWith("Usage: kestrine-join -o OUTPUT [-y] FILE...")) << run.out.toStdString();
     run = runProgram({"--version"});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.out, QStringLiteral("kestrine-join %1\n").arg(KESTRINE_VERSION));

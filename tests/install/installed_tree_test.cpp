@@ -229,8 +229,9 @@ TEST(InstalledTree, CompletionOffersOptionsAndFiles)
     const std::vector<Case> cases{
         {QStringLiteral("kestrine-join --o"),
          {QStringLiteral("--output="), QStringLiteral("--overwrite")}},
+        // Outputs are the formats a join writes: no .ogg.
         {QStringLiteral("kestrine-join -o ''"),
-         {QStringLiteral("joined.wav"), QStringLiteral("music")}},
+         {QStringLiteral("intro.mp3"), QStringLiteral("joined.wav"), QStringLiteral("music")}},
         {QStringLiteral("kestrine-join -y -o out.wav ''"),
          {QStringLiteral("intro.mp3"), QStringLiteral("joined.wav"), QStringLiteral("music"),
           QStringLiteral("outro.ogg")}},
