@@ -75,8 +75,11 @@ MediaResult FormatMuxer::create(int fd, const std::string& path, const OutputFor
     made->stream_ = avformat_new_stream(made->context_.get(), nullptr);
     if (!made->stream_)
         return result::kOutOfMemory;
-    if (const MediaResult added = made->addChapters(markers, totalFrames); failed(added))
+    if (format.encoding == Encoding::M4a) {
+        made->lateMarkers_ = markers;
+    } else if (const MediaResult added = made->addChapters(markers, totalFrames); failed(added)) {
         return added;
+    }
     muxer = std::move(made);
     return result::kOk;
 }
@@ -146,8 +149,14 @@ MediaResult FormatMuxer::writePacket(AVPacket& packet)
     return error < 0 ? resultOf(error) : result::kOk;
 }
 
-MediaResult FormatMuxer::writeTrailer(const AVCodecContext&, std::int64_t)
+MediaResult FormatMuxer::writeTrailer(const AVCodecContext&, std::int64_t frames)
 {
+    std::vector<Marker> reached;
+    for (const Marker& marker : lateMarkers_)
+        if (marker.frame < frames)
+            reached.push_back(marker);
+    if (const MediaResult added = addChapters(reached, frames); failed(added))
+        return added;
     if (const int error = av_write_trailer(context_.get()); error < 0)
         return resultOf(error);
     avio_flush(io_);

@@ -50,6 +50,10 @@ private:
     AVIOContext* io_ = nullptr;
     std::int64_t position_ = 0;
     MediaResult writeFailure_ = result::kOk;
+    // An MP4 file's chapters go in with its index at the end, so that a
+    // stopped join names only the sources it reached and its chapter track
+    // ends with its sound.
+    std::vector<Marker> lateMarkers_;
 };
 
 } // namespace kestrine
