@@ -207,6 +207,11 @@ struct OutputCase {
     bool needsRoot = false;
 };
 
+void PrintTo(const OutputCase& tested, std::ostream* out)
+{
+    *out << tested.name;
+}
+
 class JoinSafetyOutputTest : public JoinSafetyTest, public ::testing::WithParamInterface<OutputCase> {
 protected:
     void TearDown() override
