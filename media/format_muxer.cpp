@@ -3,6 +3,7 @@
 #include "media/format_muxer.h"
 
 #include "media/chapter_comments.h"
+#include "media/early_chapters.h"
 #include "media/partial_file.h"
 
 #include <sys/stat.h>
@@ -31,9 +32,55 @@ const char* muxerNameOf(Encoding encoding)
     return nullptr;
 }
 
+// The markers as chapters of the file `context` will write, each to the next
+// one's start and the last to `totalFrames`.
+MediaResult addChapters(AVFormatContext& context, AVStream& stream, const OutputFormat& format,
+                        const std::vector<Marker>& markers, std::int64_t totalFrames)
+{
+    // FFmpeg's Ogg muxer rounds a chapter's whole seconds up from the half
+    // second, so the comments are written here, exact to the millisecond.
+    if (format.encoding == Encoding::Opus) {
+        for (const auto& [key, value] : chapterComments(markers, format.sampleRate))
+            if (av_dict_set(&stream.metadata, key.c_str(), value.c_str(), 0) < 0)
+                return result::kOutOfMemory;
+        return result::kOk;
+    }
+    for (std::size_t i = 0; i < markers.size(); ++i) {
+        auto* chapter = static_cast<AVChapter*>(av_mallocz(sizeof(AVChapter)));
+        if (!chapter)
+            return result::kOutOfMemory;
+        chapter->id = static_cast<std::int64_t>(i) + 1;
+        chapter->time_base = AVRational{1, format.sampleRate};
+        chapter->start = markers[i].frame;
+        chapter->end = i + 1 < markers.size() ? markers[i + 1].frame : totalFrames;
+        int count = static_cast<int>(context.nb_chapters);
+        if (av_dict_set(&chapter->metadata, "title", markers[i].label.c_str(), 0) < 0 ||
+            av_dynarray_add_nofree(&context.chapters, &count, chapter) < 0) {
+            av_dict_free(&chapter->metadata);
+            av_free(chapter);
+            return result::kOutOfMemory;
+        }
+        context.nb_chapters = static_cast<unsigned int>(count);
+    }
+    return result::kOk;
+}
+
+std::vector<Marker> markersBefore(const std::vector<Marker>& markers, std::int64_t frames)
+{
+    std::vector<Marker> reached;
+    for (const Marker& marker : markers)
+        if (marker.frame < frames)
+            reached.push_back(marker);
+    return reached;
+}
+
 } // namespace
 
-FormatMuxer::FormatMuxer(int fd, const OutputFormat& format) : fd_(fd), format_(format) {}
+FormatMuxer::FormatMuxer(int fd, const OutputFormat& format, const std::vector<Marker>& markers,
+                         std::int64_t plannedFrames)
+    : fd_(fd), format_(format), markers_(markers), plannedFrames_(plannedFrames)
+{
+}
 
 FormatMuxer::~FormatMuxer()
 {
@@ -52,7 +99,7 @@ MediaResult FormatMuxer::create(int fd, const std::string& path, const OutputFor
     const char* name = muxerNameOf(format.encoding);
     if (!name)
         return result::kInvalidArgument;
-    std::unique_ptr<FormatMuxer> made(new FormatMuxer(fd, format));
+    std::unique_ptr<FormatMuxer> made(new FormatMuxer(fd, format, markers, totalFrames));
     AVFormatContext* raw = nullptr;
     if (avformat_alloc_output_context2(&raw, nullptr, name, nullptr) < 0 || !raw)
         return result::kNoEncoder;
@@ -75,42 +122,13 @@ MediaResult FormatMuxer::create(int fd, const std::string& path, const OutputFor
     made->stream_ = avformat_new_stream(made->context_.get(), nullptr);
     if (!made->stream_)
         return result::kOutOfMemory;
-    if (format.encoding == Encoding::M4a) {
-        made->lateMarkers_ = markers;
-    } else if (const MediaResult added = made->addChapters(markers, totalFrames); failed(added)) {
-        return added;
-    }
+    // An MP4 file's chapters go in with its index at the end; MP3 and Ogg
+    // carry theirs before the sound.
+    if (format.encoding != Encoding::M4a)
+        if (const MediaResult added = addChapters(*made->context_, *made->stream_, format, markers, totalFrames);
+            failed(added))
+            return added;
     muxer = std::move(made);
-    return result::kOk;
-}
-
-MediaResult FormatMuxer::addChapters(const std::vector<Marker>& markers, std::int64_t totalFrames)
-{
-    // FFmpeg's Ogg muxer rounds a chapter's whole seconds up from the half
-    // second, so the comments are written here, exact to the millisecond.
-    if (format_.encoding == Encoding::Opus) {
-        for (const auto& [key, value] : chapterComments(markers, format_.sampleRate))
-            if (av_dict_set(&stream_->metadata, key.c_str(), value.c_str(), 0) < 0)
-                return result::kOutOfMemory;
-        return result::kOk;
-    }
-    for (std::size_t i = 0; i < markers.size(); ++i) {
-        auto* chapter = static_cast<AVChapter*>(av_mallocz(sizeof(AVChapter)));
-        if (!chapter)
-            return result::kOutOfMemory;
-        chapter->id = static_cast<std::int64_t>(i) + 1;
-        chapter->time_base = AVRational{1, format_.sampleRate};
-        chapter->start = markers[i].frame;
-        chapter->end = i + 1 < markers.size() ? markers[i + 1].frame : totalFrames;
-        int count = static_cast<int>(context_->nb_chapters);
-        if (av_dict_set(&chapter->metadata, "title", markers[i].label.c_str(), 0) < 0 ||
-            av_dynarray_add_nofree(&context_->chapters, &count, chapter) < 0) {
-            av_dict_free(&chapter->metadata);
-            av_free(chapter);
-            return result::kOutOfMemory;
-        }
-        context_->nb_chapters = static_cast<unsigned int>(count);
-    }
     return result::kOk;
 }
 
@@ -126,16 +144,26 @@ MediaResult FormatMuxer::resultOf(int error) const
     return error == AVERROR(ENOMEM) ? result::kOutOfMemory : error;
 }
 
-MediaResult FormatMuxer::writeHeader(const AVCodecContext& codec)
+AVDictionary* FormatMuxer::headerOptions() const
 {
-    if (const int error = avcodec_parameters_from_context(stream_->codecpar, &codec); error < 0)
-        return resultOf(error);
-    stream_->time_base = codec.time_base;
     AVDictionary* options = nullptr;
     // A movie time scale of the sample rate makes the edit list, which
     // trims the encoder's priming and padding, exact to the sample.
     if (format_.encoding == Encoding::M4a)
         av_dict_set_int(&options, "movie_timescale", format_.sampleRate, 0);
+    // ID3v2.3 gives a chapter's title frame a plain size; FFmpeg's reader,
+    // among others, misreads the 2.4 form from 128 bytes on and drops the chapter.
+    if (format_.encoding == Encoding::Mp3)
+        av_dict_set_int(&options, "id3v2_version", 3, 0);
+    return options;
+}
+
+MediaResult FormatMuxer::writeHeader(const AVCodecContext& codec)
+{
+    if (const int error = avcodec_parameters_from_context(stream_->codecpar, &codec); error < 0)
+        return resultOf(error);
+    stream_->time_base = codec.time_base;
+    AVDictionary* options = headerOptions();
     const int error = avformat_write_header(context_.get(), &options);
     av_dict_free(&options);
     return error < 0 ? resultOf(error) : result::kOk;
@@ -151,16 +179,66 @@ MediaResult FormatMuxer::writePacket(AVPacket& packet)
 
 MediaResult FormatMuxer::writeTrailer(const AVCodecContext&, std::int64_t frames)
 {
-    std::vector<Marker> reached;
-    for (const Marker& marker : lateMarkers_)
-        if (marker.frame < frames)
-            reached.push_back(marker);
-    if (const MediaResult added = addChapters(reached, frames); failed(added))
-        return added;
+    const std::vector<Marker> reached = markersBefore(markers_, frames);
+    if (format_.encoding == Encoding::M4a)
+        if (const MediaResult added = addChapters(*context_, *stream_, format_, reached, frames); failed(added))
+            return added;
     if (const int error = av_write_trailer(context_.get()); error < 0)
         return resultOf(error);
     avio_flush(io_);
-    return failed(writeFailure_) ? writeFailure_ : result::kOk;
+    if (failed(writeFailure_))
+        return writeFailure_;
+    if (frames >= plannedFrames_)
+        return result::kOk;
+    // Stopped early: the chapters written before the sound name only the
+    // sources it reached, and none runs past its end.
+    switch (format_.encoding) {
+    case Encoding::Mp3: {
+        std::vector<std::uint8_t> tag;
+        if (const MediaResult made = id3TagWith(reached, frames, tag); failed(made))
+            return made;
+        return replaceId3Tag(fd_, tag);
+    }
+    case Encoding::Opus:
+        return keepOpusChapters(fd_, reached.size());
+    case Encoding::M4a:
+    case Encoding::Flac:
+    case Encoding::Wav:
+        break;
+    }
+    return result::kOk;
+}
+
+MediaResult FormatMuxer::id3TagWith(const std::vector<Marker>& markers, std::int64_t frames,
+                                    std::vector<std::uint8_t>& tag) const
+{
+    // FFmpeg's MP3 muxer writes only the tag when its output cannot seek.
+    AVFormatContext* raw = nullptr;
+    if (avformat_alloc_output_context2(&raw, nullptr, "mp3", nullptr) < 0 || !raw)
+        return result::kNoEncoder;
+    const OutputFormatPtr context(raw);
+    AVStream* stream = avformat_new_stream(raw, nullptr);
+    if (!stream)
+        return result::kOutOfMemory;
+    if (const int error = avcodec_parameters_copy(stream->codecpar, stream_->codecpar); error < 0)
+        return resultOf(error);
+    stream->time_base = stream_->time_base;
+    if (const MediaResult added = addChapters(*raw, *stream, format_, markers, frames); failed(added))
+        return added;
+    if (avio_open_dyn_buf(&raw->pb) < 0)
+        return result::kOutOfMemory;
+    AVDictionary* options = headerOptions();
+    const int error = avformat_write_header(raw, &options);
+    av_dict_free(&options);
+    std::uint8_t* bytes = nullptr;
+    const int size = avio_close_dyn_buf(raw->pb, &bytes);
+    raw->pb = nullptr;
+    if (error >= 0 && size > 0)
+        tag.assign(bytes, bytes + size);
+    av_free(bytes);
+    if (error < 0)
+        return resultOf(error);
+    return size > 0 ? result::kOk : result::kOutOfMemory;
 }
 
 #if LIBAVFORMAT_VERSION_MAJOR >= 61

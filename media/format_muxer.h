@@ -32,8 +32,13 @@ public:
     MediaResult writeTrailer(const AVCodecContext& codec, std::int64_t frames) override;
 
 private:
-    FormatMuxer(int fd, const OutputFormat& format);
-    MediaResult addChapters(const std::vector<Marker>& markers, std::int64_t totalFrames);
+    FormatMuxer(int fd, const OutputFormat& format, const std::vector<Marker>& markers,
+                std::int64_t plannedFrames);
+    // What FFmpeg's muxer is told when it writes the header.
+    AVDictionary* headerOptions() const;
+    // The ID3v2 tag this file would start with for `markers` and `frames`.
+    MediaResult id3TagWith(const std::vector<Marker>& markers, std::int64_t frames,
+                           std::vector<std::uint8_t>& tag) const;
     MediaResult resultOf(int error) const;
 
 #if LIBAVFORMAT_VERSION_MAJOR >= 61
@@ -50,10 +55,10 @@ private:
     AVIOContext* io_ = nullptr;
     std::int64_t position_ = 0;
     MediaResult writeFailure_ = result::kOk;
-    // An MP4 file's chapters go in with its index at the end, so that a
-    // stopped join names only the sources it reached and its chapter track
-    // ends with its sound.
-    std::vector<Marker> lateMarkers_;
+    // A stopped join names only the sources it reached, and its last
+    // chapter ends with its sound.
+    std::vector<Marker> markers_;
+    std::int64_t plannedFrames_ = 0;
 };
 
 } // namespace kestrine

@@ -96,7 +96,9 @@ MediaResult createPartialFile(const std::string& path, PartialFile& file)
     std::string partialPath = partialPathOf(target);
     if (const MediaResult cleared = clearPartialPath(partialPath); failed(cleared))
         return cleared;
-    const int fd = ::open(partialPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    // Readable too: a stopped MP3 or Opus join reads back its header to cut
+    // its chapters to the sources it reached.
+    const int fd = ::open(partialPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0)
         return errno == ENOSPC || errno == EDQUOT ? result::kDiskFull : result::kCannotCreateOutput;
     // The file that is replaced lends its permissions to its successor.

@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: MIT
 // Copyright (c) 2026 The Kestrine developers
+#include "media/early_chapters.h"
 #include "media/markers.h"
 #include "tests/media/media_fixture.h"
 #include "tests/support/encoded_media.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cmath>
@@ -317,20 +320,23 @@ TEST_P(EncodedJoin, StopLeavesAFinishedFileOfWhatWasWritten)
     EXPECT_GT(complete, 0);
     EXPECT_LT(complete, plan.totalFrames);
     EXPECT_EQ(playedFrames(output, GetParam().encoding), complete);
-    // FLAC's and MP4's markers are written at the end: only the sources
-    // reached keep one, and no chapter runs past the sound. MP3 and Ogg write
-    // theirs before the sound.
+    // Only the sources reached keep a marker, and no chapter runs past the sound.
     const std::size_t reached = static_cast<std::size_t>(
         std::count_if(plan.sources.begin(), plan.sources.end(),
                       [&](const PlannedSource& source) { return source.firstFrame < complete; }));
+    const std::vector<Chapter> chapters = chaptersOf(output);
+    EXPECT_EQ(chapters.size(), reached);
+    // Ogg's chapter comments give no end; libavformat guesses one from the
+    // stream's length before its pre-skip.
+    const std::int64_t soundMs = av_rescale(complete, 1000, GetParam().sampleRate);
+    if (GetParam().encoding != Encoding::Opus) {
+        for (const Chapter& chapter : chapters)
+            EXPECT_LE(chapter.endMs, soundMs + 1) << chapter.title << " runs past the sound";
+    }
     if (GetParam().encoding == Encoding::Flac) {
         const auto found = flacMarkersOf(output);
         ASSERT_EQ(found.tracks.size(), reached + 1);
         EXPECT_EQ(found.tracks.back().second, static_cast<std::uint64_t>(complete));
-        EXPECT_EQ(chaptersOf(output).size(), reached);
-    }
-    if (GetParam().encoding == Encoding::M4a) {
-        EXPECT_EQ(chaptersOf(output).size(), reached);
     }
     struct stat status {};
     EXPECT_NE(::stat((output + ".part").c_str(), &status), 0) << "the partial file is left";
@@ -353,6 +359,113 @@ TEST_P(EncodedJoin, AJoinThatWritesNothingLeavesTheOldOutputAlone)
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, EncodedJoin, ::testing::ValuesIn(kEncodings), nameOf);
+
+// The chapters that MP3 and Ogg Opus carry before the sound are cut back in
+// place; nothing after them moves, and the sound stays exactly as it was.
+class EarlyChaptersTest : public MediaFixture {
+protected:
+    // A finished join of `count` one-second sources with long names, not
+    // all ASCII, at `output`: the names alone fill more than one Ogg page.
+    RenderPlan joinWithLongNames(int count, const std::string& output)
+    {
+        ToneSpec tone;
+        tone.seconds = 1;
+        const std::string path = makeTone("tone", MediaFormat::WavS16, tone);
+        MediaTime length = 0;
+        EXPECT_EQ(measureDuration(path, length), result::kOk);
+        std::vector<std::pair<std::string, MediaTime>> items;
+        for (int i = 0; i < count; ++i) {
+            const std::string name = pathOf(std::to_string(i) + "\xc3\xa9" + std::string(236, 'n') + ".wav");
+            EXPECT_EQ(::link(path.c_str(), name.c_str()), 0);
+            items.emplace_back(name, length);
+        }
+        const RenderPlan plan = planAt(outputFormatFor(output), items);
+        RenderProgress progress;
+        RenderOptions options;
+        options.workers = 2;
+        EXPECT_EQ(renderJoin(plan, output, progress, {}, options), result::kOk);
+        return plan;
+    }
+};
+
+TEST_F(EarlyChaptersTest, AnOpusCommentHeaderOverSeveralPagesKeepsItsFirstChapters)
+{
+    const std::string output = pathOf("join.opus");
+    const RenderPlan plan = joinWithLongNames(300, output);
+    ASSERT_EQ(chaptersOf(output).size(), 300u);
+    const std::string before = testmedia::readBytes(output);
+    const testmedia::ResampledSound soundBefore = testmedia::resampleWithFfmpeg(output, 48000, 2);
+    ASSERT_TRUE(soundBefore.ok) << soundBefore.message;
+
+    const int fd = ::open(output.c_str(), O_RDWR);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(keepOpusChapters(fd, 5), result::kOk);
+    ::close(fd);
+
+    const std::vector<Chapter> chapters = chaptersOf(output);
+    ASSERT_EQ(chapters.size(), 5u);
+    for (std::size_t i = 0; i < chapters.size(); ++i) {
+        EXPECT_EQ(chapters[i].title, markersOf(plan)[i].label);
+        EXPECT_EQ(chapters[i].ms, static_cast<std::int64_t>(i) * 1000);
+    }
+    const std::string after = testmedia::readBytes(output);
+    ASSERT_EQ(after.size(), before.size());
+    // The header pages: the identification page, then the comment header's
+    // first page and the pages that continue it.
+    std::size_t sound = 0;
+    int continued = 0;
+    for (int page = 0; sound + 27 <= before.size(); ++page) {
+        if (page >= 2 && (before[sound + 5] & 1) == 0)
+            break;
+        continued += page >= 2;
+        const std::size_t segments = static_cast<std::uint8_t>(before[sound + 26]);
+        std::size_t body = 0;
+        for (std::size_t i = 0; i < segments; ++i)
+            body += static_cast<std::uint8_t>(before[sound + 27 + i]);
+        sound += 27 + segments + body;
+    }
+    EXPECT_GE(continued, 1) << "the comment header fits one page";
+    EXPECT_NE(after.substr(0, sound), before.substr(0, sound));
+    EXPECT_EQ(after.substr(sound), before.substr(sound));
+    const testmedia::ResampledSound soundAfter = testmedia::resampleWithFfmpeg(output, 48000, 2);
+    ASSERT_TRUE(soundAfter.ok) << soundAfter.message;
+    EXPECT_TRUE(soundAfter.samples == soundBefore.samples);
+}
+
+TEST_F(EarlyChaptersTest, AnId3TagIsReplacedByASmallerOneOnlyAndPaddedToItsSize)
+{
+    const std::string output = pathOf("join.mp3");
+    const RenderPlan plan = joinWithLongNames(20, output);
+    const std::vector<Chapter> chapters = chaptersOf(output);
+    ASSERT_EQ(chapters.size(), 20u);
+    for (std::size_t i = 0; i < chapters.size(); ++i)
+        EXPECT_EQ(chapters[i].title, markersOf(plan)[i].label);
+    const std::string before = testmedia::readBytes(output);
+    // ID3v2.3 with one title frame.
+    const std::string title = "stopped";
+    std::string bytes = std::string("ID3\3\0\0\0\0\0", 10) + "TIT2" + std::string(3, '\0') +
+                        char(1 + title.size()) + std::string(3, '\0') + title;
+    bytes[9] = static_cast<char>(bytes.size() - 10);
+    const std::vector<std::uint8_t> tag(bytes.begin(), bytes.end());
+
+    const int fd = ::open(output.c_str(), O_RDWR);
+    ASSERT_GE(fd, 0);
+    std::vector<std::uint8_t> larger = tag;
+    larger.resize(before.size() + 1, 0);
+    larger[6] = larger[7] = larger[8] = larger[9] = 0x7f;
+    EXPECT_EQ(replaceId3Tag(fd, larger), result::kUnexpected);
+    EXPECT_EQ(testmedia::readBytes(output), before);
+    EXPECT_EQ(replaceId3Tag(fd, tag), result::kOk);
+    ::close(fd);
+
+    const std::string after = testmedia::readBytes(output);
+    ASSERT_EQ(after.size(), before.size());
+    EXPECT_TRUE(chaptersOf(output).empty());
+    EXPECT_EQ(playedFrames(output, Encoding::Mp3), 20 * 44100);
+    const std::size_t sound = before.find("Xing") != std::string::npos ? before.find("Xing") : before.find("Info");
+    ASSERT_NE(sound, std::string::npos);
+    EXPECT_EQ(after.substr(sound), before.substr(sound));
+}
 
 TEST(OutputFormatFor, TheExtensionChoosesTheEncodingInAnyCase)
 {

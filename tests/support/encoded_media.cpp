@@ -72,6 +72,8 @@ std::vector<Chapter> chaptersOf(const std::string& path)
         const AVDictionaryEntry* title = av_dict_get(chapter.metadata, "title", nullptr, 0);
         chapters.push_back({av_rescale_q_rnd(chapter.start, chapter.time_base, AVRational{1, 1000},
                                              AV_ROUND_NEAR_INF),
+                            av_rescale_q_rnd(chapter.end, chapter.time_base, AVRational{1, 1000},
+                                             AV_ROUND_NEAR_INF),
                             title ? title->value : ""});
     }
     return chapters;

@@ -22,7 +22,8 @@ std::int64_t playedFrames(const std::string& path, Encoding encoding);
 std::string codecOf(const std::string& path);
 
 struct Chapter {
-    std::int64_t ms = 0; // the start, to the nearest millisecond
+    std::int64_t ms = 0;    // the start, to the nearest millisecond
+    std::int64_t endMs = 0; // the end, likewise; libavformat's guess when the file gives none
     std::string title;
 };
 
