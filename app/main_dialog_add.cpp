@@ -115,12 +115,23 @@ void MainDialog::explainProbeFailure(const QString& path, const ProbeOutcome& ou
 {
     if (outcome.failure != ProbeFailure::CannotRender)
         return;
-    if (outcome.result == result::kNoAudioStream)
+    switch (outcome.result) {
+    case result::kNoAudioStream:
         dialogs_.showError(QStringLiteral("%1 has no sound track: there is nothing in it to join.").arg(path));
-    else
+        break;
+    case result::kNoDecoder:
+    case result::kCannotOpenSource: // from a framework that cannot say why
         dialogs_.showError(QStringLiteral("Cannot open %1. You need to install appropriate "
                                           "decoders.\nOr the file is corrupt.")
                                .arg(path));
+        break;
+    default:
+        // A missing file, or one that may not be read, is not a matter of
+        // decoders: the framework's own reason says what is wrong.
+        dialogs_.showError(QStringLiteral("Cannot open %1: %2")
+                               .arg(path, QString::fromStdString(framework_.errorText(outcome.result))));
+        break;
+    }
 }
 
 std::vector<ProbeOutcome> MainDialog::measure(const QStringList& paths, bool& cancelled)

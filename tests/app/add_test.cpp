@@ -103,6 +103,8 @@ TEST_F(AddTest, AFileThatCannotBeOpenedIsExplainedByWhatIsWrongWithIt)
          "Cannot open %1. You need to install appropriate decoders.\nOr the file is corrupt."},
         {"not a media file", result::kCannotOpenSource,
          "Cannot open %1. You need to install appropriate decoders.\nOr the file is corrupt."},
+        // A reason the framework can name is its own sentence.
+        {"missing", -2, "Cannot open %1: Fake failure 0xFFFFFFFE."},
     };
     for (const OpenFailureCase& c : cases) {
         dialogs.messages.clear();

@@ -19,8 +19,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
+#include <iostream>
 #include <cstdint>
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 namespace kestrine::testing {
 namespace {
@@ -63,6 +66,55 @@ protected:
     SettingsStore settings{QStringLiteral("Tallowmere"), QStringLiteral("kestrine-e2e-test")};
     QString output;
 };
+
+// Each file that cannot be added says what is wrong with it, in the words
+// kestrine-join uses for it.
+TEST_F(EndToEndTest, EachFileThatCannotBeAddedSaysItsOwnReason)
+{
+    const QString locked = QString::fromStdString(tone("locked", tm::MediaFormat::WavS16, 4410).path);
+    ASSERT_TRUE(QFile::setPermissions(locked, QFileDevice::WriteOwner));
+    const QString notes = QDir(folder.path()).filePath(QStringLiteral("notes.mp3"));
+    ASSERT_TRUE(tm::writeBytes(notes.toStdString(), std::string(4000, 'x') + "\nplain words, not sound\n"));
+    tm::ToneSpec pictureOnly;
+    pictureOnly.soundTrack = false;
+    const tm::Generated video =
+        tm::writeTone(folder.path().toStdString(), "silent", tm::MediaFormat::Mp4WithVideo, pictureOnly);
+    if (video.status == tm::Status::Unavailable)
+        GTEST_SKIP() << video.message;
+    ASSERT_TRUE(video) << video.message;
+
+    const struct {
+        const char* name;
+        QString file;
+        QString explanation; // %1 is the file
+    } cases[] = {
+        {"missing file", QDir(folder.path()).filePath(QStringLiteral("gone.mp3")),
+         QStringLiteral("Cannot open %1: The file does not exist.")},
+        {"no read permission", locked, QStringLiteral("Cannot open %1: Permission to read or write the file was denied.")},
+        {"text named .mp3", notes,
+         QStringLiteral("Cannot open %1: The file is not a media file that can be read, or its data is damaged.")},
+        {"video without sound", QString::fromStdString(video.path),
+         QStringLiteral("%1 has no sound track: there is nothing in it to join.")},
+    };
+    MainDialog dialog(framework, dialogs, shell, settings, encoders);
+    dialog.show();
+    auto* add = dialog.findChild<QPushButton*>(controlName(control::kAdd));
+    ASSERT_NE(add, nullptr);
+    for (const auto& tested : cases) {
+        // Permission bits do not stop root from reading.
+        if (tested.file == locked && ::geteuid() == 0) {
+            std::cout << "[ NOTE     ] " << tested.name << ": not checked as root\n";
+            continue;
+        }
+        dialogs.messages.clear();
+        dialogs.openAnswers.push_back({tested.file});
+        QTest::mouseClick(add, Qt::LeftButton);
+        EXPECT_EQ(dialogs.texts(), QStringList({tested.explanation.arg(tested.file),
+                                                QStringLiteral("Can not get the duration of the clip!")}))
+            << tested.name;
+        EXPECT_EQ(dialog.clipList().count(), 0) << tested.name;
+    }
+}
 
 TEST_F(EndToEndTest, AddJoinAndCompletionWriteTheExactWav)
 {

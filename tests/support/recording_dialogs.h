@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/user_dialogs.h"
+#include "tests/support/qt_printers.h" // tests compare the texts shown
 
 #include <QList>
 #include <deque>
