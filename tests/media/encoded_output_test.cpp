@@ -46,26 +46,6 @@ const Encoded kEncodings[] = {{"flac", Encoding::Flac, 44100, "flac"},
                               {"m4a", Encoding::M4a, 44100, "aac"},
                               {"opus", Encoding::Opus, 48000, "opus"}};
 
-// Sources back to back at the output's rate, as a timeline lays them out.
-RenderPlan planAt(const OutputFormat& format,
-                  const std::vector<std::pair<std::string, MediaTime>>& items)
-{
-    RenderPlan plan;
-    plan.format = format;
-    MediaTime at = 0;
-    for (const auto& [path, length] : items) {
-        PlannedSource source;
-        source.path = path;
-        source.mediaStop = length;
-        source.firstFrame = frameAt(at, format.sampleRate);
-        at += length;
-        source.endFrame = frameAt(at, format.sampleRate);
-        plan.sources.push_back(source);
-    }
-    plan.totalFrames = frameAt(at, format.sampleRate);
-    return plan;
-}
-
 std::uint64_t bigEndian(const std::string& bytes, std::size_t at, int count)
 {
     std::uint64_t value = 0;
@@ -177,7 +157,7 @@ TEST_P(EncodedJoin, DecodesToTheJoinsLengthWithAMarkerAtEverySource)
         ASSERT_EQ(measureDuration(path, length), result::kOk) << path;
         items.emplace_back(path, length);
     }
-    const RenderPlan plan = planAt(format(), items);
+    const RenderPlan plan = planOf(items, format());
     const std::string output = pathOf(std::string("join.") + GetParam().extension);
     const MediaResult rendered = renderTo(plan, output);
     if (rendered == result::kNoEncoder)
@@ -301,7 +281,7 @@ TEST_P(EncodedJoin, StopLeavesAFinishedFileOfWhatWasWritten)
     MediaTime length = 0;
     ASSERT_EQ(measureDuration(path, length), result::kOk);
     const RenderPlan plan =
-        planAt(format(), std::vector<std::pair<std::string, MediaTime>>(10, {path, length}));
+        planOf(std::vector<std::pair<std::string, MediaTime>>(10, {path, length}), format());
     const std::string output = pathOf(std::string("join.") + GetParam().extension);
 
     RenderProgress progress;
@@ -347,7 +327,7 @@ TEST_P(EncodedJoin, AJoinThatWritesNothingLeavesTheOldOutputAlone)
 {
     const std::string path = makeTone("tone", MediaFormat::WavS16, ToneSpec{});
     ASSERT_FALSE(path.empty());
-    const RenderPlan plan = planAt(format(), {{path, 10'000'000}});
+    const RenderPlan plan = planOf({{path, 10'000'000}}, format());
     const std::string output = pathOf(std::string("join.") + GetParam().extension);
     std::ofstream(output) << "the old join";
     std::stop_source stop;
@@ -379,7 +359,7 @@ protected:
             EXPECT_EQ(::link(path.c_str(), name.c_str()), 0);
             items.emplace_back(name, length);
         }
-        const RenderPlan plan = planAt(outputFormatFor(output), items);
+        const RenderPlan plan = planOf(items, outputFormatFor(output));
         RenderProgress progress;
         RenderOptions options;
         options.workers = 2;

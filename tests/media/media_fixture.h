@@ -36,10 +36,13 @@ protected:
     bool skipped() const { return !skipReason_.empty(); }
     const std::string& skipReason() const { return skipReason_; }
 
-    // Sources back to back, each as long as its length says, as a timeline lays them out.
-    static RenderPlan planOf(const std::vector<std::pair<std::string, MediaTime>>& items)
+    // Sources back to back, each as long as its length says, as a timeline
+    // lays them out at the output format's rate.
+    static RenderPlan planOf(const std::vector<std::pair<std::string, MediaTime>>& items,
+                             const OutputFormat& format = {})
     {
         RenderPlan plan;
+        plan.format = format;
         MediaTime at = 0;
         for (const auto& [path, length] : items) {
             PlannedSource source;
