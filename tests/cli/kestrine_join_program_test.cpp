@@ -9,14 +9,10 @@
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-#include <csignal>
-#include <signal.h>
 #include <sys/types.h>
 #include <iostream>
-#include <thread>
 #include <unistd.h>
 
 // The built program itself, run as a script would run it.
@@ -253,21 +249,11 @@ TEST_F(KestrineJoinProgramTest, InterruptLeavesAValidWav)
         ASSERT_FALSE(file.isEmpty());
         arguments.append(file);
     }
-    QProcess process;
-    process.start(QStringLiteral(KESTRINE_JOIN_PATH), arguments);
-    ASSERT_TRUE(process.waitForStarted());
-    // Interrupt once the partial file's header claims some of the join.
-    const std::string partial = path("long.wav.part").toStdString();
-    for (int i = 0; i < 2000 && testmedia::readWav(partial).headerFrames <= 0; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
-    ASSERT_TRUE(process.waitForFinished(60'000));
-    const int exitCode = process.exitCode();
-    const QString err = QString::fromUtf8(process.readAllStandardError());
+    const ProgramRun run = interruptProgram(arguments, path("long.wav.part").toStdString());
     // A machine fast enough to finish first still leaves a whole, valid file.
-    ASSERT_TRUE(exitCode == kExitInterrupted || exitCode == kExitJoined) << err.toStdString();
-    if (exitCode == kExitInterrupted) {
-        EXPECT_TRUE(err.contains("holds what was written so far")) << err.toStdString();
+    ASSERT_TRUE(run.exitCode == kExitInterrupted || run.exitCode == kExitJoined) << run.err.toStdString();
+    if (run.exitCode == kExitInterrupted) {
+        EXPECT_TRUE(run.err.contains("holds what was written so far")) << run.err.toStdString();
     }
     const testmedia::WavData wav = testmedia::readWav(path("long.wav").toStdString());
     ASSERT_TRUE(wav.ok) << wav.message;

@@ -8,16 +8,12 @@
 #include "tests/support/wav_chunks.h"
 
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <csignal>
 #include <cstdio>
-#include <thread>
 
-#include <signal.h>
 
 // The markers of the built kestrine-join, in its WAV file and in the lists
 // beside it.
@@ -149,17 +145,10 @@ TEST_F(MarkersProgramTest, AnInterruptedJoinWritesNoLists)
             GTEST_SKIP() << skipReason;
         arguments.append(file);
     }
-    QProcess process;
-    process.start(QStringLiteral(KESTRINE_JOIN_PATH), arguments);
-    ASSERT_TRUE(process.waitForStarted());
-    const std::string partial = path("long.wav.part").toStdString();
-    for (int i = 0; i < 2000 && testmedia::readWav(partial).headerFrames <= 0; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
-    ASSERT_TRUE(process.waitForFinished(60'000));
-    if (process.exitCode() == kExitJoined)
+    const ProgramRun run = interruptProgram(arguments, path("long.wav.part").toStdString());
+    if (run.exitCode == kExitJoined)
         GTEST_SKIP() << "the join was over before the interrupt";
-    ASSERT_EQ(process.exitCode(), kExitInterrupted) << process.readAllStandardError().toStdString();
+    ASSERT_EQ(run.exitCode, kExitInterrupted) << run.err.toStdString();
 
     EXPECT_FALSE(QFile::exists(path("long.cue")));
     EXPECT_FALSE(QFile::exists(path("long.txt")));
