@@ -78,7 +78,8 @@ MediaResult readOggPage(int fd, std::uint64_t offset, OggPage& page)
 {
     page.offset = offset;
     page.bytes.assign(kOggHeaderBytes, 0);
-    if (const MediaResult read = readAll(fd, page.bytes.data(), kOggHeaderBytes, offset); failed(read))
+    if (const MediaResult read = readAll(fd, page.bytes.data(), kOggHeaderBytes, offset);
+        failed(read))
         return read;
     if (std::memcmp(page.bytes.data(), "OggS", 4) != 0)
         return result::kUnexpected;
@@ -93,8 +94,8 @@ MediaResult readOggPage(int fd, std::uint64_t offset, OggPage& page)
         body += page.bytes[kOggHeaderBytes + i];
     page.bodyStart = page.bytes.size();
     page.bytes.resize(page.bodyStart + body);
-    if (const MediaResult read = readAll(fd, page.bytes.data() + page.bodyStart, body,
-                                         offset + page.bodyStart);
+    if (const MediaResult read =
+            readAll(fd, page.bytes.data() + page.bodyStart, body, offset + page.bodyStart);
         failed(read))
         return read;
     if (AV_RB32(page.bytes.data() + kOggChecksumAt) != oggChecksum(page.bytes))
@@ -124,17 +125,21 @@ std::size_t chapterNumberOf(std::string_view comment)
         if (std::toupper(static_cast<unsigned char>(comment[i])) != kPrefix[i])
             return 0;
     std::size_t number = 0;
-    for (std::size_t i = kPrefix.size(); i < comment.size() && std::isdigit(static_cast<unsigned char>(comment[i])); ++i)
-        number = std::min<std::size_t>(number * 10 + std::size_t(comment[i] - '0'), SIZE_MAX / 10);
+    for (std::size_t i = kPrefix.size();
+         i < comment.size() && std::isdigit(static_cast<unsigned char>(comment[i])); ++i)
+        number = std::min<std::size_t>(number, SIZE_MAX / 100) * 10 + std::size_t(comment[i] - '0');
     return number;
 }
 
 // The OpusTags packet with the chapters after `kept` left out and zeros at
 // its end, of the same length; empty when it is not such a packet.
-std::vector<std::uint8_t> withChaptersKept(const std::vector<std::uint8_t>& packet, std::size_t kept)
+std::vector<std::uint8_t> withChaptersKept(const std::vector<std::uint8_t>& packet,
+                                           std::size_t kept)
 {
     std::size_t at = 8;
-    auto fits = [&](std::size_t bytes) { return bytes <= packet.size() - std::min(at, packet.size()); };
+    auto fits = [&](std::size_t bytes) {
+        return bytes <= packet.size() - std::min(at, packet.size());
+    };
     if (packet.size() < 8 || std::memcmp(packet.data(), "OpusTags", 8) != 0 || !fits(4))
         return {};
     at += 4 + AV_RL32(packet.data() + at);
@@ -143,13 +148,15 @@ std::vector<std::uint8_t> withChaptersKept(const std::vector<std::uint8_t>& pack
     const std::uint32_t count = AV_RL32(packet.data() + at);
     const std::size_t countAt = at;
     at += 4;
-    std::vector<std::uint8_t> rewritten(packet.begin(), packet.begin() + static_cast<std::ptrdiff_t>(at));
+    std::vector<std::uint8_t> rewritten(packet.begin(),
+                                        packet.begin() + static_cast<std::ptrdiff_t>(at));
     std::uint32_t left = 0;
     for (std::uint32_t i = 0; i < count; ++i) {
         if (!fits(4) || !fits(4 + std::size_t(AV_RL32(packet.data() + at))))
             return {};
         const std::size_t length = AV_RL32(packet.data() + at);
-        const std::string_view comment(reinterpret_cast<const char*>(packet.data() + at + 4), length);
+        const std::string_view comment(reinterpret_cast<const char*>(packet.data() + at + 4),
+                                       length);
         if (chapterNumberOf(comment) <= kept) {
             rewritten.insert(rewritten.end(), packet.begin() + static_cast<std::ptrdiff_t>(at),
                              packet.begin() + static_cast<std::ptrdiff_t>(at + 4 + length));
@@ -173,7 +180,8 @@ MediaResult replaceId3Tag(int fd, const std::vector<std::uint8_t>& tag)
     const std::size_t newBytes = id3TagBytes(tag.data(), tag.size());
     if (oldBytes == 0 || newBytes == 0 || newBytes > oldBytes || newBytes > tag.size())
         return result::kUnexpected;
-    std::vector<std::uint8_t> padded(tag.begin(), tag.begin() + static_cast<std::ptrdiff_t>(newBytes));
+    std::vector<std::uint8_t> padded(tag.begin(),
+                                     tag.begin() + static_cast<std::ptrdiff_t>(newBytes));
     padded.resize(oldBytes, 0);
     putSyncsafe(padded.data() + 6, static_cast<std::uint32_t>(oldBytes - kId3HeaderBytes));
     return writeAll(fd, padded.data(), padded.size(), 0);
@@ -198,7 +206,8 @@ MediaResult keepOpusChapters(int fd, std::size_t kept)
         offset += page.bytes.size();
         const std::optional<std::size_t> end = firstPacketEnd(page);
         const std::size_t taken = end.value_or(page.bytes.size() - page.bodyStart);
-        packet.insert(packet.end(), page.bytes.begin() + static_cast<std::ptrdiff_t>(page.bodyStart),
+        packet.insert(packet.end(),
+                      page.bytes.begin() + static_cast<std::ptrdiff_t>(page.bodyStart),
                       page.bytes.begin() + static_cast<std::ptrdiff_t>(page.bodyStart + taken));
         pages.push_back(std::move(page));
         if (end)
@@ -209,12 +218,14 @@ MediaResult keepOpusChapters(int fd, std::size_t kept)
         return result::kUnexpected;
     std::size_t from = 0;
     for (OggPage& page : pages) {
-        const std::size_t taken = std::min(page.bytes.size() - page.bodyStart, rewritten.size() - from);
+        const std::size_t taken =
+            std::min(page.bytes.size() - page.bodyStart, rewritten.size() - from);
         std::copy_n(rewritten.begin() + static_cast<std::ptrdiff_t>(from), taken,
                     page.bytes.begin() + static_cast<std::ptrdiff_t>(page.bodyStart));
         from += taken;
         AV_WB32(page.bytes.data() + kOggChecksumAt, oggChecksum(page.bytes));
-        if (const MediaResult written = writeAll(fd, page.bytes.data(), page.bytes.size(), page.offset);
+        if (const MediaResult written =
+                writeAll(fd, page.bytes.data(), page.bytes.size(), page.offset);
             failed(written))
             return written;
     }

@@ -124,10 +124,12 @@ MediaResult FormatMuxer::create(int fd, const std::string& path, const OutputFor
         return result::kOutOfMemory;
     // An MP4 file's chapters go in with its index at the end; MP3 and Ogg
     // carry theirs before the sound.
-    if (format.encoding != Encoding::M4a)
-        if (const MediaResult added = addChapters(*made->context_, *made->stream_, format, markers, totalFrames);
-            failed(added))
+    if (format.encoding != Encoding::M4a) {
+        const MediaResult added =
+            addChapters(*made->context_, *made->stream_, format, markers, totalFrames);
+        if (failed(added))
             return added;
+    }
     muxer = std::move(made);
     return result::kOk;
 }
@@ -180,9 +182,11 @@ MediaResult FormatMuxer::writePacket(AVPacket& packet)
 MediaResult FormatMuxer::writeTrailer(const AVCodecContext&, std::int64_t frames)
 {
     const std::vector<Marker> reached = markersBefore(markers_, frames);
-    if (format_.encoding == Encoding::M4a)
-        if (const MediaResult added = addChapters(*context_, *stream_, format_, reached, frames); failed(added))
+    if (format_.encoding == Encoding::M4a) {
+        const MediaResult added = addChapters(*context_, *stream_, format_, reached, frames);
+        if (failed(added))
             return added;
+    }
     if (const int error = av_write_trailer(context_.get()); error < 0)
         return resultOf(error);
     avio_flush(io_);
@@ -223,7 +227,8 @@ MediaResult FormatMuxer::id3TagWith(const std::vector<Marker>& markers, std::int
     if (const int error = avcodec_parameters_copy(stream->codecpar, stream_->codecpar); error < 0)
         return resultOf(error);
     stream->time_base = stream_->time_base;
-    if (const MediaResult added = addChapters(*raw, *stream, format_, markers, frames); failed(added))
+    if (const MediaResult added = addChapters(*raw, *stream, format_, markers, frames);
+        failed(added))
         return added;
     if (avio_open_dyn_buf(&raw->pb) < 0)
         return result::kOutOfMemory;
