@@ -5,6 +5,7 @@
 #include "media/chapter_comments.h"
 #include "media/partial_file.h"
 
+#include <algorithm>
 #include <string>
 
 namespace kestrine {
@@ -97,10 +98,8 @@ FlacFileWriter::FlacFileWriter(int fd, int sampleRate, std::vector<Marker> marke
 std::vector<std::uint8_t> FlacFileWriter::metadata(const AVCodecContext& codec,
                                                    std::int64_t frames) const
 {
-    std::vector<Marker> kept;
-    for (const Marker& marker : markers_)
-        if (marker.frame < frames || (marker.frame == 0 && frames == 0))
-            kept.push_back(marker);
+    // An empty file still names the sources at its start.
+    const std::vector<Marker> kept = markersReached(markers_, std::max<std::int64_t>(frames, 1));
     std::vector<std::uint8_t> out = {'f', 'L', 'a', 'C'};
     putBlock(out, kStreamInfoBlock,
              std::vector<std::uint8_t>(codec.extradata, codec.extradata + kStreamInfoBytes));

@@ -65,15 +65,6 @@ MediaResult addChapters(AVFormatContext& context, AVStream& stream, const Output
     return result::kOk;
 }
 
-std::vector<Marker> markersBefore(const std::vector<Marker>& markers, std::int64_t frames)
-{
-    std::vector<Marker> reached;
-    for (const Marker& marker : markers)
-        if (marker.frame < frames)
-            reached.push_back(marker);
-    return reached;
-}
-
 } // namespace
 
 FormatMuxer::FormatMuxer(int fd, const OutputFormat& format, const std::vector<Marker>& markers,
@@ -181,7 +172,7 @@ MediaResult FormatMuxer::writePacket(AVPacket& packet)
 
 MediaResult FormatMuxer::writeTrailer(const AVCodecContext&, std::int64_t frames)
 {
-    const std::vector<Marker> reached = markersBefore(markers_, frames);
+    const std::vector<Marker> reached = markersReached(markers_, frames);
     if (format_.encoding == Encoding::M4a) {
         const MediaResult added = addChapters(*context_, *stream_, format_, reached, frames);
         if (failed(added))

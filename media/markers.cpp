@@ -23,4 +23,13 @@ std::vector<Marker> sourceStartsOf(const RenderPlan& plan)
     return markers;
 }
 
+std::vector<Marker> markersReached(const std::vector<Marker>& markers, std::int64_t frames)
+{
+    std::vector<Marker> reached;
+    for (const Marker& marker : markers)
+        if (marker.frame < frames)
+            reached.push_back(marker);
+    return reached;
+}
+
 } // namespace kestrine

@@ -23,4 +23,8 @@ std::vector<Marker> markersOf(const RenderPlan& plan);
 // lists written beside the output (a cue sheet, a label list) are made of.
 std::vector<Marker> sourceStartsOf(const RenderPlan& plan);
 
+// The markers of the sources an output holds when `frames` were written: a
+// stopped join keeps those that start inside its sound.
+std::vector<Marker> markersReached(const std::vector<Marker>& markers, std::int64_t frames);
+
 } // namespace kestrine

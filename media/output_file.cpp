@@ -112,12 +112,7 @@ MediaResult OutputFile::finish(std::int64_t frames)
 {
     if (::ftruncate(file_.fd, static_cast<off_t>(offsetOfFrame(frames))) != 0 && errno != EINVAL)
         return resultOfWriteError(errno);
-    // A stopped join keeps the markers of the sources it began to write.
-    std::vector<Marker> kept;
-    for (const Marker& marker : markers_) {
-        if (marker.frame < frames)
-            kept.push_back(marker);
-    }
+    const std::vector<Marker> kept = markersReached(markers_, frames);
     // The markers go after the data, which never moves, and the header that
     // counts them comes last: until then it still claims only the data.
     const std::vector<std::uint8_t> trailer = wavTrailer(kept);

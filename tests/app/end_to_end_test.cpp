@@ -71,29 +71,24 @@ protected:
 // kestrine-join uses for it.
 TEST_F(EndToEndTest, EachFileThatCannotBeAddedSaysItsOwnReason)
 {
-    const QString locked = QString::fromStdString(tone("locked", tm::MediaFormat::WavS16, 4410).path);
-    ASSERT_TRUE(QFile::setPermissions(locked, QFileDevice::WriteOwner));
-    const QString notes = QDir(folder.path()).filePath(QStringLiteral("notes.mp3"));
-    ASSERT_TRUE(tm::writeBytes(notes.toStdString(), std::string(4000, 'x') + "\nplain words, not sound\n"));
-    tm::ToneSpec pictureOnly;
-    pictureOnly.soundTrack = false;
-    const tm::Generated video =
-        tm::writeTone(folder.path().toStdString(), "silent", tm::MediaFormat::Mp4WithVideo, pictureOnly);
-    if (video.status == tm::Status::Unavailable)
-        GTEST_SKIP() << video.message;
-    ASSERT_TRUE(video) << video.message;
+    tm::UnjoinableFiles files;
+    const tm::Generated made = tm::writeUnjoinableFiles(folder.path().toStdString(), files);
+    if (made.status == tm::Status::Unavailable)
+        GTEST_SKIP() << made.message;
+    ASSERT_TRUE(made) << made.message;
+    const QString locked = QString::fromStdString(files.unreadable);
 
     const struct {
         const char* name;
         QString file;
         QString explanation; // %1 is the file
     } cases[] = {
-        {"missing file", QDir(folder.path()).filePath(QStringLiteral("gone.mp3")),
+        {"missing file", QString::fromStdString(files.missing),
          QStringLiteral("Cannot open %1: The file does not exist.")},
         {"no read permission", locked, QStringLiteral("Cannot open %1: Permission to read or write the file was denied.")},
-        {"text named .mp3", notes,
+        {"text named .mp3", QString::fromStdString(files.text),
          QStringLiteral("Cannot open %1: The file is not a media file that can be read, or its data is damaged.")},
-        {"video without sound", QString::fromStdString(video.path),
+        {"video without sound", QString::fromStdString(files.silentVideo),
          QStringLiteral("%1 has no sound track: there is nothing in it to join.")},
     };
     MainDialog dialog(framework, dialogs, shell, settings, encoders);

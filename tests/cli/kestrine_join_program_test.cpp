@@ -191,18 +191,12 @@ TEST_F(KestrineJoinProgramTest, RefusalsAndTheirExitCodes)
 // "could not be opened".
 TEST_F(KestrineJoinProgramTest, EachUnreadableSourceSaysItsOwnReason)
 {
-    const QString locked = tone("locked", MediaFormat::WavS16, 4410);
-    ASSERT_FALSE(locked.isEmpty());
-    ASSERT_TRUE(QFile::setPermissions(locked, QFileDevice::WriteOwner));
-    ASSERT_TRUE(testmedia::writeBytes(path("notes.mp3").toStdString(),
-                                      std::string(4000, 'x') + "\nplain words, not sound\n"));
-    testmedia::ToneSpec pictureOnly;
-    pictureOnly.soundTrack = false;
-    const testmedia::Generated video = testmedia::writeTone(dir.path().toStdString(), "silent",
-                                                            MediaFormat::Mp4WithVideo, pictureOnly);
-    if (video.status == testmedia::Status::Unavailable)
-        GTEST_SKIP() << video.message;
-    ASSERT_TRUE(video) << video.message;
+    testmedia::UnjoinableFiles files;
+    const testmedia::Generated made = testmedia::writeUnjoinableFiles(dir.path().toStdString(), files);
+    if (made.status == testmedia::Status::Unavailable)
+        GTEST_SKIP() << made.message;
+    ASSERT_TRUE(made) << made.message;
+    const QString locked = QString::fromStdString(files.unreadable);
 
     struct Case {
         const char* name;
@@ -210,11 +204,11 @@ TEST_F(KestrineJoinProgramTest, EachUnreadableSourceSaysItsOwnReason)
         QString reason;
     };
     const std::vector<Case> cases{
-        {"missing file", path("gone.mp3"), "The file does not exist."},
+        {"missing file", QString::fromStdString(files.missing), "The file does not exist."},
         {"no read permission", locked, "Permission to read or write the file was denied."},
-        {"text named .mp3", path("notes.mp3"),
+        {"text named .mp3", QString::fromStdString(files.text),
          "The file is not a media file that can be read, or its data is damaged."},
-        {"video without sound", QString::fromStdString(video.path), "The file has no sound track."},
+        {"video without sound", QString::fromStdString(files.silentVideo), "The file has no sound track."},
     };
     for (const Case& tested : cases) {
         // Permission bits do not stop root from reading.

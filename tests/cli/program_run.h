@@ -17,18 +17,16 @@ namespace kestrine::testing {
 
 // What the built kestrine-join printed and how it ended.
 struct ProgramRun {
-    int exitCode = -1; // -1 when it did not end by itself within two minutes
+    int exitCode = -1; // -1 when it did not end by itself in the time given
     QString out;
     QString err;
 };
 
-// Runs the built program, as a script would run it.
-inline ProgramRun runProgram(const QStringList& arguments)
+// How the started program ends within `waitMs`; it is killed if it does not.
+inline ProgramRun endOf(QProcess& process, int waitMs)
 {
-    QProcess process;
-    process.start(QStringLiteral(KESTRINE_JOIN_PATH), arguments);
     ProgramRun run;
-    if (!process.waitForFinished(120'000) || process.exitStatus() != QProcess::NormalExit) {
+    if (!process.waitForFinished(waitMs) || process.exitStatus() != QProcess::NormalExit) {
         process.kill();
         return run;
     }
@@ -38,26 +36,26 @@ inline ProgramRun runProgram(const QStringList& arguments)
     return run;
 }
 
+// Runs the built program, as a script would run it.
+inline ProgramRun runProgram(const QStringList& arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral(KESTRINE_JOIN_PATH), arguments);
+    return endOf(process, 120'000);
+}
+
 // Runs the built program and interrupts it as Ctrl-C would, once the partial
 // WAV it writes at `partial` claims some of the join.
 inline ProgramRun interruptProgram(const QStringList& arguments, const std::string& partial)
 {
     QProcess process;
     process.start(QStringLiteral(KESTRINE_JOIN_PATH), arguments);
-    ProgramRun run;
     if (!process.waitForStarted())
-        return run;
+        return {};
     for (int i = 0; i < 2000 && testmedia::readWav(partial).headerFrames <= 0; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     ::kill(static_cast<pid_t>(process.processId()), SIGINT);
-    if (!process.waitForFinished(60'000) || process.exitStatus() != QProcess::NormalExit) {
-        process.kill();
-        return run;
-    }
-    run.exitCode = process.exitCode();
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
+    return endOf(process, 60'000);
 }
 
 } // namespace kestrine::testing

@@ -11,6 +11,8 @@
 #include <iterator>
 #include <numbers>
 
+#include <sys/stat.h>
+
 namespace kestrine::testmedia {
 namespace {
 
@@ -543,6 +545,27 @@ ResampledSound resampleWithFfmpeg(const std::string& path, int sampleRate, int c
     }
     sound.ok = sound.message.empty();
     return sound;
+}
+
+Generated writeUnjoinableFiles(const std::string& folder, UnjoinableFiles& files)
+{
+    files.missing = folder + "/gone.mp3";
+    ToneSpec shortTone;
+    shortTone.frames = 4410;
+    const Generated locked = writeTone(folder, "locked", MediaFormat::WavS16, shortTone);
+    if (!locked)
+        return locked;
+    if (::chmod(locked.path.c_str(), S_IWUSR) != 0)
+        return failure(Status::Failed, "cannot take the read permission from " + locked.path);
+    files.unreadable = locked.path;
+    files.text = folder + "/notes.mp3";
+    if (!writeBytes(files.text, std::string(4000, 'x') + "\nplain words, not sound\n"))
+        return failure(Status::Failed, "cannot write " + files.text);
+    ToneSpec pictureOnly;
+    pictureOnly.soundTrack = false;
+    const Generated video = writeTone(folder, "silent", MediaFormat::Mp4WithVideo, pictureOnly);
+    files.silentVideo = video.path;
+    return video;
 }
 
 bool writeBytes(const std::string& path, const std::string& bytes)

@@ -62,6 +62,18 @@ std::string nameOf(MediaFormat format);
 Generated writeTone(const std::string& folder, const std::string& baseName, MediaFormat format,
                     const ToneSpec& tone);
 
+// Four files a join must refuse, each for a reason of its own.
+struct UnjoinableFiles {
+    std::string missing;     // a name with no file behind it
+    std::string unreadable;  // a WAV only its owner may write, and nobody may read
+    std::string text;        // plain words in a file named .mp3
+    std::string silentVideo; // a video without a sound track
+};
+
+// Makes them in `folder`. Status::Unavailable when this FFmpeg cannot make
+// the video, so a test can skip with the reason.
+Generated writeUnjoinableFiles(const std::string& folder, UnjoinableFiles& files);
+
 // The value in [-amplitude, amplitude] of the tone's sample n from the file's start.
 double toneValue(const ToneSpec& tone, std::int64_t n);
 
