@@ -139,8 +139,7 @@ struct Track {
     std::uint32_t flags = 0;
     std::uint16_t alternateGroup = 0;
     std::uint16_t volume = 0;
-    std::uint64_t delay = 0;      // nothing plays before it
-    std::uint64_t length = 0;     // what plays, in the movie's time scale, the delay too
+    std::uint64_t length = 0;     // what plays, in the movie's time scale
     std::uint64_t mediaStart = 0; // where in the media the play starts
     std::uint64_t mediaLength = 0;
     std::uint16_t language = 0;
@@ -172,13 +171,8 @@ void writeEditList(Boxes& boxes, const Track& track)
         std::max(versionFor(track.length), versionFor(track.mediaStart));
     boxes.open("edts");
     boxes.openFull("elst", version, 0);
-    boxes.u32(track.delay > 0 ? 2 : 1);
-    if (track.delay > 0) {
-        boxes.sized(track.delay, version);
-        boxes.sized(version ? ~std::uint64_t{0} : kLargestBox32, version); // empty
-        boxes.u32(0x10000);
-    }
-    boxes.sized(track.length - track.delay, version);
+    boxes.u32(1);
+    boxes.sized(track.length, version);
     boxes.sized(track.mediaStart, version);
     boxes.u32(0x10000); // rate 1.0
     boxes.close();
@@ -405,7 +399,9 @@ MediaResult Mp4FileWriter::writeTrailer(const AVCodecContext& codec, std::int64_
             return written;
         chapterSizes.push_back(static_cast<std::uint32_t>(2 + title.size() + sizeof kTextEncoding));
         const std::int64_t end = i + 1 < chapters.size() ? chapters[i + 1].frame : frames;
-        addToRuns(chapterDurations, static_cast<std::uint32_t>(end - chapters[i].frame));
+        // The first source starts the join: its chapter, the track.
+        const std::int64_t start = i == 0 ? 0 : chapters[i].frame;
+        addToRuns(chapterDurations, static_cast<std::uint32_t>(end - start));
     }
     const std::uint64_t mdatEnd = bufferAt_ + buffer_.size();
 
@@ -440,10 +436,7 @@ MediaResult Mp4FileWriter::writeTrailer(const AVCodecContext& codec, std::int64_
     text.id = kChapterTrack;
     text.flags = kTrackInMovie;
     text.length = length;
-    if (!chapters.empty()) {
-        text.delay = static_cast<std::uint64_t>(chapters[0].frame);
-        text.mediaLength = length - text.delay;
-    }
+    text.mediaLength = length;
 
     Boxes boxes;
     boxes.open("moov");
