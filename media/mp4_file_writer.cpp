@@ -58,9 +58,13 @@ std::string cutUtf8(const std::string& text, std::size_t limit)
     return text.substr(0, end);
 }
 
-// Boxes built in memory, each sized when it closes.
+// Boxes built in memory, each sized when it closes. One hole may stand for
+// bytes that the caller writes in its place, so that the largest table is
+// never copied.
 class Boxes {
 public:
+    static constexpr std::size_t kNoHole = std::numeric_limits<std::size_t>::max();
+
     void open(const char* type)
     {
         starts_.push_back(bytes_.size());
@@ -76,7 +80,8 @@ public:
     {
         const std::size_t start = starts_.back();
         starts_.pop_back();
-        const std::uint64_t size = bytes_.size() - start;
+        const std::uint64_t size =
+            bytes_.size() - start + (holeAt_ != kNoHole && holeAt_ > start ? holeBytes_ : 0);
         for (int i = 0; i < 4; ++i)
             bytes_[start + static_cast<std::size_t>(i)] =
                 static_cast<std::uint8_t>(size >> (8 * (3 - i)));
@@ -106,7 +111,13 @@ public:
         u8(0x80 | ((length >> 7) & 0x7f));
         u8(length & 0x7f);
     }
+    void hole(std::uint64_t size)
+    {
+        holeAt_ = bytes_.size();
+        holeBytes_ = size;
+    }
     const std::vector<std::uint8_t>& bytes() const { return bytes_; }
+    std::size_t holeAt() const { return holeAt_; }
 
 private:
     void big(std::uint64_t value, int count)
@@ -117,6 +128,8 @@ private:
 
     std::vector<std::uint8_t> bytes_;
     std::vector<std::size_t> starts_;
+    std::size_t holeAt_ = kNoHole;
+    std::uint64_t holeBytes_ = 0;
 };
 
 std::uint8_t versionFor(std::uint64_t duration)
@@ -224,15 +237,19 @@ void writeTimesToSamples(Boxes& boxes, const Runs& durations)
     boxes.close();
 }
 
-void writeSampleSizes(Boxes& boxes, const std::vector<std::uint32_t>& sizes)
+// stsz. With `hole`, a table of sizes is left as a hole in its place.
+template <typename Sizes>
+void writeSampleSizes(Boxes& boxes, const Sizes& sizes, bool hole)
 {
     const bool same = !sizes.empty() && std::all_of(sizes.begin(), sizes.end(),
-                                                    [&](std::uint32_t size) { return size == sizes[0]; });
+                                                    [&](auto size) { return size == sizes[0]; });
     boxes.openFull("stsz", 0, 0);
     boxes.u32(same ? sizes[0] : 0);
     boxes.u32(sizes.size());
-    if (!same)
-        for (const std::uint32_t size : sizes)
+    if (!same && hole)
+        boxes.hole(std::uint64_t{4} * sizes.size());
+    else if (!same)
+        for (const auto size : sizes)
             boxes.u32(size);
     boxes.close();
 }
@@ -354,6 +371,24 @@ MediaResult Mp4FileWriter::put(const std::uint8_t* data, std::size_t size)
     return result::kOk;
 }
 
+MediaResult Mp4FileWriter::putSampleSizes()
+{
+    std::uint8_t block[4096];
+    std::size_t filled = 0;
+    for (const std::uint16_t size : sizes_) {
+        block[filled++] = 0;
+        block[filled++] = 0;
+        block[filled++] = static_cast<std::uint8_t>(size >> 8);
+        block[filled++] = static_cast<std::uint8_t>(size);
+        if (filled == sizeof block) {
+            if (const MediaResult written = put(block, filled); failed(written))
+                return written;
+            filled = 0;
+        }
+    }
+    return put(block, filled);
+}
+
 MediaResult Mp4FileWriter::writeHeader(const AVCodecContext& codec)
 {
     if (codec.codec_id != AV_CODEC_ID_AAC || codec.extradata_size <= 0 || codec.sample_rate <= 0)
@@ -371,7 +406,10 @@ MediaResult Mp4FileWriter::writePacket(AVPacket& packet)
     if (const MediaResult written = put(packet.data, static_cast<std::size_t>(packet.size));
         failed(written))
         return written;
-    sizes_.push_back(static_cast<std::uint32_t>(packet.size));
+    // An AAC frame holds at most 6,144 bits a channel.
+    if (packet.size > std::numeric_limits<std::uint16_t>::max())
+        return fail(result::kUnexpected);
+    sizes_.push_back(static_cast<std::uint16_t>(packet.size));
     addToRuns(durations_, static_cast<std::uint32_t>(packet.duration > 0 ? packet.duration : frameSize_));
     return result::kOk;
 }
@@ -407,7 +445,7 @@ MediaResult Mp4FileWriter::writeTrailer(const AVCodecContext& codec, std::int64_
 
     std::uint64_t dataBytes = 0;
     std::uint64_t mediaLength = 0;
-    for (const std::uint32_t size : sizes_)
+    for (const std::uint16_t size : sizes_)
         dataBytes += size;
     for (const auto& [count, duration] : durations_)
         mediaLength += std::uint64_t{count} * duration;
@@ -417,10 +455,11 @@ MediaResult Mp4FileWriter::writeTrailer(const AVCodecContext& codec, std::int64_
         std::max(averageBitRate, static_cast<std::uint32_t>(std::max<std::int64_t>(codec.bit_rate, 0)));
     std::vector<std::uint64_t> soundChunks;
     std::uint64_t offset = firstPacketAt_;
-    for (std::size_t i = 0; i < sizes_.size(); ++i) {
-        if (i % kPacketsPerChunk == 0)
+    std::size_t packet = 0;
+    for (const std::uint16_t size : sizes_) {
+        if (packet++ % kPacketsPerChunk == 0)
             soundChunks.push_back(offset);
-        offset += sizes_[i];
+        offset += size;
     }
 
     Track sound;
@@ -476,7 +515,7 @@ MediaResult Mp4FileWriter::writeTrailer(const AVCodecContext& codec, std::int64_
     writeAacDescription(boxes, setup_, sampleRate_, averageBitRate, maxBitRate);
     writeTimesToSamples(boxes, durations_);
     writeSamplesToChunks(boxes, sizes_.size(), kPacketsPerChunk);
-    writeSampleSizes(boxes, sizes_);
+    writeSampleSizes(boxes, sizes_, true);
     writeChunkOffsets(boxes, soundChunks);
     // Every AAC packet needs the one before it to decode in full.
     boxes.openFull("sgpd", 1, 0);
@@ -517,7 +556,7 @@ MediaResult Mp4FileWriter::writeTrailer(const AVCodecContext& codec, std::int64_
         boxes.close();
         writeTimesToSamples(boxes, chapterDurations);
         writeSamplesToChunks(boxes, chapters.size(), chapters.size());
-        writeSampleSizes(boxes, chapterSizes);
+        writeSampleSizes(boxes, chapterSizes, false);
         writeChunkOffsets(boxes, {chaptersAt});
         boxes.close(); // stbl
         boxes.close(); // minf
@@ -541,8 +580,14 @@ MediaResult Mp4FileWriter::writeTrailer(const AVCodecContext& codec, std::int64_
     }
     boxes.close(); // moov
 
-    if (const MediaResult written = put(boxes.bytes().data(), boxes.bytes().size());
-        failed(written))
+    const std::vector<std::uint8_t>& moov = boxes.bytes();
+    const std::size_t split = std::min(boxes.holeAt(), moov.size());
+    if (const MediaResult written = put(moov.data(), split); failed(written))
+        return written;
+    if (boxes.holeAt() != Boxes::kNoHole)
+        if (const MediaResult written = putSampleSizes(); failed(written))
+            return written;
+    if (const MediaResult written = put(moov.data() + split, moov.size() - split); failed(written))
         return written;
     if (const MediaResult flushed = flush(); failed(flushed))
         return flushed;

@@ -6,6 +6,7 @@
 #include "media/markers.h"
 
 #include <cstdint>
+#include <deque>
 #include <vector>
 
 namespace kestrine {
@@ -13,7 +14,7 @@ namespace kestrine {
 // An M4A file (AAC in MP4) written by us rather than by FFmpeg's MP4 muxer,
 // which in FFmpeg 5.1 keeps an index entry of about 70 bytes for every
 // packet until its trailer: some 36 MB for a 200-minute join, growing with
-// the length. This keeps 4 bytes a packet, and the moov box is written only
+// the length. This keeps 2 bytes a packet, and the moov box is written only
 // at the end, after the sound: a file cut short has none, so no reader
 // takes it for a finished one.
 //
@@ -42,6 +43,7 @@ public:
 private:
     MediaResult put(const std::uint8_t* data, std::size_t size);
     MediaResult flush();
+    MediaResult putSampleSizes();
     MediaResult fail(MediaResult failure);
 
     int fd_;
@@ -51,7 +53,8 @@ private:
     std::vector<std::uint8_t> setup_; // the AAC AudioSpecificConfig
     std::vector<std::uint8_t> buffer_;
     std::uint64_t bufferAt_ = 0; // the file offset of buffer_'s first byte
-    std::vector<std::uint32_t> sizes_;
+    // Each packet's size, two bytes, in blocks: no copy as it grows.
+    std::deque<std::uint16_t> sizes_;
     // The packets' durations as runs of (count, duration): AAC gives one or two.
     std::vector<std::pair<std::uint32_t, std::uint32_t>> durations_;
     std::uint64_t firstPacketAt_ = kFirstPacketOffset;
