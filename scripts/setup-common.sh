@@ -12,7 +12,7 @@ required_packages=(
     libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
     googletest libgtest-dev libgmock-dev
     desktop-file-utils appstream bash-completion
-    ffmpeg
+    flac ffmpeg
 )
 
 install_missing_packages() {

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Copyright (c) 2026 The Kestrine developers
 #include "media/audio_encoder.h"
-#include "media/mp4_file_writer.h"
+#include "media/writing/mp4_writer.h"
 #include "tests/support/mp4_boxes.h"
 #include "tests/support/test_media.h"
 
@@ -139,7 +139,7 @@ double frequencyOf(const Decoded& decoded, std::int64_t first, std::int64_t end)
     return crossings / 2.0 * kRate / static_cast<double>(end - first);
 }
 
-class Mp4FileWriterTest : public ::testing::Test {
+class Mp4WriterTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(folder.isValid()); }
     std::string pathOf(const std::string& name) const { return folder.path().toStdString() + "/" + name; }
@@ -152,16 +152,16 @@ protected:
     {
         const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
         ASSERT_GE(fd, 0);
-        Mp4FileWriter writer(fd, markers);
+        Mp4Writer writer(fd, markers);
         OutputFormat format;
         format.encoding = Encoding::M4a;
         format.sampleRate = kRate;
         std::unique_ptr<AudioEncoder> encoder;
-        ASSERT_EQ(AudioEncoder::open(format, writer.wantsGlobalHeader(),
+        ASSERT_EQ(AudioEncoder::open(format, writer.encoderSetup(), writer.wantsGlobalHeader(),
                                      [&writer](AVPacket& packet) { return writer.writePacket(packet); },
                                      encoder),
                   result::kOk);
-        ASSERT_EQ(writer.writeHeader(encoder->context()), result::kOk);
+        ASSERT_EQ(writer.writeHeader(&encoder->context()), result::kOk);
         if (hole > 0)
             writer.skipForTesting(hole);
         testmedia::ToneSpec tone;
@@ -177,7 +177,7 @@ protected:
         }
         ASSERT_EQ(encoder->flush(), result::kOk);
         if (finished) {
-            ASSERT_EQ(writer.writeTrailer(encoder->context(), frames), result::kOk);
+            ASSERT_EQ(writer.finish(&encoder->context(), frames), result::kOk);
         }
         ::close(fd);
     }
@@ -220,7 +220,7 @@ const Written kWritten[] = {
     {"Past4GiB", 2 * kRate + 1, {{0, "a.wav"}, {kRate + 17, "b.wav"}}, 2, (std::uint64_t{9} << 29)},
 };
 
-class Mp4Written : public Mp4FileWriterTest, public ::testing::WithParamInterface<Written> {};
+class Mp4Written : public Mp4WriterTest, public ::testing::WithParamInterface<Written> {};
 
 // ffprobe gives the exact length and every chapter at its sample, ffmpeg
 // decodes the tone without a warning, and the index is where it belongs.
@@ -294,7 +294,7 @@ INSTANTIATE_TEST_SUITE_P(Shapes, Mp4Written, ::testing::ValuesIn(kWritten),
 
 // Cut short before its end, the file holds the sound and no index: no
 // reader takes it for a finished file.
-TEST_F(Mp4FileWriterTest, AFileCutShortHasNoIndexAndNoReaderTakesIt)
+TEST_F(Mp4WriterTest, AFileCutShortHasNoIndexAndNoReaderTakesIt)
 {
     const std::string path = pathOf("killed.m4a");
     writeTone(path, {{0, "a.wav"}, {kRate, "b.wav"}}, 15 * kRate, 0, false);

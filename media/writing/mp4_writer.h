@@ -7,6 +7,8 @@
 
 #include <cstdint>
 #include <deque>
+#include <memory>
+#include <string>
 #include <vector>
 
 namespace kestrine {
@@ -24,14 +26,17 @@ namespace kestrine {
 // offsets and mdat size past 4 GiB, and the markers as chapters twice: a
 // QuickTime chapter text track and a Nero chpl box. A join that ends early
 // names only the sources it reached, and its last chapter ends with its sound.
-class Mp4FileWriter final : public ContainerWriter {
+class Mp4Writer final : public ContainerWriter {
 public:
-    Mp4FileWriter(int fd, std::vector<Marker> markers);
+    // `path` is not needed: the file is ours alone.
+    static MediaResult create(int fd, const std::string& path, int sampleRate,
+                              std::vector<Marker> markers, std::unique_ptr<ContainerWriter>& writer);
+    Mp4Writer(int fd, std::vector<Marker> markers);
 
+    EncoderSetup encoderSetup() const override;
     bool wantsGlobalHeader() const override { return true; }
-    MediaResult writeHeader(const AVCodecContext& codec) override;
+    MediaResult writeHeader(const AVCodecContext* codec) override;
     MediaResult writePacket(AVPacket& packet) override;
-    MediaResult writeTrailer(const AVCodecContext& codec, std::int64_t frames) override;
 
     // Where the first packet goes: the data of the mdat box.
     static constexpr std::uint64_t kFirstPacketOffset = 44;
@@ -41,13 +46,14 @@ public:
     void skipForTesting(std::uint64_t bytes);
 
 private:
+    MediaResult writeTrailer(const AVCodecContext* codec, std::int64_t frames,
+                             const std::vector<Marker>& kept) override;
     MediaResult put(const std::uint8_t* data, std::size_t size);
     MediaResult flush();
     MediaResult putSampleSizes();
     MediaResult fail(MediaResult failure);
 
     int fd_;
-    std::vector<Marker> markers_;
     int sampleRate_ = 0;
     int frameSize_ = 0;
     std::vector<std::uint8_t> setup_; // the AAC AudioSpecificConfig

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 // Copyright (c) 2026 The Kestrine developers
-#include "media/mp4_file_writer.h"
+#include "media/writing/mp4_writer.h"
 
 #include "media/partial_file.h"
+#include "media/utf8_text.h"
 
 #include <algorithm>
 #include <limits>
@@ -11,6 +12,7 @@
 namespace kestrine {
 namespace {
 
+constexpr std::int64_t kAacBitRate = 192000;
 constexpr std::size_t kBufferBytes = 256 * 1024;
 // About six seconds of AAC at 44,100 Hz in one chunk: few offsets, and a
 // two-entry sample-to-chunk table.
@@ -30,7 +32,7 @@ constexpr std::uint32_t kLargestBox32 = std::numeric_limits<std::uint32_t>::max(
 // ftyp "M4A " 0x200 {"M4A ", "isom", "iso2"}; free, which becomes a 64-bit
 // mdat header past 4 GiB; mdat of size 0, "to the end of the file", until
 // the trailer gives its size.
-constexpr std::uint8_t kOpening[Mp4FileWriter::kFirstPacketOffset] = {
+constexpr std::uint8_t kOpening[Mp4Writer::kFirstPacketOffset] = {
     0, 0, 0, 28, 'f', 't', 'y', 'p', 'M', '4', 'A', ' ', 0, 0, 2, 0, 'M', '4', 'A', ' ', 'i', 's',
     'o', 'm', 'i', 's', 'o', '2', 0, 0, 0, 8, 'f', 'r', 'e', 'e', 0, 0, 0, 0, 'm', 'd', 'a', 't'};
 constexpr std::uint64_t kMdatAt = 36;
@@ -47,9 +49,11 @@ constexpr std::uint8_t kTextDescription[] = {
     0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1,
     0, 0, 0, 0, 0, 0, 0, 0, 0, 0xd, 'f', 't', 'a', 'b', 0, 1, 0, 1, 0};
 
-// The longest start of `text`, at most `limit` bytes, that ends between characters.
-std::string cutUtf8(const std::string& text, std::size_t limit)
+// The longest start of `name` as valid UTF-8, at most `limit` bytes, that
+// ends between characters.
+std::string cutUtf8(const std::string& name, std::size_t limit)
 {
+    const std::string text = validUtf8(name);
     if (text.size() <= limit)
         return text;
     std::size_t end = limit;
@@ -321,13 +325,28 @@ void writeAacDescription(Boxes& boxes, const std::vector<std::uint8_t>& setup, i
 
 } // namespace
 
-Mp4FileWriter::Mp4FileWriter(int fd, std::vector<Marker> markers)
-    : fd_(fd), markers_(std::move(markers))
+Mp4Writer::Mp4Writer(int fd, std::vector<Marker> markers)
+    : ContainerWriter(std::move(markers)), fd_(fd)
 {
     buffer_.reserve(kBufferBytes);
 }
 
-void Mp4FileWriter::skipForTesting(std::uint64_t bytes)
+MediaResult Mp4Writer::create(int fd, const std::string&, int, std::vector<Marker> markers,
+                              std::unique_ptr<ContainerWriter>& writer)
+{
+    writer = std::make_unique<Mp4Writer>(fd, std::move(markers));
+    return result::kOk;
+}
+
+EncoderSetup Mp4Writer::encoderSetup() const
+{
+    EncoderSetup setup;
+    setup.codec = "aac";
+    setup.bitRate = kAacBitRate;
+    return setup;
+}
+
+void Mp4Writer::skipForTesting(std::uint64_t bytes)
 {
     if (succeeded(flush())) {
         bufferAt_ += bytes;
@@ -335,14 +354,14 @@ void Mp4FileWriter::skipForTesting(std::uint64_t bytes)
     }
 }
 
-MediaResult Mp4FileWriter::fail(MediaResult failure)
+MediaResult Mp4Writer::fail(MediaResult failure)
 {
     if (succeeded(failure_))
         failure_ = failure;
     return failure_;
 }
 
-MediaResult Mp4FileWriter::flush()
+MediaResult Mp4Writer::flush()
 {
     if (failed(failure_))
         return failure_;
@@ -356,7 +375,7 @@ MediaResult Mp4FileWriter::flush()
     return result::kOk;
 }
 
-MediaResult Mp4FileWriter::put(const std::uint8_t* data, std::size_t size)
+MediaResult Mp4Writer::put(const std::uint8_t* data, std::size_t size)
 {
     if (buffer_.size() + size > kBufferBytes)
         if (const MediaResult flushed = flush(); failed(flushed))
@@ -371,7 +390,7 @@ MediaResult Mp4FileWriter::put(const std::uint8_t* data, std::size_t size)
     return result::kOk;
 }
 
-MediaResult Mp4FileWriter::putSampleSizes()
+MediaResult Mp4Writer::putSampleSizes()
 {
     std::uint8_t block[4096];
     std::size_t filled = 0;
@@ -389,17 +408,18 @@ MediaResult Mp4FileWriter::putSampleSizes()
     return put(block, filled);
 }
 
-MediaResult Mp4FileWriter::writeHeader(const AVCodecContext& codec)
+MediaResult Mp4Writer::writeHeader(const AVCodecContext* codec)
 {
-    if (codec.codec_id != AV_CODEC_ID_AAC || codec.extradata_size <= 0 || codec.sample_rate <= 0)
+    if (!codec || codec->codec_id != AV_CODEC_ID_AAC || codec->extradata_size <= 0 ||
+        codec->sample_rate <= 0)
         return result::kInvalidArgument;
-    sampleRate_ = codec.sample_rate;
-    frameSize_ = codec.frame_size;
-    setup_.assign(codec.extradata, codec.extradata + codec.extradata_size);
+    sampleRate_ = codec->sample_rate;
+    frameSize_ = codec->frame_size;
+    setup_.assign(codec->extradata, codec->extradata + codec->extradata_size);
     return put(kOpening, sizeof kOpening);
 }
 
-MediaResult Mp4FileWriter::writePacket(AVPacket& packet)
+MediaResult Mp4Writer::writePacket(AVPacket& packet)
 {
     if (packet.size <= 0)
         return result::kOk;
@@ -414,9 +434,11 @@ MediaResult Mp4FileWriter::writePacket(AVPacket& packet)
     return result::kOk;
 }
 
-MediaResult Mp4FileWriter::writeTrailer(const AVCodecContext& codec, std::int64_t frames)
+MediaResult Mp4Writer::writeTrailer(const AVCodecContext* codec, std::int64_t frames,
+                                    const std::vector<Marker>& chapters)
 {
-    const std::vector<Marker> chapters = markersReached(markers_, frames);
+    if (!codec)
+        return result::kInvalidArgument;
     const auto length = static_cast<std::uint64_t>(std::max<std::int64_t>(frames, 0));
 
     // The chapter names go into the mdat after the sound, one text sample each.
@@ -452,7 +474,7 @@ MediaResult Mp4FileWriter::writeTrailer(const AVCodecContext& codec, std::int64_
     const auto averageBitRate = static_cast<std::uint32_t>(
         mediaLength > 0 ? dataBytes * 8 * static_cast<std::uint64_t>(sampleRate_) / mediaLength : 0);
     const auto maxBitRate =
-        std::max(averageBitRate, static_cast<std::uint32_t>(std::max<std::int64_t>(codec.bit_rate, 0)));
+        std::max(averageBitRate, static_cast<std::uint32_t>(std::max<std::int64_t>(codec->bit_rate, 0)));
     std::vector<std::uint64_t> soundChunks;
     std::uint64_t offset = firstPacketAt_;
     std::size_t packet = 0;
@@ -468,7 +490,7 @@ MediaResult Mp4FileWriter::writeTrailer(const AVCodecContext& codec, std::int64_
     sound.alternateGroup = 1;
     sound.volume = 0x100;
     sound.length = length;
-    sound.mediaStart = static_cast<std::uint64_t>(std::max(codec.initial_padding, 0));
+    sound.mediaStart = static_cast<std::uint64_t>(std::max(codec->initial_padding, 0));
     sound.mediaLength = mediaLength;
     sound.language = kLanguageUndetermined;
     Track text;
