@@ -15,7 +15,7 @@ namespace kestrine {
 
 // An M4A file (AAC in MP4) written by us rather than by FFmpeg's MP4 muxer,
 // which in FFmpeg 5.1 keeps an index entry of about 70 bytes for every
-// packet until its trailer: some 36 MB for a 200-minute join, growing with
+// packet until its trailer: some 30 MB for a 200-minute join, growing with
 // the length. This keeps 2 bytes a packet, and the moov box is written only
 // at the end, after the sound: a file cut short has none, so no reader
 // takes it for a finished one.
