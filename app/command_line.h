@@ -5,6 +5,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <string>
+#include <vector>
+
 namespace kestrine {
 
 // What the window was started with: the files a file manager's "Open with"
@@ -20,9 +23,10 @@ struct CommandLine {
     QString error;
 };
 
-// Reads the arguments after the program's name. Relative file names are taken
-// from currentFolder, so the list shows where each file really is.
-CommandLine parseCommandLine(const QStringList& arguments, const QString& currentFolder);
+// Reads the arguments after the program's name, as the system's bytes.
+// Relative file names are taken from currentFolder, so the list shows where
+// each file really is.
+CommandLine parseCommandLine(const std::vector<std::string>& arguments, const QString& currentFolder);
 
 QString commandLineUsage(const QString& program);
 

@@ -39,9 +39,7 @@ void printListedRows(const MainDialog& dialog)
 
 std::optional<int> KestrineApp::answerOnTerminal(int argc, char** argv)
 {
-    QStringList arguments;
-    for (int i = 1; i < argc; ++i)
-        arguments.append(QString::fromLocal8Bit(argv[i]));
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
     // Qt's own options are still among the arguments here, so an unknown one is
     // only reported once the application object has taken those out.
     const CommandLine line = parseCommandLine(arguments, QString());
@@ -58,6 +56,8 @@ std::optional<int> KestrineApp::answerOnTerminal(int argc, char** argv)
 
 KestrineApp::KestrineApp(int& argc, char** argv) : QApplication(argc, argv)
 {
+    // Qt has taken its own options out of argv by now.
+    arguments_.assign(argv + 1, argv + argc);
     setOrganizationName(QString::fromLatin1(kCompanyName));
     setApplicationName(QFileInfo(applicationFilePath()).completeBaseName());
     setApplicationVersion(QStringLiteral(KESTRINE_VERSION));
@@ -67,7 +67,7 @@ KestrineApp::KestrineApp(int& argc, char** argv) : QApplication(argc, argv)
 
 int KestrineApp::run()
 {
-    const CommandLine line = parseCommandLine(arguments().mid(1), QDir::currentPath());
+    const CommandLine line = parseCommandLine(arguments_, QDir::currentPath());
     if (!line.error.isEmpty()) {
         std::cerr << kProgram.toStdString() << ": " << line.error.toStdString()
                   << " (see --help)\n";

@@ -6,6 +6,7 @@
 #include "app/join_progress.h"
 #include "app/written_output.h"
 #include "output/duration_probe.h"
+#include "output/join_paths.h"
 #include "output/join_run.h"
 #include "platform/widgets/dialog_units.h"
 
@@ -193,8 +194,9 @@ private:
 
     std::vector<ProbeOutcome> measure(const QStringList& paths, bool& cancelled);
     void storeLastFolder();
-    // result::kOk, or why the output may not be written: it is a source, or not a regular file.
-    MediaResult outputProblem() const;
+    // Why the output may not be written, if it may not: it is a source, not a
+    // regular file, in a folder that is missing or closed, ...
+    JoinPathProblem outputProblem() const;
     // Posts the graph's notification to this window; runs on the graph's threads.
     std::function<void()> graphEventNotifier();
     void joinStarted();
