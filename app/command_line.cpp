@@ -33,6 +33,8 @@ CommandLine parseCommandLine(const QStringList& arguments, const QString& curren
             line.version = true;
         } else if (kTestOptions && argument == QStringLiteral("--test-list-and-quit")) {
             line.listAndQuit = true;
+        } else if (kTestOptions && argument == QStringLiteral("--test-report-list")) {
+            line.reportList = true;
         } else if (line.error.isEmpty()) {
             // The rest is still read, so that --help is answered whatever else is given.
             line.error = QStringLiteral("unknown option %1").arg(argument);
