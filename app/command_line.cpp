@@ -35,6 +35,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments, const QS
             line.version = true;
         } else if (kTestOptions && reader.takeFlag({"--test-list-and-quit"})) {
             line.listAndQuit = true;
+        } else if (kTestOptions && reader.takeFlag({"--test-report-list"})) {
+            line.reportList = true;
         } else {
             const std::string unknown = reader.takeAny();
             // The rest is still read, so that --help is answered whatever else is given.

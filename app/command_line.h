@@ -17,6 +17,10 @@ struct CommandLine {
     bool version = false;
     // Test builds only: print the listed rows once the start files are added, then quit.
     bool listAndQuit = false;
+    // Test builds only: once the start files are added, print where each row
+    // and the Exit button are in the window; when it closes, print the list
+    // and the rows the window shows.
+    bool reportList = false;
     // Absolute paths, in the order given.
     QStringList files;
     // The first argument the program does not know, if any.

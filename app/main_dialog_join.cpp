@@ -158,7 +158,7 @@ std::function<void()> MainDialog::graphEventNotifier()
 void MainDialog::joinStarted()
 {
     joining_ = true;
-    buttons_.value(control::kJoin)->setText(QStringLiteral("Stop"));
+    setJoinCaption(QStringLiteral("Stop"));
     elapsedSeconds_ = 0;
     if (clockTimer_ != 0)
         killTimer(clockTimer_);
@@ -207,7 +207,7 @@ void MainDialog::endJoin()
     }
     run_.release();
     joining_ = false;
-    buttons_.value(control::kJoin)->setText(QStringLiteral("Join"));
+    setJoinCaption(QStringLiteral("Join"));
     elapsedSeconds_ = 0;
 }
 

@@ -13,6 +13,7 @@ required_packages=(
     googletest libgtest-dev libgmock-dev
     desktop-file-utils appstream bash-completion
     flac
+    xvfb xdotool
 )
 
 install_missing_packages() {
