@@ -217,8 +217,8 @@ void MainDialog::endJoin()
 void MainDialog::finishJoin()
 {
     endJoin();
-    setStatus(QStringLiteral("Done. Output File: %1").arg(run_.output()));
     showJoinEnd();
+    setStatus(QStringLiteral("Done. Output File: %1").arg(run_.output()), run_.output());
 }
 
 void MainDialog::stopJoin()
@@ -226,16 +226,17 @@ void MainDialog::stopJoin()
     endJoin();
     const WrittenOutput written = writtenOutput();
     const QString where = describeWrittenOutput(written, run_.output());
-    setStatus(written.kind == WrittenOutput::Kind::Sound ? QStringLiteral("Stopped. Output File: ") + where
-                                                         : QStringLiteral("Stopped. ") + where);
     showJoinEnd();
+    setStatus(written.kind == WrittenOutput::Kind::Sound ? QStringLiteral("Stopped. Output File: ") + where
+                                                         : QStringLiteral("Stopped. ") + where,
+              run_.output());
 }
 
 void MainDialog::failJoin(MediaResult code)
 {
     const QString reason = QString::fromStdString(framework_.errorText(code));
     endJoin();
-    hideJoinProgress();
+    showJoinEnd();
     showOutputFile();
     dialogs_.showError(QStringLiteral("The join stopped before the end: %1\n%2")
                            .arg(reason, describeWrittenOutput(writtenOutput(), run_.output())));
