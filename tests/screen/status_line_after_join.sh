@@ -110,6 +110,10 @@ run_case() {
     local name="$1" dark="$2" scale="$3"
     local home="$work/$name/home" config="$work/$name/config"
     mkdir -p "$home" "$config"
+    # An output deep enough that the line cannot show its path whole.
+    local output_folder="$home/a folder with a rather long name/and another one below it/and a third"
+    mkdir -p "$output_folder" "$config/Tallowmere"
+    printf '[Settings]\nOutputName=%s\n' "$output_folder/joined.wav" >"$config/Tallowmere/kestrine.conf"
     local -a environment=(HOME="$home" XDG_CONFIG_HOME="$config" QT_QPA_PLATFORM=xcb QT_SCALE_FACTOR="$scale")
     if [ "$dark" = 1 ]; then
         mkdir -p "$config/qt6ct"
@@ -152,7 +156,8 @@ run_case() {
     text="$(read_status_line "$shot" "$X" "$Y" "$WIDTH" "$HEIGHT" "$dark")"
     echo "$name: status line reads: $text"
     [[ "$text" == *"Done. Output File:"* ]] || fail "$name: the status line reads \"$text\""
-    [ -s "$home/kestrine.wav" ] || fail "$name: no output file was written"
+    [[ "$text" == *"joined.wav"* ]] || fail "$name: the file name is cut from \"$text\""
+    [ -s "$output_folder/joined.wav" ] || fail "$name: no output file was written"
 
     # The strip left of the list is bare surface.
     local surface
