@@ -4,6 +4,7 @@
 
 #include "media/flac_file_writer.h"
 #include "media/format_muxer.h"
+#include "media/mp4_file_writer.h"
 
 namespace kestrine {
 namespace {
@@ -38,6 +39,8 @@ MediaResult EncodedOutput::create(const std::string& path, const OutputFormat& f
     if (format.encoding == Encoding::Flac) {
         made->container_ = std::make_unique<FlacFileWriter>(made->file_.fd, format.sampleRate,
                                                             markers, totalFrames);
+    } else if (format.encoding == Encoding::M4a) {
+        made->container_ = std::make_unique<Mp4FileWriter>(made->file_.fd, markers);
     } else {
         std::unique_ptr<FormatMuxer> muxer;
         if (const MediaResult muxing = FormatMuxer::create(made->file_.fd, made->file_.target,

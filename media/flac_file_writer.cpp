@@ -12,6 +12,9 @@ namespace kestrine {
 namespace {
 
 constexpr std::size_t kStreamInfoBytes = 34;
+constexpr std::size_t kStreamInfoSamplesAt = 13; // 36 bits, from the low nibble of this byte
+constexpr std::size_t kStreamInfoMd5At = 18;
+constexpr std::size_t kMd5Bytes = 16;
 constexpr std::size_t kBlockHeaderBytes = 4;
 constexpr std::uint8_t kStreamInfoBlock = 0;
 constexpr std::uint8_t kPaddingBlock = 1;
@@ -87,6 +90,22 @@ std::vector<std::uint8_t> cueSheetBody(const std::vector<Marker>& markers, std::
     return body;
 }
 
+// The encoder's STREAMINFO for a file of `frames` frames whose MD5 sum is
+// not known: FLAC's all-zero sum says so, where a stale one would fail every
+// check of the file.
+std::vector<std::uint8_t> streamInfoWithoutMd5(const AVCodecContext& codec, std::int64_t frames)
+{
+    std::vector<std::uint8_t> info(codec.extradata, codec.extradata + kStreamInfoBytes);
+    const auto samples = static_cast<std::uint64_t>(frames);
+    info[kStreamInfoSamplesAt] =
+        static_cast<std::uint8_t>((info[kStreamInfoSamplesAt] & 0xf0) | ((samples >> 32) & 0x0f));
+    for (int i = 0; i < 4; ++i)
+        info[kStreamInfoSamplesAt + 1 + static_cast<std::size_t>(i)] =
+            static_cast<std::uint8_t>(samples >> (8 * (3 - i)));
+    std::fill_n(info.begin() + kStreamInfoMd5At, kMd5Bytes, 0);
+    return info;
+}
+
 } // namespace
 
 FlacFileWriter::FlacFileWriter(int fd, int sampleRate, std::vector<Marker> markers,
@@ -95,14 +114,12 @@ FlacFileWriter::FlacFileWriter(int fd, int sampleRate, std::vector<Marker> marke
 {
 }
 
-std::vector<std::uint8_t> FlacFileWriter::metadata(const AVCodecContext& codec,
+std::vector<std::uint8_t> FlacFileWriter::metadata(const std::vector<std::uint8_t>& streamInfo,
+                                                   const std::vector<Marker>& kept,
                                                    std::int64_t frames) const
 {
-    // An empty file still names the sources at its start.
-    const std::vector<Marker> kept = markersReached(markers_, std::max<std::int64_t>(frames, 1));
     std::vector<std::uint8_t> out = {'f', 'L', 'a', 'C'};
-    putBlock(out, kStreamInfoBlock,
-             std::vector<std::uint8_t>(codec.extradata, codec.extradata + kStreamInfoBytes));
+    putBlock(out, kStreamInfoBlock, streamInfo);
     // The comments come last: FFmpeg reads both as chapters, and the
     // comments' names then stay on the cue sheet's tracks of the same number.
     if (!kept.empty())
@@ -130,18 +147,28 @@ MediaResult FlacFileWriter::writeHeader(const AVCodecContext& codec)
 {
     if (!codec.extradata || codec.extradata_size < static_cast<int>(kStreamInfoBytes))
         return AVERROR_BUG;
-    const std::vector<std::uint8_t> header = metadata(codec, totalFrames_);
+    // Nothing is known of the sound yet: no length and no MD5 sum. The room
+    // is that of every marker, which a finished join names.
+    const std::vector<std::uint8_t> info = streamInfoWithoutMd5(codec, 0);
+    metadataBytes_ = metadata(info, markers_, totalFrames_).size();
+    const std::vector<std::uint8_t> header = metadata(info, {}, 0);
     if (const MediaResult written = writeAll(fd_, header.data(), header.size(), 0); failed(written))
         return written;
-    metadataBytes_ = header.size();
     position_ = header.size();
     return result::kOk;
 }
 
 MediaResult FlacFileWriter::writePacket(AVPacket& packet)
 {
+    // FFmpeg's encoder gives its final STREAMINFO, with the MD5 sum of all
+    // it encoded, only as side data of its last packet (FFmpeg 5.1 leaves
+    // the one in the codec's extradata as it was before the last frames).
+    std::size_t size = 0;
+    if (const std::uint8_t* info = av_packet_get_side_data(&packet, AV_PKT_DATA_NEW_EXTRADATA, &size);
+        info && size >= kStreamInfoBytes)
+        finalStreamInfo_.assign(info, info + kStreamInfoBytes);
     if (packet.size <= 0)
-        return result::kOk; // the encoder's last word is its STREAMINFO, read at the trailer
+        return result::kOk;
     if (const MediaResult written =
             writeAll(fd_, packet.data, static_cast<std::uint64_t>(packet.size), position_);
         failed(written))
@@ -152,8 +179,12 @@ MediaResult FlacFileWriter::writePacket(AVPacket& packet)
 
 MediaResult FlacFileWriter::writeTrailer(const AVCodecContext& codec, std::int64_t frames)
 {
-    // The encoder has put the MD5 sum and the sample count into its STREAMINFO.
-    const std::vector<std::uint8_t> header = metadata(codec, frames);
+    // The encoder's last word holds the sample count and the MD5 sum of the
+    // frames it was given, which are exactly the file's.
+    // An empty file still names the sources at its start.
+    const std::vector<std::uint8_t> header =
+        metadata(finalStreamInfo_.empty() ? streamInfoWithoutMd5(codec, frames) : finalStreamInfo_,
+                 markersReached(markers_, std::max<std::int64_t>(frames, 1)), frames);
     if (header.size() != metadataBytes_)
         return AVERROR_BUG;
     return writeAll(fd_, header.data(), header.size(), 0);

@@ -15,8 +15,9 @@ namespace kestrine {
 // A native FLAC file around FFmpeg's FLAC frames: STREAMINFO, the markers as
 // a CUESHEET (one track per source at its sample, and the lead-out) and as
 // CHAPTERnnn/CHAPTERnnnNAME comments, then the frames. FFmpeg's own FLAC
-// muxer writes no cue sheet. The metadata takes the same room whatever is
-// rewritten at the end, where only the markers of what was written stay.
+// muxer writes no cue sheet. While the join runs, padding holds the room of
+// the markers, so that a partial file names no source it may lack; the end
+// writes the markers of what was written into that room.
 class FlacFileWriter final : public ContainerWriter {
 public:
     FlacFileWriter(int fd, int sampleRate, std::vector<Marker> markers, std::int64_t totalFrames);
@@ -30,12 +31,16 @@ public:
     static constexpr std::size_t kMostCueTracks = 254;
 
 private:
-    std::vector<std::uint8_t> metadata(const AVCodecContext& codec, std::int64_t frames) const;
+    std::vector<std::uint8_t> metadata(const std::vector<std::uint8_t>& streamInfo,
+                                       const std::vector<Marker>& kept, std::int64_t frames) const;
 
     int fd_;
     int sampleRate_;
     std::vector<Marker> markers_;
     std::int64_t totalFrames_;
+    // The encoder's final STREAMINFO, with the MD5 sum of the sound, once
+    // its last packet has brought it.
+    std::vector<std::uint8_t> finalStreamInfo_;
     std::uint64_t metadataBytes_ = 0;
     std::uint64_t position_ = 0;
 };

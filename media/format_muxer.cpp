@@ -5,6 +5,7 @@
 #include "media/chapter_comments.h"
 #include "media/early_chapters.h"
 #include "media/partial_file.h"
+#include "media/utf8_text.h"
 
 #include <sys/stat.h>
 
@@ -54,7 +55,7 @@ MediaResult addChapters(AVFormatContext& context, AVStream& stream, const Output
         chapter->start = markers[i].frame;
         chapter->end = i + 1 < markers.size() ? markers[i + 1].frame : totalFrames;
         int count = static_cast<int>(context.nb_chapters);
-        if (av_dict_set(&chapter->metadata, "title", markers[i].label.c_str(), 0) < 0 ||
+        if (av_dict_set(&chapter->metadata, "title", validUtf8(markers[i].label).c_str(), 0) < 0 ||
             av_dynarray_add_nofree(&context.chapters, &count, chapter) < 0) {
             av_dict_free(&chapter->metadata);
             av_free(chapter);
@@ -67,9 +68,8 @@ MediaResult addChapters(AVFormatContext& context, AVStream& stream, const Output
 
 } // namespace
 
-FormatMuxer::FormatMuxer(int fd, const OutputFormat& format, const std::vector<Marker>& markers,
-                         std::int64_t plannedFrames)
-    : fd_(fd), format_(format), markers_(markers), plannedFrames_(plannedFrames)
+FormatMuxer::FormatMuxer(int fd, const OutputFormat& format, const std::vector<Marker>& markers)
+    : fd_(fd), format_(format), markers_(markers)
 {
 }
 
@@ -90,7 +90,7 @@ MediaResult FormatMuxer::create(int fd, const std::string& path, const OutputFor
     const char* name = muxerNameOf(format.encoding);
     if (!name)
         return result::kInvalidArgument;
-    std::unique_ptr<FormatMuxer> made(new FormatMuxer(fd, format, markers, totalFrames));
+    std::unique_ptr<FormatMuxer> made(new FormatMuxer(fd, format, markers));
     AVFormatContext* raw = nullptr;
     if (avformat_alloc_output_context2(&raw, nullptr, name, nullptr) < 0 || !raw)
         return result::kNoEncoder;
@@ -157,9 +157,37 @@ MediaResult FormatMuxer::writeHeader(const AVCodecContext& codec)
         return resultOf(error);
     stream_->time_base = codec.time_base;
     AVDictionary* options = headerOptions();
+    keepingHeaders_ = true;
     const int error = avformat_write_header(context_.get(), &options);
     av_dict_free(&options);
-    return error < 0 ? resultOf(error) : result::kOk;
+    avio_flush(io_);
+    keepingHeaders_ = false;
+    if (error < 0)
+        return resultOf(error);
+    if (failed(writeFailure_))
+        return writeFailure_;
+    return leaveOutEarlyChapters();
+}
+
+MediaResult FormatMuxer::leaveOutEarlyChapters()
+{
+    if (markers_.empty())
+        return result::kOk;
+    switch (format_.encoding) {
+    case Encoding::Mp3: {
+        std::vector<std::uint8_t> tag;
+        if (const MediaResult made = id3TagWith({}, 0, tag); failed(made))
+            return made;
+        return replaceId3Tag(fd_, tag);
+    }
+    case Encoding::Opus:
+        return keepOpusChapters(fd_, 0);
+    case Encoding::M4a: // its chapters go in with the index at the end
+    case Encoding::Flac:
+    case Encoding::Wav:
+        break;
+    }
+    return result::kOk;
 }
 
 MediaResult FormatMuxer::writePacket(AVPacket& packet)
@@ -183,10 +211,10 @@ MediaResult FormatMuxer::writeTrailer(const AVCodecContext&, std::int64_t frames
     avio_flush(io_);
     if (failed(writeFailure_))
         return writeFailure_;
-    if (frames >= plannedFrames_)
+    if (markers_.empty())
         return result::kOk;
-    // Stopped early: the chapters written before the sound name only the
-    // sources it reached, and none runs past its end.
+    // The chapters written before the sound name the sources reached, and
+    // none runs past its end.
     switch (format_.encoding) {
     case Encoding::Mp3: {
         std::vector<std::uint8_t> tag;
@@ -195,6 +223,9 @@ MediaResult FormatMuxer::writeTrailer(const AVCodecContext&, std::int64_t frames
         return replaceId3Tag(fd_, tag);
     }
     case Encoding::Opus:
+        if (const MediaResult written = writeAll(fd_, headers_.data(), headers_.size(), 0);
+            failed(written))
+            return written;
         return keepOpusChapters(fd_, reached.size());
     case Encoding::M4a:
     case Encoding::Flac:
@@ -244,6 +275,8 @@ int FormatMuxer::writeBytes(void* opaque, std::uint8_t* data, int size)
 #endif
 {
     auto* self = static_cast<FormatMuxer*>(opaque);
+    if (self->keepingHeaders_ && self->position_ == static_cast<std::int64_t>(self->headers_.size()))
+        self->headers_.insert(self->headers_.end(), data, data + size);
     const MediaResult written = writeAll(self->fd_, data, static_cast<std::uint64_t>(size),
                                          static_cast<std::uint64_t>(self->position_));
     if (failed(written)) {

@@ -32,8 +32,7 @@ public:
     MediaResult writeTrailer(const AVCodecContext& codec, std::int64_t frames) override;
 
 private:
-    FormatMuxer(int fd, const OutputFormat& format, const std::vector<Marker>& markers,
-                std::int64_t plannedFrames);
+    FormatMuxer(int fd, const OutputFormat& format, const std::vector<Marker>& markers);
     // What FFmpeg's muxer is told when it writes the header.
     AVDictionary* headerOptions() const;
     // The ID3v2 tag this file would start with for `markers` and `frames`.
@@ -48,6 +47,11 @@ private:
 #endif
     static std::int64_t seekTo(void* opaque, std::int64_t offset, int whence);
 
+    // The chapters that go before the sound are left out of the partial
+    // file: named in the header FFmpeg writes, they are taken out again at
+    // once and only those of the sources reached go back at the end.
+    MediaResult leaveOutEarlyChapters();
+
     int fd_;
     OutputFormat format_;
     OutputFormatPtr context_;
@@ -55,10 +59,12 @@ private:
     AVIOContext* io_ = nullptr;
     std::int64_t position_ = 0;
     MediaResult writeFailure_ = result::kOk;
-    // A stopped join names only the sources it reached, and its last
-    // chapter ends with its sound.
+    // The headers as FFmpeg wrote them, chapters and all, while it writes them.
+    bool keepingHeaders_ = false;
+    std::vector<std::uint8_t> headers_;
+    // A finished file names the sources it reached, and its last chapter
+    // ends with its sound.
     std::vector<Marker> markers_;
-    std::int64_t plannedFrames_ = 0;
 };
 
 } // namespace kestrine

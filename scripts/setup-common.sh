@@ -12,6 +12,7 @@ required_packages=(
     libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
     googletest libgtest-dev libgmock-dev
     desktop-file-utils appstream bash-completion
+    flac
     xvfb xdotool imagemagick tesseract-ocr qt6ct
 )
 

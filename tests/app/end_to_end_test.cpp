@@ -205,6 +205,9 @@ TEST_P(EndToEndFormatTest, TheOutputsNameChoosesItsFormatAndEverySourceGetsAMark
     const std::string written = output.toStdString();
     EXPECT_EQ(tm::codecOf(written), tested.codec);
     EXPECT_EQ(tm::playedFrames(written, tested.encoding), expectedFrames);
+    if (tested.encoding == Encoding::Flac) {
+        EXPECT_EQ(tm::flacTestFailure(written), "");
+    }
     const std::vector<tm::Chapter> chapters = tm::chaptersOf(written);
     ASSERT_EQ(chapters.size(), starts.size());
     for (std::size_t i = 0; i < starts.size(); ++i) {
