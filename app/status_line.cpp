@@ -66,6 +66,8 @@ void StatusLine::setStatusText(const QString& text, const QString& path)
     path_ = path;
     setText(text);
     updateToolTip();
+    // The same text with another path to shorten draws differently.
+    update();
 }
 
 void StatusLine::setSummary(const QString& summary)
