@@ -3,6 +3,7 @@
 #include "media/mp4_file_writer.h"
 
 #include "media/partial_file.h"
+#include "media/utf8_text.h"
 
 #include <algorithm>
 #include <limits>
@@ -47,9 +48,11 @@ constexpr std::uint8_t kTextDescription[] = {
     0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1,
     0, 0, 0, 0, 0, 0, 0, 0, 0, 0xd, 'f', 't', 'a', 'b', 0, 1, 0, 1, 0};
 
-// The longest start of `text`, at most `limit` bytes, that ends between characters.
-std::string cutUtf8(const std::string& text, std::size_t limit)
+// The longest start of `name` as valid UTF-8, at most `limit` bytes, that
+// ends between characters.
+std::string cutUtf8(const std::string& name, std::size_t limit)
 {
+    const std::string text = validUtf8(name);
     if (text.size() <= limit)
         return text;
     std::size_t end = limit;
