@@ -157,6 +157,8 @@ run_case() {
     echo "$name: status line reads: $text"
     [[ "$text" == *"Done. Output File:"* ]] || fail "$name: the status line reads \"$text\""
     [[ "$text" == *"joined.wav"* ]] || fail "$name: the file name is cut from \"$text\""
+    # The progress bar and its percentage went with the join.
+    [[ "$text" != *"%"* ]] || fail "$name: the progress bar stayed: \"$text\""
     [ -s "$output_folder/joined.wav" ] || fail "$name: no output file was written"
 
     # The strip left of the list is bare surface.
