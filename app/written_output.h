@@ -27,8 +27,8 @@ FileStamp stampFile(const QString& path);
 // What a join that ended early left at its output path.
 struct WrittenOutput {
     enum class Kind {
-        Sound,      // a WAV file holding `length` of the join
-        NoSound,    // a WAV file with no samples in it
+        Sound,      // a sound file holding `length` of the join
+        NoSound,    // a sound file with no samples in it
         Unreadable, // a file that does not read as sound
         Unchanged,  // the file that was there before the join, untouched
         NoFile,     // nothing at all

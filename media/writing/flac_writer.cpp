@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Copyright (c) 2026 The Kestrine developers
-#include "media/flac_file_writer.h"
+#include "media/writing/flac_writer.h"
 
 #include "media/chapter_comments.h"
 #include "media/partial_file.h"
@@ -71,7 +71,7 @@ std::vector<std::uint8_t> cueSheetBody(const std::vector<Marker>& markers, std::
     putZeros(body, 128);      // no media catalog number
     putBigEndian(body, 0, 8); // no lead-in: not a CD
     putZeros(body, 259);      // not a CD, reserved
-    const std::size_t tracks = std::min(markers.size(), FlacFileWriter::kMostCueTracks);
+    const std::size_t tracks = std::min(markers.size(), FlacWriter::kMostCueTracks);
     body.push_back(static_cast<std::uint8_t>(tracks + 1));
     for (std::size_t i = 0; i < tracks; ++i) {
         putBigEndian(body, static_cast<std::uint64_t>(markers[i].frame), 8);
@@ -108,13 +108,21 @@ std::vector<std::uint8_t> streamInfoWithoutMd5(const AVCodecContext& codec, std:
 
 } // namespace
 
-FlacFileWriter::FlacFileWriter(int fd, int sampleRate, std::vector<Marker> markers,
-                               std::int64_t totalFrames)
-    : fd_(fd), sampleRate_(sampleRate), markers_(std::move(markers)), totalFrames_(totalFrames)
+FlacWriter::FlacWriter(int fd, int sampleRate, std::vector<Marker> markers,
+                       std::int64_t totalFrames)
+    : ContainerWriter(std::move(markers)), fd_(fd), sampleRate_(sampleRate),
+      totalFrames_(totalFrames)
 {
 }
 
-std::vector<std::uint8_t> FlacFileWriter::metadata(const std::vector<std::uint8_t>& streamInfo,
+EncoderSetup FlacWriter::encoderSetup() const
+{
+    EncoderSetup setup;
+    setup.codec = "flac";
+    return setup;
+}
+
+std::vector<std::uint8_t> FlacWriter::metadata(const std::vector<std::uint8_t>& streamInfo,
                                                    const std::vector<Marker>& kept,
                                                    std::int64_t frames) const
 {
@@ -143,14 +151,14 @@ std::vector<std::uint8_t> FlacFileWriter::metadata(const std::vector<std::uint8_
     return out;
 }
 
-MediaResult FlacFileWriter::writeHeader(const AVCodecContext& codec)
+MediaResult FlacWriter::writeHeader(const AVCodecContext* codec)
 {
-    if (!codec.extradata || codec.extradata_size < static_cast<int>(kStreamInfoBytes))
+    if (!codec || !codec->extradata || codec->extradata_size < static_cast<int>(kStreamInfoBytes))
         return AVERROR_BUG;
     // Nothing is known of the sound yet: no length and no MD5 sum. The room
     // is that of every marker, which a finished join names.
-    const std::vector<std::uint8_t> info = streamInfoWithoutMd5(codec, 0);
-    metadataBytes_ = metadata(info, markers_, totalFrames_).size();
+    const std::vector<std::uint8_t> info = streamInfoWithoutMd5(*codec, 0);
+    metadataBytes_ = metadata(info, markers(), totalFrames_).size();
     const std::vector<std::uint8_t> header = metadata(info, {}, 0);
     if (const MediaResult written = writeAll(fd_, header.data(), header.size(), 0); failed(written))
         return written;
@@ -158,7 +166,7 @@ MediaResult FlacFileWriter::writeHeader(const AVCodecContext& codec)
     return result::kOk;
 }
 
-MediaResult FlacFileWriter::writePacket(AVPacket& packet)
+MediaResult FlacWriter::writePacket(AVPacket& packet)
 {
     // FFmpeg's encoder gives its final STREAMINFO, with the MD5 sum of all
     // it encoded, only as side data of its last packet (FFmpeg 5.1 leaves
@@ -177,14 +185,17 @@ MediaResult FlacFileWriter::writePacket(AVPacket& packet)
     return result::kOk;
 }
 
-MediaResult FlacFileWriter::writeTrailer(const AVCodecContext& codec, std::int64_t frames)
+MediaResult FlacWriter::writeTrailer(const AVCodecContext* codec, std::int64_t frames,
+                                     const std::vector<Marker>& kept)
 {
+    if (!codec)
+        return AVERROR_BUG;
     // The encoder's last word holds the sample count and the MD5 sum of the
     // frames it was given, which are exactly the file's.
     // An empty file still names the sources at its start.
-    const std::vector<std::uint8_t> header =
-        metadata(finalStreamInfo_.empty() ? streamInfoWithoutMd5(codec, frames) : finalStreamInfo_,
-                 markersReached(markers_, std::max<std::int64_t>(frames, 1)), frames);
+    const std::vector<std::uint8_t> header = metadata(
+        finalStreamInfo_.empty() ? streamInfoWithoutMd5(*codec, frames) : finalStreamInfo_,
+        frames > 0 ? kept : markersReached(markers(), 1), frames);
     if (header.size() != metadataBytes_)
         return AVERROR_BUG;
     return writeAll(fd_, header.data(), header.size(), 0);
