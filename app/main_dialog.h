@@ -130,6 +130,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void done(int result) override;
 
 private:
@@ -151,7 +152,8 @@ private:
     using Handler = void (MainDialog::*)();
 
     void createControls();
-    void keepTextsOnTileDark();
+    // The tile and the colours drawn on it, light or dark as the palette is.
+    void applyTileLook();
     void closeFromKeyboard();
     void placeControl(QWidget* widget, int id, const QRect& units, int anchors = kFixed);
     SkinButton* makeButton(int id, const QString& caption, const QRect& units, int anchors = kFixed);
@@ -161,7 +163,12 @@ private:
     void setUpButtons();
     void readSettings();
     void readFrameRate();
-    void setStatus(const QString& text);
+    // The tooltip of a button; the Join button's names the output's format.
+    QString buttonTip(int id) const;
+    void updateButtonTip(int id);
+    // path is the part of text that may be shortened when the line is short.
+    void setStatus(const QString& text, const QString& path = QString());
+    // The idle line: the output file, and the list's summary at its end.
     void showOutputFile();
 
     void refreshView();
@@ -185,8 +192,8 @@ private:
     void markJoinComplete();
     void stopJoinProgress();
     void showJoinEnd();
-    void hideJoinProgress();
     void updateListSummary();
+    QString listSummaryText() const;
 
     // The list's context menu and what only it offers.
     void showListMenu(const QPoint& position);
@@ -264,7 +271,9 @@ private:
     JoinRun run_;
     FileStamp joinOutputBefore_;
 
+    QPixmap lightTile_;
     QPixmap backgroundTile_;
+    bool tileIsDark_ = false;
     QHash<int, Handler> handlers_;
     QHash<int, SkinButton*> buttons_;
     ClipListView* listView_ = nullptr;

@@ -214,8 +214,8 @@ void MainDialog::endJoin()
 void MainDialog::finishJoin()
 {
     endJoin();
-    setStatus(QStringLiteral("Done. Output File: %1").arg(run_.output()));
     showJoinEnd();
+    setStatus(QStringLiteral("Done. Output File: %1").arg(run_.output()), run_.output());
 }
 
 void MainDialog::stopJoin()
@@ -223,16 +223,17 @@ void MainDialog::stopJoin()
     endJoin();
     const WrittenOutput written = writtenOutput();
     const QString where = describeWrittenOutput(written, run_.output());
-    setStatus(written.kind == WrittenOutput::Kind::Sound ? QStringLiteral("Stopped. Output File: ") + where
-                                                         : QStringLiteral("Stopped. ") + where);
     showJoinEnd();
+    setStatus(written.kind == WrittenOutput::Kind::Sound ? QStringLiteral("Stopped. Output File: ") + where
+                                                         : QStringLiteral("Stopped. ") + where,
+              run_.output());
 }
 
 void MainDialog::failJoin(MediaResult code)
 {
     const QString reason = QString::fromStdString(framework_.errorText(code));
     endJoin();
-    hideJoinProgress();
+    showJoinEnd();
     showOutputFile();
     // A join refused for another one's sake wrote nothing; what stands at
     // the output is the other join's.

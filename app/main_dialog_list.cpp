@@ -133,6 +133,7 @@ void MainDialog::onOptions()
         return;
     // The dialog stored everything itself; the running program takes over only the path.
     outputPath_ = options.outputPath();
+    updateButtonTip(control::kJoin);
     showOutputFile();
 }
 

@@ -35,6 +35,13 @@ CommandLine answered(bool help, bool version, const QString& error = QString())
     return line;
 }
 
+TEST(CommandLineUsage, NamesEveryFormatTheOutputCanHave)
+{
+    const QString usage = commandLineUsage(QStringLiteral("kestrine")).simplified();
+    EXPECT_TRUE(usage.contains(QStringLiteral("into one WAV, FLAC, MP3, Opus or M4A file"))) << usage.toStdString();
+    EXPECT_FALSE(usage.contains(QStringLiteral("one WAV file"))) << usage.toStdString();
+}
+
 TEST_P(CommandLineTest, ReadsFilesAndOptions)
 {
     const CommandLineCase& test = GetParam();
