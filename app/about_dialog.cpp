@@ -38,7 +38,8 @@ AboutDialog::AboutDialog(Shell& shell, UserDialogs& dialogs, QWidget* parent) : 
 
     auto* purpose = new QLabel(
         QStringLiteral("Joins the sound of your audio and video files, one after another, "
-                       "into one WAV file: exact, without gaps."),
+                       "into one WAV, FLAC, MP3, Opus or M4A file, as the output file's name "
+                       "says: exact, without gaps."),
         this);
     purpose->setObjectName(QStringLiteral("purpose"));
     purpose->setWordWrap(true);

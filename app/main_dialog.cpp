@@ -3,7 +3,9 @@
 #include "app/main_dialog.h"
 
 #include "app/clip_list_view.h"
+#include "app/media_file_types.h"
 #include "app/status_line.h"
+#include "app/tile_look.h"
 #include "controls/resource_paths.h"
 #include "controls/skin_button.h"
 #include "platform/settings_store.h"
@@ -28,11 +30,6 @@ namespace kestrine {
 
 namespace {
 
-// Dark enough to read on the light background tile.
-const QColor kTextOnTile(0x20, 0x20, 0x20);
-const QColor kLightOnTile(0xff, 0xff, 0xff);
-const QColor kShadowOnTile(0x80, 0x80, 0x80);
-
 const QString kWindowSection = QStringLiteral("Window");
 const QString kWidthSetting = QStringLiteral("Width");
 const QString kHeightSetting = QStringLiteral("Height");
@@ -48,6 +45,26 @@ constexpr int kDialogHeightUnits = 186;
 struct CommandEntry {
     int id;
     void (MainDialog::*handler)();
+};
+
+struct ButtonSetUp {
+    int id;
+    int iconId; // 0: a text button
+    const char* tip;
+};
+
+const ButtonSetUp kButtons[] = {
+    {control::kAdd, kAddIconId, "Add audio or video files to list"},
+    {control::kOptions, kOptionsIconId, "Customize output options"},
+    {control::kJoin, kJoinIconId, "Join the files to %1"},
+    {control::kHelp, kHelpIconId, "Help"},
+    {control::kMoveUp, kMoveUpIconId, "Move item up"},
+    {control::kMoveDown, kMoveDownIconId, "Move item down"},
+    {control::kDeleteSelected, kDeleteIconId, "Delete selected item"},
+    {control::kDeleteAll, kDeleteAllIconId, "Delete all items"},
+    {control::kHomepage, 0, "Homepage"},
+    {control::kAbout, 0, "About"},
+    {control::kExit, kExitIconId, "Exit"},
 };
 
 // Reads the leading number of a text, as the C library does, but in the "C"
@@ -91,10 +108,15 @@ MainDialog::MainDialog(MediaFramework& framework, UserDialogs& dialogs, Shell& s
                    | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     setFont(QApplication::font());
     setWindowIcon(QIcon(iconResourcePath(kAppIconId)));
-    backgroundTile_ = QPixmap(bitmapResourcePath(kBackgroundTileId));
+    lightTile_ = QPixmap(bitmapResourcePath(kBackgroundTileId));
 
+    auto started = std::make_shared<QElapsedTimer>();
+    started->start();
+    clock_ = [started] { return static_cast<std::int64_t>(started->elapsed()); };
     createControls();
-    keepTextsOnTileDark();
+    createShortcuts();
+    createHistory();
+    applyTileLook();
     restoreWindowSize();
     readSettings();
     showOutputFile();
@@ -209,28 +231,42 @@ void MainDialog::done(int result)
     QDialog::done(result);
 }
 
-void MainDialog::keepTextsOnTileDark()
+void MainDialog::applyTileLook()
 {
+    tileIsDark_ = isDarkPalette(palette());
+    const TileLook look = tileLookFor(palette(), lightTile_);
+    backgroundTile_ = look.tile;
     if (backgroundTile_.isNull())
         return;
-    // The buttons, the frame and the status line sit on our own light tile,
-    // not on the desktop theme's window colour: under a dark theme its light
-    // text would vanish there. The list keeps the theme's colours, which it
-    // draws its own background in.
+    // The buttons, the frame and the status line sit on our own tile, not on
+    // the desktop theme's window colour, so their texts and edges take the
+    // tile's colours. The list keeps the theme's colours, which it draws its
+    // own background in.
     for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
         if (child == listView_)
             continue;
         QPalette onTile = child->palette();
         for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
             for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::ButtonText})
-                onTile.setColor(group, role, kTextOnTile);
+                onTile.setColor(group, role, look.text);
             // The hover and press borders are lit and shaded as on the tile,
-            // not as on a dark theme's faces, where both edges are dark.
-            onTile.setColor(group, QPalette::Light, kLightOnTile);
-            onTile.setColor(group, QPalette::Dark, kShadowOnTile);
+            // not as on the theme's faces, where both edges can be dark.
+            onTile.setColor(group, QPalette::Light, look.light);
+            onTile.setColor(group, QPalette::Dark, look.shadow);
         }
         child->setPalette(onTile);
     }
+    update();
+}
+
+void MainDialog::changeEvent(QEvent* event)
+{
+    QDialog::changeEvent(event);
+    // The desktop switched between light and dark while the window is open.
+    const bool paletteChanged =
+        event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange;
+    if (paletteChanged && listView_ && isDarkPalette(palette()) != tileIsDark_)
+        applyTileLook();
 }
 
 void MainDialog::placeControl(QWidget* widget, int id, const QRect& units, int anchors)
@@ -247,31 +283,16 @@ SkinButton* MainDialog::makeButton(int id, const QString& caption, const QRect& 
     // Enter is the dialog's to handle: it closes the window unless a button has the focus.
     button->setAutoDefault(false);
     button->setDefault(false);
-    connect(button, &QPushButton::clicked, this, [this, id] { runCommand(id); });
+    if (id == control::kJoin)
+        connect(button, &QPushButton::clicked, this, &MainDialog::pressJoin);
+    else
+        connect(button, &QPushButton::clicked, this, [this, id] { runCommand(id); });
     buttons_.insert(id, button);
     return button;
 }
 
 void MainDialog::setUpButtons()
 {
-    struct ButtonSetUp {
-        int id;
-        int iconId; // 0: a text button
-        const char* tip;
-    };
-    static constexpr ButtonSetUp kButtons[] = {
-        {control::kAdd, kAddIconId, "Add audio or video files to list"},
-        {control::kOptions, kOptionsIconId, "Customize output options"},
-        {control::kJoin, kJoinIconId, "Join the files to wav"},
-        {control::kHelp, kHelpIconId, "Help"},
-        {control::kMoveUp, kMoveUpIconId, "Move item up"},
-        {control::kMoveDown, kMoveDownIconId, "Move item down"},
-        {control::kDeleteSelected, kDeleteIconId, "Delete selected item"},
-        {control::kDeleteAll, kDeleteAllIconId, "Delete all items"},
-        {control::kHomepage, 0, "Homepage"},
-        {control::kAbout, 0, "About"},
-        {control::kExit, kExitIconId, "Exit"},
-    };
     for (const ButtonSetUp& setUp : kButtons) {
         SkinButton* button = buttons_.value(setUp.id);
         if (setUp.iconId != 0)
@@ -279,9 +300,31 @@ void MainDialog::setUpButtons()
         button->SetStateSound(kHoverSoundId, false, true);
         button->UseParentBackground(false);
         button->SetHoverCursor(kHoverCursorId, true);
-        button->SetTipText(QString::fromLatin1(setUp.tip), true);
+        button->SetTipText(buttonTip(setUp.id), true);
         button->SetImagePlacement(SkinButton::kImageAbove, true);
     }
+}
+
+QString MainDialog::buttonTip(int id) const
+{
+    const auto setUp = std::find_if(std::begin(kButtons), std::end(kButtons),
+                                    [id](const ButtonSetUp& button) { return button.id == id; });
+    if (setUp == std::end(kButtons))
+        return {};
+    QString tip = QString::fromLatin1(setUp->tip);
+    if (id == control::kJoin)
+        tip = tip.arg(outputFormatName(outputPath_));
+    // The keys follow the words, so that whatever a tooltip says, it ends
+    // with how to reach the command without the mouse.
+    if (const QString keys = shortcutText(id); !keys.isEmpty())
+        tip += QStringLiteral(" (%1)").arg(keys);
+    return tip;
+}
+
+void MainDialog::updateButtonTip(int id)
+{
+    if (SkinButton* button = buttons_.value(id))
+        button->SetTipText(buttonTip(id), true);
 }
 
 void MainDialog::readSettings()
@@ -317,14 +360,16 @@ QString MainDialog::statusText() const
     return statusLine_->text();
 }
 
-void MainDialog::setStatus(const QString& text)
+void MainDialog::setStatus(const QString& text, const QString& path)
 {
-    statusLine_->setStatusText(text);
+    statusLine_->setStatusText(text, path);
 }
 
 void MainDialog::showOutputFile()
 {
-    setStatus(QStringLiteral("Output File: %1").arg(outputPath_));
+    setStatus(QStringLiteral("Output File: %1").arg(outputPath_), outputPath_);
+    // While a join runs, the progress bar has the line's right end.
+    statusLine_->setSummary(joining_ ? QString() : listSummaryText());
 }
 
 bool MainDialog::runCommand(int id)
@@ -376,9 +421,10 @@ void MainDialog::closeFromKeyboard()
     // One key press must not throw away a list that took minutes to arrange.
     // While a join runs the close is refused anyway, with its own message.
     if (!joining_ && !adding_ && !clipList_.isEmpty()) {
+        // No by default: a second press of the key that asked must not lose the list.
         const MessageAnswer answer = dialogs_.showMessage(
             {QStringLiteral("Close Kestrine? The list of %1 files will be lost.").arg(clipList_.count()),
-             dialogs_.applicationTitle(), MessageIcon::Warning, MessageButtons::YesNo});
+             dialogs_.applicationTitle(), MessageIcon::Warning, MessageButtons::YesNo, MessageAnswer::No});
         if (answer != MessageAnswer::Yes)
             return;
     }
@@ -420,8 +466,20 @@ void MainDialog::refreshView()
 
 void MainDialog::syncAudioList()
 {
+    // Every edit of the list ends here, so this is where it becomes one step
+    // that Undo takes back: the copy still holds the list before the edit.
+    const bool changed = audioList_ != clipList_;
+    if (!restoring_ && changed) {
+        history_->push(new ListEdit({audioList_, selectionBeforeEdit_}, {clipList_, listView_->selectedRows()},
+                                    [this](const ListState& state) { restoreList(state); }));
+    }
     audioList_ = clipList_;
+    selectionBeforeEdit_ = listView_->selectedRows();
     updateListSummary();
+    // A line about the last join is old news once the list changed; a join
+    // that runs keeps its clock.
+    if (changed && !joining_)
+        showOutputFile();
 }
 
 } // namespace kestrine

@@ -88,33 +88,27 @@ void MainDialog::stopJoinProgress()
 
 void MainDialog::showJoinEnd()
 {
-    setWindowTitle(kProgramTitle);
+    // The line about the join's end takes the whole width: the bar goes with
+    // the join, and the list's summary comes back with the next edit.
     showJoinProgress();
+    progressBar_->hide();
+    layoutControls();
 }
 
-void MainDialog::hideJoinProgress()
+QString MainDialog::listSummaryText() const
 {
-    progressBar_->hide();
-    setWindowTitle(kProgramTitle);
-    layoutControls();
-    updateListSummary();
+    if (clipList_.isEmpty())
+        return {};
+    return QStringLiteral("%1 \u00b7 %2")
+        .arg(filesText(clipList_.count()), JoinProgress::clockText(totalLength(clipList_) / kUnitsPerSecond));
 }
 
 void MainDialog::updateListSummary()
 {
-    QString summary;
-    if (!clipList_.isEmpty()) {
-        summary = QStringLiteral("%1 \u00b7 %2")
-                      .arg(filesText(clipList_.count()),
-                           JoinProgress::clockText(totalLength(clipList_) / kUnitsPerSecond));
-    }
+    const QString summary = listSummaryText();
     const QString tip = summary.isEmpty() ? QString() : summary + QStringLiteral(" in all");
     listView_->headerItem()->setToolTip(0, tip);
     listView_->headerItem()->setToolTip(1, tip);
-    // While the progress bar shows, it has the status line's right end.
-    if (!joining_ && progressBar_->isVisible())
-        hideJoinProgress();
-    statusLine_->setSummary(progressBar_->isVisible() ? QString() : summary);
 }
 
 QString MainDialog::listSummary() const

@@ -2,6 +2,9 @@
 // Copyright (c) 2026 The Kestrine developers
 #include "app/media_file_types.h"
 
+#include "media/render_plan.h"
+#include "output/path_bytes.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
@@ -122,6 +125,14 @@ QStringList expandFolders(const QStringList& paths)
             expanded.append(folder.filePath(file));
     }
     return expanded;
+}
+
+QString outputFormatName(const QString& path)
+{
+    // The engine's own choice decides; every format but WAV is named by its extension.
+    if (outputFormatFor(pathToBytes(path)).encoding == Encoding::Wav)
+        return QStringLiteral("wav");
+    return QFileInfo(path).suffix().toLower();
 }
 
 } // namespace kestrine

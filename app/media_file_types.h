@@ -21,4 +21,8 @@ int naturalCompare(const QString& a, const QString& b);
 // its subfolders, in natural name order ("2" before "10"); files stay as given.
 QStringList expandFolders(const QStringList& paths);
 
+// The short name of the format a join into path writes, as its extension
+// spells it: "wav", "flac", "mp3", "opus" or "m4a".
+QString outputFormatName(const QString& path);
+
 } // namespace kestrine

@@ -36,15 +36,38 @@ QString elidePathText(const QString& text, const QFontMetrics& metrics, int widt
     return metrics.elidedText(text, Qt::ElideMiddle, width);
 }
 
+QString elideStatusText(const QString& text, const QString& path, const QFontMetrics& metrics, int width)
+{
+    if (metrics.horizontalAdvance(text) <= width)
+        return text;
+    const qsizetype at = path.isEmpty() ? -1 : text.indexOf(path);
+    if (at >= 0) {
+        const QString before = text.left(at);
+        const QString after = text.mid(at + path.size());
+        const int room = width - metrics.horizontalAdvance(before + after);
+        // The pieces are measured apart and the line as a whole: a few pixels
+        // less room for the path make up for the difference.
+        for (int slack = 0; slack <= 4 && room - slack > metrics.horizontalAdvance(kEllipsis); ++slack) {
+            const QString shortened = before + elidePathText(path, metrics, room - slack) + after;
+            if (metrics.horizontalAdvance(shortened) <= width)
+                return shortened;
+        }
+    }
+    return metrics.elidedText(text, Qt::ElideRight, width);
+}
+
 StatusLine::StatusLine(QWidget* parent) : QLabel(parent)
 {
     setTextFormat(Qt::PlainText);
 }
 
-void StatusLine::setStatusText(const QString& text)
+void StatusLine::setStatusText(const QString& text, const QString& path)
 {
+    path_ = path;
     setText(text);
     updateToolTip();
+    // The same text with another path to shorten draws differently.
+    update();
 }
 
 void StatusLine::setSummary(const QString& summary)
@@ -58,7 +81,7 @@ void StatusLine::setSummary(const QString& summary)
 
 QString StatusLine::displayedText() const
 {
-    return elidePathText(text(), fontMetrics(), textArea().width());
+    return elideStatusText(text(), path_, fontMetrics(), textArea().width());
 }
 
 QRect StatusLine::summaryArea() const

@@ -2,27 +2,15 @@
 // Copyright (c) 2026 The Kestrine developers
 #pragma once
 
+#include "output/file_stamp.h"
 #include "output/media_time.h"
 
-#include <QDateTime>
 #include <QString>
 
 namespace kestrine {
 
 class MediaFramework;
 class Shell;
-
-// Enough of a file's state to tell afterwards whether anything replaced it.
-struct FileStamp {
-    bool exists = false;
-    qint64 size = 0;
-    QDateTime modified;
-    QDateTime changed;
-
-    friend bool operator==(const FileStamp&, const FileStamp&) = default;
-};
-
-FileStamp stampFile(const QString& path);
 
 // What a join that ended early left at its output path.
 struct WrittenOutput {

@@ -13,6 +13,7 @@ required_packages=(
     googletest libgtest-dev libgmock-dev
     desktop-file-utils appstream bash-completion
     flac ffmpeg
+    xvfb xdotool imagemagick tesseract-ocr qt6ct
 )
 
 install_missing_packages() {

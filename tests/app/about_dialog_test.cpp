@@ -23,7 +23,9 @@ TEST(AboutDialog, ShowsNameVersionAndPurpose)
     const QString name = about.findChild<QLabel*>(QStringLiteral("nameAndVersion"))->text();
     EXPECT_EQ(name, QStringLiteral("Kestrine ") + QStringLiteral(KESTRINE_VERSION));
     EXPECT_FALSE(QStringLiteral(KESTRINE_VERSION).isEmpty());
-    EXPECT_FALSE(about.findChild<QLabel*>(QStringLiteral("purpose"))->text().isEmpty());
+    const QString purpose = about.findChild<QLabel*>(QStringLiteral("purpose"))->text();
+    EXPECT_TRUE(purpose.contains(QStringLiteral("into one WAV, FLAC, MP3, Opus or M4A file"))) << purpose.toStdString();
+    EXPECT_FALSE(purpose.contains(QStringLiteral("one WAV file"))) << purpose.toStdString();
 }
 
 struct LinkCase {

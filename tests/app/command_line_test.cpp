@@ -9,7 +9,7 @@ namespace {
 
 struct CommandLineCase {
     const char* name;
-    QStringList arguments;
+    std::vector<std::string> arguments;
     CommandLine expected;
 };
 
@@ -33,6 +33,13 @@ CommandLine answered(bool help, bool version, const QString& error = QString())
     line.version = version;
     line.error = error;
     return line;
+}
+
+TEST(CommandLineUsage, NamesEveryFormatTheOutputCanHave)
+{
+    const QString usage = commandLineUsage(QStringLiteral("kestrine")).simplified();
+    EXPECT_TRUE(usage.contains(QStringLiteral("into one WAV, FLAC, MP3, Opus or M4A file"))) << usage.toStdString();
+    EXPECT_FALSE(usage.contains(QStringLiteral("one WAV file"))) << usage.toStdString();
 }
 
 TEST_P(CommandLineTest, ReadsFilesAndOptions)

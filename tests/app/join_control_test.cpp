@@ -203,6 +203,15 @@ TEST_F(JoinControlTest, EveryEndingNamesThePathTheJoinWrote)
     }
 }
 
+TEST_F(JoinControlTest, TheJoinTipFollowsTheOutputChosenInOptions)
+{
+    ASSERT_EQ(button(control::kJoin)->toolTip(), QStringLiteral("Join the files to wav"));
+    changeOutputThroughOptions(QDir(folder.path()).filePath(QStringLiteral("joined.mp3")));
+    EXPECT_EQ(button(control::kJoin)->toolTip(), QStringLiteral("Join the files to mp3"));
+    changeOutputThroughOptions(output);
+    EXPECT_EQ(button(control::kJoin)->toolTip(), QStringLiteral("Join the files to wav"));
+}
+
 enum class LeftOnDisk { Sound, EmptyWav, HeaderOnly, NotSound, Nothing, OldFileUntouched };
 
 // A 44,100 Hz stereo 16-bit WAV header and an empty data chunk, nothing after it.
@@ -394,7 +403,7 @@ TEST_F(JoinControlTest, AnOutputThatIsOneOfTheSourcesIsRefusedBeforeAnyQuestion)
 
     ASSERT_EQ(dialogs.messages.size(), 1);
     EXPECT_NE(dialogs.messages.front().buttons, MessageButtons::YesNo);
-    EXPECT_TRUE(dialogs.messages.front().text.contains(QStringLiteral("also in the list")));
+    EXPECT_TRUE(dialogs.messages.front().text.contains(QStringLiteral("also one of the files to join")));
     EXPECT_EQ(contentsOf(source), QByteArray("data"));
     EXPECT_EQ(framework.callCount(FakeOp::CreateTimeline), 0);
     EXPECT_FALSE(dialog().joining());

@@ -109,7 +109,21 @@ TEST_F(MainDialogTest, EveryControlHasItsIdCaptionAndPlace)
     ASSERT_NE(frame, nullptr);
     EXPECT_EQ(frame->geometry(), dialogUnitsToPixels({7, 0, 251, 39}, font));
     EXPECT_EQ(dialog().size(), dialogUnitsToPixels({0, 0, 265, 186}, font).size());
-    EXPECT_EQ(button(control::kJoin)->toolTip(), QStringLiteral("Join the files to wav"));
+    EXPECT_EQ(button(control::kJoin)->toolTip(), QStringLiteral("Join the files to wav (Ctrl+J)"));
+}
+
+TEST_F(MainDialogTest, TheJoinTipNamesTheFormatTheOutputIsWrittenIn)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"joined.wav", "wav"},   {"joined.mp3", "mp3"},   {"Joined.FLAC", "flac"}, {"talk.opus", "opus"},
+        {"book.m4a", "m4a"},     {"joined", "wav"},       {"joined.ogg", "wav"},   {"a.mp3.d/joined", "wav"},
+    };
+    for (const auto& [name, format] : cases) {
+        dialog_.reset();
+        settings.writeText("Settings", "OutputName", QDir(folder.path()).filePath(QString::fromUtf8(name)));
+        EXPECT_EQ(button(control::kJoin)->toolTip(), QStringLiteral("Join the files to %1").arg(QString::fromUtf8(format)))
+            << name;
+    }
 }
 
 TEST_F(MainDialogTest, DialogUnitsScaleWithTheFontsCharacterCell)
@@ -196,7 +210,7 @@ namespace {
 
 // The captions sit on the program's light tile, so a dark desktop theme's
 // light text colour must not reach them.
-TEST_F(MainDialogTest, TextsOnTheTileStayDarkUnderADarkTheme)
+TEST_F(MainDialogTest, TextsOnTheTileTurnLightWithItUnderADarkTheme)
 {
     const QPalette original = QApplication::palette();
     QPalette dark = original;
@@ -211,9 +225,12 @@ TEST_F(MainDialogTest, TextsOnTheTileStayDarkUnderADarkTheme)
     const QPalette onTile = status->palette();
     const QPalette buttonPalette = button(control::kAdd)->palette();
     const QPalette listPalette = view()->palette();
+    const QImage surface = dialog().grab().toImage();
     QApplication::setPalette(original);
-    EXPECT_LT(onTile.color(QPalette::WindowText).lightness(), 80);
-    EXPECT_LT(buttonPalette.color(QPalette::ButtonText).lightness(), 80);
+    // The tile goes dark under a dark theme, and what is drawn on it light.
+    EXPECT_LT(QColor(surface.pixel(1, 1)).lightness(), 80);
+    EXPECT_GT(onTile.color(QPalette::WindowText).lightness(), 180);
+    EXPECT_GT(buttonPalette.color(QPalette::ButtonText).lightness(), 180);
     // The list draws its own background, so it keeps the theme's text.
     EXPECT_GT(listPalette.color(QPalette::Text).lightness(), 160);
 }

@@ -13,17 +13,71 @@ namespace kestrine::testing {
 namespace {
 
 struct ThemeCase {
+    friend void PrintTo(const ThemeCase& tested, std::ostream* out) { *out << tested.name; }
     const char* name;
     QPalette (*palette)();
     bool active;
+    bool dark;
 };
 
 const ThemeCase kThemes[] = {
-    {"LightActive", lightThemePalette, true},
-    {"LightInactive", lightThemePalette, false},
-    {"DarkActive", darkThemePalette, true},
-    {"DarkInactive", darkThemePalette, false},
+    {"LightActive", lightThemePalette, true, false},
+    {"LightInactive", lightThemePalette, false, false},
+    {"DarkActive", darkThemePalette, true, true},
+    {"DarkInactive", darkThemePalette, false, true},
 };
+
+QImage programTile()
+{
+    return QPixmap(bitmapResourcePath(kBackgroundTileId)).toImage();
+}
+
+// The window as it is drawn under its controls: nothing but its surface.
+QImage surfaceOf(QWidget& window)
+{
+    const QList<QWidget*> children = window.findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    QList<QWidget*> hidden;
+    for (QWidget* child : children) {
+        if (child->isVisible()) {
+            child->hide();
+            hidden.append(child);
+        }
+    }
+    const QImage surface = window.grab().toImage();
+    for (QWidget* child : hidden)
+        child->show();
+    return surface;
+}
+
+double meanLightness(const QImage& image)
+{
+    double sum = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            sum += QColor(image.pixel(x, y)).lightness();
+    return sum / (image.width() * image.height());
+}
+
+// The light palette's surface is the program's tile, pixel for pixel; the
+// dark one is darker by far, with the tile's pattern where the tile has it.
+void expectSurfaceFor(bool dark, const QImage& surface)
+{
+    const QImage tile = programTile();
+    ASSERT_FALSE(tile.isNull());
+    if (!dark) {
+        for (int y = 0; y < surface.height(); ++y)
+            for (int x = 0; x < surface.width(); ++x)
+                ASSERT_EQ(surface.pixel(x, y), tile.pixel(x % tile.width(), y % tile.height())) << x << "," << y;
+        return;
+    }
+    EXPECT_LT(meanLightness(surface), 90.0);
+    EXPECT_GT(meanLightness(tile), 200.0);
+    const QColor plain(surface.pixel(0, 0));
+    ASSERT_EQ(QColor(tile.pixel(12, 12)) == QColor(tile.pixel(0, 0)), false);
+    // The tile's dots are where they were, set apart from the plain ground.
+    for (const QPoint dot : {QPoint(12, 12), QPoint(36, 36), QPoint(36, 12), QPoint(12, 36)})
+        EXPECT_NE(QColor(surface.pixel(dot)), plain) << dot.x() << "," << dot.y();
+}
 
 class ThemeTest : public MainDialogTest, public ::testing::WithParamInterface<ThemeCase> {
 protected:
@@ -107,18 +161,22 @@ TEST_P(ThemeTest, TextsStayReadableAndTheTileShowsThroughTheButtons)
             EXPECT_EQ(QColor(image.pixel(corner)), QColor(under.pixel(corner))) << id;
     }
     const QPoint outside = button(control::kAbout)->geometry().topLeft() + QPoint(2, 2);
-    EXPECT_EQ(QColor(under.pixel(outside)), tileAt(outside));
+    if (!GetParam().dark) {
+        EXPECT_EQ(QColor(under.pixel(outside)), tileAt(outside));
+    }
+    // Texts are measured against the surface drawn under them.
+    const auto backgroundAt = [&under](QPoint point) { return QColor(under.pixel(point)); };
     for (const int id : {control::kAdd, control::kExit, control::kAbout}) {
         auto* skin = qobject_cast<SkinButton*>(button(id));
         QRect caption = skin->geometry();
         if (skin->hasIcon())
             caption.setTop(caption.top() + skin->iconRect().bottom() + 1);
-        EXPECT_GE(strongestContrast(image, caption, tileAt(caption.topLeft())), 120) << id;
+        EXPECT_GE(strongestContrast(image, caption, backgroundAt(caption.topLeft())), 120) << id;
     }
 
     auto* status = dialog().findChild<QWidget*>(controlName(control::kStatusLine));
     const QRect statusText = status->geometry().adjusted(3, 3, -3, -3);
-    EXPECT_GE(strongestContrast(image, statusText, tileAt(statusText.topLeft())), 120);
+    EXPECT_GE(strongestContrast(image, statusText, backgroundAt(statusText.topLeft())), 120);
 
     // The header is drawn in the theme's own colours, with its own text colour.
     const QImage header = view()->header()->grab().toImage();
@@ -129,8 +187,29 @@ TEST_P(ThemeTest, TextsStayReadableAndTheTileShowsThroughTheButtons)
     EXPECT_GE(strongestContrast(rows, firstRow, QColor(rows.pixel(firstRow.left() + 4, firstRow.center().y()))), 120);
 }
 
+TEST_P(ThemeTest, TheSurfaceFollowsThePalettesLightness)
+{
+    dialog();
+    ASSERT_NO_FATAL_FAILURE(setActive(GetParam().active));
+    expectSurfaceFor(GetParam().dark, surfaceOf(dialog()));
+    // The captions and the status line are drawn in the opposite lightness.
+    for (QWidget* onTile : {static_cast<QWidget*>(button(control::kAdd)),
+                            dialog().findChild<QWidget*>(controlName(control::kStatusLine))}) {
+        const QColor ink = onTile->palette().color(QPalette::WindowText);
+        const QColor buttonInk = onTile->palette().color(QPalette::ButtonText);
+        for (const QColor& colour : {ink, buttonInk}) {
+            if (GetParam().dark) {
+                EXPECT_GT(colour.lightness(), 180) << onTile->objectName().toStdString();
+            } else {
+                EXPECT_LT(colour.lightness(), 80) << onTile->objectName().toStdString();
+            }
+        }
+    }
+}
+
 TEST_P(ThemeTest, HoverBorderIsLitAboveAndShadedBelowOnTheTile)
 {
+    const QColor ground(surfaceOf(dialog()).pixel(0, 0));
     auto* add = qobject_cast<SkinButton*>(button(control::kAdd));
     QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
     QApplication::sendEvent(add, &enter);
@@ -138,12 +217,38 @@ TEST_P(ThemeTest, HoverBorderIsLitAboveAndShadedBelowOnTheTile)
     const QImage image = add->grab().toImage();
     const QColor top(image.pixel(image.width() / 2, 0));
     const QColor bottom(image.pixel(image.width() / 2, image.height() - 1));
-    EXPECT_GT(top.lightness(), 220) << top.name().toStdString();
+    if (GetParam().dark) {
+        EXPECT_GT(top.lightness(), ground.lightness() + 40) << top.name().toStdString();
+    } else {
+        EXPECT_GT(top.lightness(), 220) << top.name().toStdString();
+    }
     EXPECT_LT(bottom.lightness(), top.lightness() - 80) << bottom.name().toStdString();
+    EXPECT_LT(bottom.lightness(), ground.lightness()) << bottom.name().toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Themes, ThemeTest, ::testing::ValuesIn(kThemes),
                          [](const ::testing::TestParamInfo<ThemeCase>& param) { return std::string(param.param.name); });
+
+// A desktop that switches between light and dark while the window is open.
+TEST_F(MainDialogTest, TheSurfaceFollowsAPaletteChangeWhileOpen)
+{
+    ScopedPalette original(lightThemePalette());
+    const auto switchTo = [this](const QPalette& palette) {
+        QApplication::setPalette(palette);
+        // What the running application's event loop tells every widget; a
+        // test without the loop says it itself.
+        QEvent change(QEvent::ApplicationPaletteChange);
+        QApplication::sendEvent(&dialog(), &change);
+    };
+    dialog();
+    ASSERT_NO_FATAL_FAILURE(expectSurfaceFor(false, surfaceOf(dialog())));
+    switchTo(darkThemePalette());
+    ASSERT_NO_FATAL_FAILURE(expectSurfaceFor(true, surfaceOf(dialog())));
+    EXPECT_GT(button(control::kAdd)->palette().color(QPalette::ButtonText).lightness(), 180);
+    switchTo(lightThemePalette());
+    expectSurfaceFor(false, surfaceOf(dialog()));
+    EXPECT_LT(button(control::kAdd)->palette().color(QPalette::ButtonText).lightness(), 80);
+}
 
 TEST_F(MainDialogTest, FocusMarkAppearsOnceTheKeyboardIsUsed)
 {
@@ -203,6 +308,7 @@ TEST_P(CloseKeyTest, AFilledListIsOnlyThrownAwayAfterAsking)
     ASSERT_EQ(dialogs.messages.size(), 1);
     EXPECT_EQ(dialogs.messages.front().text, QStringLiteral("Close Kestrine? The list of 3 files will be lost."));
     EXPECT_EQ(dialogs.messages.front().buttons, MessageButtons::YesNo);
+    EXPECT_EQ(dialogs.messages.front().defaultAnswer, MessageAnswer::No);
     EXPECT_EQ(dialogs.messages.front().caption, dialogs.applicationTitle());
     EXPECT_EQ(dialog().clipList().count(), 3);
 
