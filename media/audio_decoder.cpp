@@ -17,6 +17,14 @@ constexpr int kMaxLostSeconds = 1;
 
 } // namespace
 
+int leadingSkipOf(const AVFrame& frame)
+{
+    const AVFrameSideData* side = av_frame_get_side_data(&frame, AV_FRAME_DATA_SKIP_SAMPLES);
+    if (!side || side->size < 4)
+        return 0;
+    return static_cast<int>(std::min<std::uint32_t>(AV_RL32(side->data), INT32_MAX));
+}
+
 MediaResult AudioDecoder::checkDecodeResult(int error)
 {
     if (error >= 0 || error == AVERROR(EAGAIN) || error == AVERROR_EOF)

@@ -22,6 +22,11 @@ using FrameSink = std::function<MediaResult(const AVFrame& frame)>;
 // throughout, or one that gives errors and not one frame, is kDecodeFailed,
 // as is a read the system fails (EIO); data the demuxer cannot follow past
 // ends the sound, as the end of the file does.
+// The encoder delay a frame carries when the decoder leaves trimming to the
+// caller (openDecoder's manualSkip); its end padding is left to the caller's
+// range, which ends where the file's sound does.
+int leadingSkipOf(const AVFrame& frame);
+
 class AudioDecoder {
 public:
     explicit AudioDecoder(MediaInput& input) : input_(input) {}

@@ -55,6 +55,40 @@ std::int64_t countPcmFrames(MediaInput& input)
     return frames == INT64_MAX ? kUnknown : frames;
 }
 
+// What the first packet of a stream says of its format.
+struct FirstFormat {
+    bool seen = false;
+    int adtsHeader = -1; // an ADTS frame's rate index and channel configuration
+};
+
+// The rate index and channel configuration of an ADTS frame's header; -1
+// when the packet does not start with one.
+int adtsFormatOf(const AVPacket& packet)
+{
+    const std::uint8_t* data = packet.data;
+    if (packet.size < 4 || data[0] != 0xFF || (data[1] & 0xF6) != 0xF0)
+        return -1;
+    return (data[2] >> 2 & 0x0F) << 3 | (data[2] & 0x01) << 2 | data[3] >> 6;
+}
+
+// Whether the stream's format may change at this packet: a new logical
+// stream begins (a chained Ogg file, where new headers come with new
+// metadata), the container says the parameters change, or an ADTS frame
+// names another rate or channel layout than the first.
+bool changesFormat(const MediaInput& input, const AVPacket& packet, FirstFormat& first)
+{
+    const bool adts = std::strcmp(input.format->iformat->name, "aac") == 0;
+    if (!first.seen) {
+        first.seen = true;
+        first.adtsHeader = adts ? adtsFormatOf(packet) : -1;
+        return false;
+    }
+    for (const auto type : {AV_PKT_DATA_NEW_EXTRADATA, AV_PKT_DATA_PARAM_CHANGE, AV_PKT_DATA_METADATA_UPDATE})
+        if (av_packet_get_side_data(&packet, type, nullptr))
+            return true;
+    return adts && adtsFormatOf(packet) != first.adtsHeader;
+}
+
 // Demuxing without decoding: the packets' durations, less the encoder delay
 // and padding the container reports. Only where timestamps can name single
 // samples; kUnknown when a packet does not say how long it is.
@@ -73,6 +107,7 @@ std::int64_t countPacketFrames(MediaInput& input)
     std::int64_t beforeZero = 0;    // in the stream's time base
     std::int64_t skipStart = 0;     // in samples
     std::int64_t skipEnd = 0;       // in samples
+    FirstFormat first;
     for (;;) {
         const int error = av_read_frame(input.format.get(), packet.get());
         if (error == AVERROR_EOF)
@@ -82,6 +117,12 @@ std::int64_t countPacketFrames(MediaInput& input)
         if (packet->stream_index != input.streamIndex) {
             av_packet_unref(packet.get());
             continue;
+        }
+        // Timestamps count in the first format's samples; past a change only
+        // decoding tells how long the rest plays.
+        if (changesFormat(input, *packet, first)) {
+            av_packet_unref(packet.get());
+            return kUnknown;
         }
         if (packet->duration <= 0) {
             av_packet_unref(packet.get());
@@ -120,18 +161,48 @@ bool isPlausibleLength(std::int64_t frames, int rate, std::int64_t fileBytes)
     return seconds <= fileBytes / kLowestPlausibleBitsPerSecond * 8 + 1;
 }
 
-// The last resort, exact by definition: decode everything and count, as the
-// render reads it.
-MediaResult countDecodedFrames(MediaInput& input, std::int64_t& frames)
+// Sub-units of 100 ns in which stretches at different rates are summed, so
+// that their lengths are rounded to the timeline's unit once, at the end.
+constexpr std::int64_t kSubUnits = 1000;
+
+// The last resort, exact by definition: decode everything as the render
+// does, and add up the time each stretch of one rate plays, since a stream
+// may change its rate part-way.
+MediaResult measureByDecoding(MediaInput& input, MediaTime& duration)
 {
-    if (const MediaResult opened = openDecoder(input); failed(opened))
+    const bool manualSkip = trimsEndUnreliably(input);
+    if (const MediaResult opened = openDecoder(input, manualSkip); failed(opened))
         return opened;
     AudioDecoder decoder(input);
-    if (const MediaResult decoded = decoder.decode([](const AVFrame&) { return result::kOk; });
-        failed(decoded))
+    std::int64_t subUnits = 0;
+    std::int64_t stretchFrames = 0;
+    int stretchRate = 0;
+    bool rateChanged = false;
+    const auto endStretch = [&] {
+        if (stretchRate > 0)
+            subUnits += av_rescale_rnd(stretchFrames, kUnitsPerSecond * kSubUnits, stretchRate, AV_ROUND_NEAR_INF);
+        stretchFrames = 0;
+    };
+    const MediaResult decoded = decoder.decode([&](const AVFrame& frame) {
+        if (frame.sample_rate != stretchRate) {
+            endStretch();
+            rateChanged = rateChanged || stretchRate > 0;
+            stretchRate = frame.sample_rate;
+        }
+        stretchFrames += frame.nb_samples - (manualSkip ? std::min(leadingSkipOf(frame), frame.nb_samples) : 0);
+        return result::kOk;
+    });
+    if (failed(decoded))
         return decoded;
-    frames = decoder.framesDecoded();
-    return result::kOk;
+    if (!rateChanged) {
+        if (stretchFrames <= 0 || stretchRate <= 0)
+            return result::kDecodeFailed;
+        duration = av_rescale_rnd(stretchFrames, kUnitsPerSecond, stretchRate, AV_ROUND_NEAR_INF);
+        return result::kOk;
+    }
+    endStretch();
+    duration = av_rescale_rnd(subUnits, 1, kSubUnits, AV_ROUND_NEAR_INF);
+    return duration > 0 ? result::kOk : result::kDecodeFailed;
 }
 
 } // namespace
@@ -171,12 +242,24 @@ MediaResult measureDuration(const std::string& path, MediaTime& duration)
         MediaInput fresh;
         if (const MediaResult opened = openMediaInput(path, fresh, false); failed(opened))
             return opened;
-        if (const MediaResult counted = countDecodedFrames(fresh, frames); failed(counted))
-            return counted;
+        return measureByDecoding(fresh, duration);
     }
     if (frames <= 0)
         return result::kDecodeFailed;
     duration = av_rescale_rnd(frames, kUnitsPerSecond, rate, AV_ROUND_NEAR_INF);
+    return result::kOk;
+}
+
+MediaResult measuredRateOf(const std::string& path, int& rate, std::stop_token stop)
+{
+    if (const PcmWavLayout layout = readPcmWavLayout(path); isPlainPcm(layout)) {
+        rate = static_cast<int>(layout.sampleRate);
+        return result::kOk;
+    }
+    MediaInput input;
+    if (const MediaResult opened = openMediaInput(path, input, false, std::move(stop)); failed(opened))
+        return opened;
+    rate = input.stream()->codecpar->sample_rate;
     return result::kOk;
 }
 

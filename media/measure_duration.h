@@ -5,6 +5,7 @@
 #include "output/media_result.h"
 #include "output/media_time.h"
 
+#include <stop_token>
 #include <string>
 
 namespace kestrine {
@@ -12,5 +13,9 @@ namespace kestrine {
 // The exact playing length of a file's first decodable audio stream: the
 // length that rendering the whole file writes.
 MediaResult measureDuration(const std::string& path, MediaTime& duration);
+
+// The rate measureDuration counts the file's frames at: its length is a whole
+// number of frames at this rate, unless its format changes part-way.
+MediaResult measuredRateOf(const std::string& path, int& rate, std::stop_token stop = {});
 
 } // namespace kestrine

@@ -322,16 +322,6 @@ private:
         }
     }
 
-    // The encoder delay a frame carries when the decoder leaves trimming to us;
-    // its end padding is left to the range, which ends where the file's sound does.
-    static int leadingSkipOf(const AVFrame& frame)
-    {
-        const AVFrameSideData* side = av_frame_get_side_data(&frame, AV_FRAME_DATA_SKIP_SAMPLES);
-        if (!side || side->size < 4)
-            return 0;
-        return static_cast<int>(std::min<std::uint32_t>(AV_RL32(side->data), INT32_MAX));
-    }
-
 public:
     ~SourceDecoder() { av_channel_layout_uninit(&frameLayout_); }
     SourceDecoder(const SourceDecoder&) = delete;

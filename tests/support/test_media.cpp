@@ -34,6 +34,7 @@ FormatTraits traitsOf(MediaFormat format)
     case MediaFormat::Mp3: return {".mp3", "mp3", "libmp3lame", false};
     case MediaFormat::Ogg: return {".ogg", "ogg", "libvorbis", false};
     case MediaFormat::M4a: return {".m4a", "ipod", "aac", false};
+    case MediaFormat::Adts: return {".aac", "adts", "aac", false};
     case MediaFormat::Flac: return {".flac", "flac", "flac", false};
     case MediaFormat::AiffS16: return {".aiff", "aiff", "pcm_s16be", false};
     case MediaFormat::Opus: return {".opus", "opus", "libopus", false};
@@ -172,6 +173,7 @@ std::string nameOf(MediaFormat format)
     case MediaFormat::Mp3: return "Mp3";
     case MediaFormat::Ogg: return "Ogg";
     case MediaFormat::M4a: return "M4a";
+    case MediaFormat::Adts: return "Adts";
     case MediaFormat::Flac: return "Flac";
     case MediaFormat::AiffS16: return "AiffS16";
     case MediaFormat::Opus: return "Opus";

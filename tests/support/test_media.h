@@ -19,6 +19,7 @@ enum class MediaFormat {
     Mp3,
     Ogg,
     M4a,
+    Adts, // AAC in ADTS frames, no container: every frame says its own rate
     Flac,
     AiffS16,
     Opus,
