@@ -32,7 +32,8 @@ MediaResult makeContainerWriter(const OutputFormat& format, int fd, const std::s
     case Encoding::Mp3:
         return Mp3Writer::create(fd, path, format.sampleRate, std::move(markers), totalFrames, writer);
     case Encoding::M4a:
-        return Mp4Writer::create(fd, path, format.sampleRate, std::move(markers), writer);
+        writer = std::make_unique<Mp4Writer>(fd, std::move(markers));
+        return result::kOk;
     case Encoding::Opus:
         return OggOpusWriter::create(fd, path, format.sampleRate, std::move(markers), writer);
     }
