@@ -190,7 +190,7 @@ void MainDialog::handleGraphEvents()
         finishJoin();
         break;
     case JoinState::Failed:
-        failJoin(run_.failure());
+        failJoin(run_.failureText());
         break;
     case JoinState::Stopped:
         stopJoin();
@@ -231,9 +231,8 @@ void MainDialog::stopJoin()
     showJoinEnd();
 }
 
-void MainDialog::failJoin(MediaResult code)
+void MainDialog::failJoin(const QString& reason)
 {
-    const QString reason = QString::fromStdString(framework_.errorText(code));
     endJoin();
     hideJoinProgress();
     showOutputFile();
