@@ -4,13 +4,18 @@
 
 #include "app/media_file_types.h"
 
+#include <QDrag>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QHeaderView>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyledItemDelegate>
 #include <QUrl>
 #include <algorithm>
 #include <cstdlib>
@@ -18,6 +23,27 @@
 namespace kestrine {
 
 namespace {
+
+const QString kListKey = QStringLiteral("list");
+const QString kRowsKey = QStringLiteral("rows");
+const QString kPathsKey = QStringLiteral("paths");
+constexpr int kPathRole = Qt::UserRole;
+
+// The rows a drag carries, as sent; empty when it carries none or they do not parse.
+QJsonObject rowsPayload(const QMimeData* data)
+{
+    if (data == nullptr || !data->hasFormat(QString::fromLatin1(ClipListView::kRowsMimeType)))
+        return {};
+    const QJsonDocument document = QJsonDocument::fromJson(data->data(QString::fromLatin1(ClipListView::kRowsMimeType)));
+    if (!document.isObject())
+        return {};
+    const QJsonObject payload = document.object();
+    if (!payload.value(kListKey).isString() || !payload.value(kRowsKey).isArray()
+        || !payload.value(kPathsKey).isArray()
+        || payload.value(kRowsKey).toArray().size() != payload.value(kPathsKey).toArray().size())
+        return {};
+    return payload;
+}
 
 QStringList localFiles(const QMimeData* data)
 {
@@ -54,14 +80,52 @@ QTreeWidgetItem* makeRow(const ClipItem& item)
     auto* row = new QTreeWidgetItem({clipNameText(item.path), clipSecondsText(item.duration)});
     row->setTextAlignment(0, Qt::AlignCenter);
     row->setTextAlignment(1, Qt::AlignCenter);
+    // A long name is cut in its middle on the screen; the tooltip of either
+    // cell gives the whole path.
     row->setToolTip(0, item.path);
+    row->setToolTip(1, item.path);
+    row->setData(0, kPathRole, item.path);
     return row;
 }
+
+// Room above and below a row's text, besides the grid line at its foot.
+constexpr int kRowPadding = 2;
+
+// Rows as tall as the font's tallest letters need, accents above capitals
+// and descenders below the line included. The style's own hint follows the
+// font's line height, which accents and descenders of some fonts overrun,
+// and the grid line at a row's foot takes one more pixel.
+class RowHeightDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        size.setHeight(std::max(size.height(), rowHeight(option.font)));
+        return size;
+    }
+
+private:
+    static int rowHeight(const QFont& font)
+    {
+        const QFontMetrics metrics(font);
+        const QRect ink = metrics.boundingRect(QStringLiteral("\u00dc\u00d1\u00c5\u00c9\u00c7gjpqy|"));
+        // The line is centred in the row, so what it overruns on either side
+        // is needed on both.
+        const int above = std::max(0, -ink.top() - metrics.ascent());
+        const int below = std::max(0, ink.bottom() + 1 - metrics.descent());
+        return metrics.height() + 2 * std::max(above, below) + 2 * kRowPadding + 1;
+    }
+};
 
 } // namespace
 
 ClipListView::ClipListView(QWidget* parent) : QTreeWidget(parent)
 {
+    setItemDelegate(new RowHeightDelegate(this));
+    // The extension and the start of the name both say what a file is.
+    setTextElideMode(Qt::ElideMiddle);
     setColumnCount(2);
     setHeaderLabels({QStringLiteral("Sound File Name"), QStringLiteral("Duration(s)")});
     header()->setDefaultAlignment(Qt::AlignCenter);
@@ -188,6 +252,14 @@ void ClipListView::selectRows(const QVector<int>& rows)
     }
 }
 
+void ClipListView::placeCursor(int row)
+{
+    if (row < 0 || row >= topLevelItemCount())
+        return;
+    selectionModel()->setCurrentIndex(model()->index(row, 0), QItemSelectionModel::NoUpdate);
+    scrollTo(currentIndex());
+}
+
 void ClipListView::mouseDoubleClickEvent(QMouseEvent* event)
 {
     QTreeWidget::mouseDoubleClickEvent(event);
@@ -211,18 +283,50 @@ QStringList ClipListView::mimeTypes() const
 
 QMimeData* ClipListView::mimeData(const QList<QTreeWidgetItem*>& items) const
 {
-    // The rows themselves travel, not their texts: the dialog moves the items.
-    QStringList rows;
+    QVector<int> rows;
     for (QTreeWidgetItem* item : items)
-        rows.append(QString::number(indexOfTopLevelItem(item)));
+        rows.append(indexOfTopLevelItem(item));
+    std::sort(rows.begin(), rows.end());
+    return rowsMimeData(rows);
+}
+
+QMimeData* ClipListView::rowsMimeData(const QVector<int>& rows) const
+{
+    // The rows themselves travel, not their texts: the dialog moves the items.
+    // Their files travel too, for a list in another window, which adds them.
+    QJsonArray numbers;
+    QJsonArray paths;
+    for (int row : rows) {
+        const QTreeWidgetItem* item = topLevelItem(row);
+        if (item == nullptr)
+            continue;
+        numbers.append(row);
+        paths.append(item->data(0, kPathRole).toString());
+    }
+    const QJsonObject payload{{kListKey, listId_}, {kRowsKey, numbers}, {kPathsKey, paths}};
     auto* mime = new QMimeData;
-    mime->setData(QString::fromLatin1(kRowsMimeType), rows.join(QLatin1Char(',')).toLatin1());
+    mime->setData(QString::fromLatin1(kRowsMimeType), QJsonDocument(payload).toJson(QJsonDocument::Compact));
     return mime;
+}
+
+void ClipListView::startDrag(Qt::DropActions supportedActions)
+{
+    const QVector<int> rows = selectedRows();
+    if (rows.isEmpty())
+        return;
+    auto* drag = new QDrag(this);
+    drag->setMimeData(rowsMimeData(rows));
+    // Whatever the target answers, this view never takes rows out by itself:
+    // a move within the list is the dialog's, and another window only copies.
+    // Qt's own drag would delete the rows from the view after a move and
+    // leave the list holding them.
+    drag->exec(supportedActions & (Qt::CopyAction | Qt::MoveAction), Qt::MoveAction);
 }
 
 void ClipListView::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (draggedRows(event->mimeData()).isEmpty() && localFiles(event->mimeData()).isEmpty()) {
+    if (draggedRows(event->mimeData()).isEmpty() && foreignFiles(event->mimeData()).isEmpty()
+        && localFiles(event->mimeData()).isEmpty()) {
         event->ignore();
         return;
     }
@@ -236,6 +340,10 @@ void ClipListView::dragMoveEvent(QDragMoveEvent* event)
         QTreeWidget::dragMoveEvent(event); // places the drop indicator
         event->setDropAction(Qt::MoveAction);
         event->accept();
+    } else if (!foreignFiles(event->mimeData()).isEmpty()) {
+        // Added at the end, as dropped files are: no place to show in between.
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
     } else if (!localFiles(event->mimeData()).isEmpty()) {
         event->acceptProposedAction();
     } else {
@@ -246,6 +354,20 @@ void ClipListView::dragMoveEvent(QDragMoveEvent* event)
 void ClipListView::dropEvent(QDropEvent* event)
 {
     const QVector<int> rows = draggedRows(event->mimeData());
+    const QStringList foreign = foreignFiles(event->mimeData());
+    if (rows.isEmpty() && !foreign.isEmpty()) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+        setState(NoState);
+        viewport()->update();
+        emit filesDropped(foreign);
+        return;
+    }
+    if (rows.isEmpty() && rowsPayload(event->mimeData()).value(kListKey).toString() == listId_) {
+        // Rows of this list that no longer match it: nothing to move.
+        event->ignore();
+        return;
+    }
     if (!rows.isEmpty()) {
         const int target = dropRow(event->position().toPoint());
         // The list is the dialog's to change; the view only says what was
@@ -277,20 +399,40 @@ int ClipListView::dropRow(const QPoint& position) const
 
 QVector<int> ClipListView::draggedRows(const QMimeData* mime) const
 {
+    const QJsonObject payload = rowsPayload(mime);
+    if (payload.value(kListKey).toString() != listId_)
+        return {};
+    const QJsonArray numbers = payload.value(kRowsKey).toArray();
+    const QJsonArray paths = payload.value(kPathsKey).toArray();
     QVector<int> rows;
-    if (mime == nullptr || !mime->hasFormat(QString::fromLatin1(kRowsMimeType)))
-        return rows;
-    const QList<QByteArray> parts = mime->data(QString::fromLatin1(kRowsMimeType)).split(',');
-    for (const QByteArray& part : parts) {
-        bool ok = false;
-        const int row = part.toInt(&ok);
-        if (!ok || row < 0 || row >= topLevelItemCount())
+    for (qsizetype i = 0; i < numbers.size(); ++i) {
+        const QJsonValue number = numbers.at(i);
+        if (!number.isDouble())
+            return {};
+        const int row = number.toInt(-1);
+        // Each row must still hold the file it held when the drag began.
+        const QTreeWidgetItem* item = topLevelItem(row);
+        if (row < 0 || item == nullptr || item->data(0, kPathRole).toString() != paths.at(i).toString())
             return {};
         rows.append(row);
     }
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     return rows;
+}
+
+QStringList ClipListView::foreignFiles(const QMimeData* mime) const
+{
+    const QJsonObject payload = rowsPayload(mime);
+    if (payload.isEmpty() || payload.value(kListKey).toString() == listId_)
+        return {};
+    QStringList paths;
+    for (const QJsonValue& path : payload.value(kPathsKey).toArray()) {
+        if (!path.isString() || path.toString().isEmpty())
+            return {};
+        paths.append(path.toString());
+    }
+    return paths;
 }
 
 } // namespace kestrine

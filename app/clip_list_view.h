@@ -6,6 +6,7 @@
 
 #include <QStringList>
 #include <QTreeWidget>
+#include <QUuid>
 #include <QVector>
 
 namespace kestrine {
@@ -16,7 +17,8 @@ class ClipListView : public QTreeWidget {
 public:
     static constexpr int kNameColumnWidth = 245;
     static constexpr int kSecondsColumnWidth = 80;
-    // What a drag of rows within the list carries: their numbers, "1,2".
+    // What a drag of rows carries: the list they come from, their numbers
+    // and their files, so that another list can add the files instead.
     static constexpr char kRowsMimeType[] = "application/x-kestrine-rows";
 
     explicit ClipListView(QWidget* parent = nullptr);
@@ -28,6 +30,10 @@ public:
     // Selected rows in ascending order.
     QVector<int> selectedRows() const;
     void selectRows(const QVector<int>& rows);
+    // Puts the keyboard's cursor on row, leaving the selection as it is.
+    void placeCursor(int row);
+    // What a drag of rows (ascending) from this list carries.
+    QMimeData* rowsMimeData(const QVector<int>& rows) const;
 
 signals:
     // A double click anywhere in the list, on a row or not.
@@ -48,6 +54,7 @@ protected:
     void dropEvent(QDropEvent* event) override;
     QStringList mimeTypes() const override;
     QMimeData* mimeData(const QList<QTreeWidgetItem*>& items) const override;
+    void startDrag(Qt::DropActions supportedActions) override;
     void changeEvent(QEvent* event) override;
     void updateGeometries() override;
     void drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
@@ -56,7 +63,14 @@ private:
     void ensureVisibleSelection();
     void fitColumns();
     int dropRow(const QPoint& position) const;
+    // Rows dragged within this list; empty for a drag from elsewhere or one
+    // that no longer matches the list.
     QVector<int> draggedRows(const QMimeData* mime) const;
+    // The files of rows dragged from another list.
+    QStringList foreignFiles(const QMimeData* mime) const;
+
+    // Tells this list's drags from those of other windows, in this process or another.
+    const QString listId_ = QUuid::createUuid().toString(QUuid::WithoutBraces);
 };
 
 } // namespace kestrine

@@ -2,6 +2,9 @@
 // Copyright (c) 2026 The Kestrine developers
 #include "app/command_line.h"
 
+#include "output/path_bytes.h"
+#include "platform/argument_reader.h"
+
 #include <QDir>
 
 namespace kestrine {
@@ -16,26 +19,29 @@ constexpr bool kTestOptions = false;
 
 } // namespace
 
-CommandLine parseCommandLine(const QStringList& arguments, const QString& currentFolder)
+CommandLine parseCommandLine(const std::vector<std::string>& arguments, const QString& currentFolder)
 {
     CommandLine line;
     const QDir folder(currentFolder);
-    bool filesOnly = false;
-    for (const QString& argument : arguments) {
-        // After "--" everything is a file, so names that start with a dash can be opened too.
-        if (filesOnly || !argument.startsWith(u'-')) {
-            line.files.append(QDir::cleanPath(folder.absoluteFilePath(argument)));
-        } else if (argument == QStringLiteral("--")) {
-            filesOnly = true;
-        } else if (argument == QStringLiteral("-h") || argument == QStringLiteral("--help")) {
+    // After "--" everything is a file, so names that start with a dash can be opened too.
+    ArgumentReader reader(arguments, false);
+    while (!reader.atEnd()) {
+        std::string name;
+        if (reader.takeName(name)) {
+            line.files.append(QDir::cleanPath(folder.absoluteFilePath(pathFromBytes(name))));
+        } else if (reader.takeFlag({"-h", "--help"})) {
             line.help = true;
-        } else if (argument == QStringLiteral("--version")) {
+        } else if (reader.takeFlag({"--version"})) {
             line.version = true;
-        } else if (kTestOptions && argument == QStringLiteral("--test-list-and-quit")) {
+        } else if (kTestOptions && reader.takeFlag({"--test-list-and-quit"})) {
             line.listAndQuit = true;
-        } else if (line.error.isEmpty()) {
+        } else if (kTestOptions && reader.takeFlag({"--test-report-list"})) {
+            line.reportList = true;
+        } else {
+            const std::string unknown = reader.takeAny();
             // The rest is still read, so that --help is answered whatever else is given.
-            line.error = QStringLiteral("unknown option %1").arg(argument);
+            if (line.error.isEmpty())
+                line.error = QStringLiteral("unknown option %1").arg(pathFromBytes(unknown));
         }
     }
     return line;

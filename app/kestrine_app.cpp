@@ -35,13 +35,42 @@ void printListedRows(const MainDialog& dialog)
     std::cout << std::flush;
 }
 
+// Where a pointer finds each row and the Exit button, in the window's coordinates.
+void printPlaces(const MainDialog& dialog)
+{
+    const auto* view = dialog.findChild<const ClipListView*>(controlName(control::kClipList));
+    for (int row = 0; view && row < view->topLevelItemCount(); ++row) {
+        const QRect rect = view->visualItemRect(view->topLevelItem(row));
+        const QPoint centre = view->viewport()->mapTo(&dialog, rect.center());
+        std::cout << "row\t" << row << '\t' << centre.x() << '\t' << centre.y() << '\n';
+    }
+    if (const auto* exit = dialog.findChild<const QWidget*>(controlName(control::kExit))) {
+        const QPoint centre = exit->mapTo(&dialog, exit->rect().center());
+        std::cout << "exit\t" << centre.x() << '\t' << centre.y() << '\n';
+    }
+    std::cout << std::flush;
+}
+
+// The list the next join would write, one "list" line per item, then the
+// view's rows as "view" lines, so that a test can see the two agree.
+void printListAndRows(const MainDialog& dialog)
+{
+    for (const ClipItem& item : dialog.audioList().items())
+        std::cout << "list\t" << clipNameText(item.path).toStdString() << '\t'
+                  << clipSecondsText(item.duration).toStdString() << '\n';
+    const auto* view = dialog.findChild<const ClipListView*>(controlName(control::kClipList));
+    for (int row = 0; view && row < view->topLevelItemCount(); ++row) {
+        const QTreeWidgetItem* item = view->topLevelItem(row);
+        std::cout << "view\t" << item->text(0).toStdString() << '\t' << item->text(1).toStdString() << '\n';
+    }
+    std::cout << "end" << std::endl;
+}
+
 } // namespace
 
 std::optional<int> KestrineApp::answerOnTerminal(int argc, char** argv)
 {
-    QStringList arguments;
-    for (int i = 1; i < argc; ++i)
-        arguments.append(QString::fromLocal8Bit(argv[i]));
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
     // Qt's own options are still among the arguments here, so an unknown one is
     // only reported once the application object has taken those out.
     const CommandLine line = parseCommandLine(arguments, QString());
@@ -58,6 +87,8 @@ std::optional<int> KestrineApp::answerOnTerminal(int argc, char** argv)
 
 KestrineApp::KestrineApp(int& argc, char** argv) : QApplication(argc, argv)
 {
+    // Qt has taken its own options out of argv by now.
+    arguments_.assign(argv + 1, argv + argc);
     setOrganizationName(QString::fromLatin1(kCompanyName));
     setApplicationName(QFileInfo(applicationFilePath()).completeBaseName());
     setApplicationVersion(QStringLiteral(KESTRINE_VERSION));
@@ -67,7 +98,7 @@ KestrineApp::KestrineApp(int& argc, char** argv) : QApplication(argc, argv)
 
 int KestrineApp::run()
 {
-    const CommandLine line = parseCommandLine(arguments().mid(1), QDir::currentPath());
+    const CommandLine line = parseCommandLine(arguments_, QDir::currentPath());
     if (!line.error.isEmpty()) {
         std::cerr << kProgram.toStdString() << ": " << line.error.toStdString()
                   << " (see --help)\n";
@@ -85,6 +116,8 @@ int KestrineApp::run()
     // shows its progress and Cancel over it, as after Add's own dialog.
     QTimer::singleShot(0, &dialog, [&dialog, &line] {
         dialog.addFiles(line.files);
+        if (line.reportList)
+            printPlaces(dialog);
         if (line.listAndQuit) {
             printListedRows(dialog);
             dialog.reject();
@@ -92,6 +125,8 @@ int KestrineApp::run()
     });
     // The dialog's answer does not matter: when it ends, the program ends.
     dialog.exec();
+    if (line.reportList)
+        printListAndRows(dialog);
     return 0;
 }
 

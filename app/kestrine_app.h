@@ -4,6 +4,8 @@
 
 #include <QApplication>
 #include <optional>
+#include <string>
+#include <vector>
 
 namespace kestrine {
 
@@ -21,6 +23,10 @@ public:
     // Shows the main dialog modally with the real services, with the files of
     // the command line added as Add would add them.
     int run();
+
+private:
+    // The arguments Qt left, as the system's bytes.
+    std::vector<std::string> arguments_;
 };
 
 } // namespace kestrine

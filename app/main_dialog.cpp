@@ -93,7 +93,12 @@ MainDialog::MainDialog(MediaFramework& framework, UserDialogs& dialogs, Shell& s
     setWindowIcon(QIcon(iconResourcePath(kAppIconId)));
     backgroundTile_ = QPixmap(bitmapResourcePath(kBackgroundTileId));
 
+    auto started = std::make_shared<QElapsedTimer>();
+    started->start();
+    clock_ = [started] { return static_cast<std::int64_t>(started->elapsed()); };
     createControls();
+    createShortcuts();
+    createHistory();
     keepTextsOnTileDark();
     restoreWindowSize();
     readSettings();
@@ -247,7 +252,10 @@ SkinButton* MainDialog::makeButton(int id, const QString& caption, const QRect& 
     // Enter is the dialog's to handle: it closes the window unless a button has the focus.
     button->setAutoDefault(false);
     button->setDefault(false);
-    connect(button, &QPushButton::clicked, this, [this, id] { runCommand(id); });
+    if (id == control::kJoin)
+        connect(button, &QPushButton::clicked, this, &MainDialog::pressJoin);
+    else
+        connect(button, &QPushButton::clicked, this, [this, id] { runCommand(id); });
     buttons_.insert(id, button);
     return button;
 }
@@ -279,7 +287,12 @@ void MainDialog::setUpButtons()
         button->SetStateSound(kHoverSoundId, false, true);
         button->UseParentBackground(false);
         button->SetHoverCursor(kHoverCursorId, true);
-        button->SetTipText(QString::fromLatin1(setUp.tip), true);
+        // The keys follow the words, so that whatever a tooltip says, it ends
+        // with how to reach the command without the mouse.
+        QString tip = QString::fromLatin1(setUp.tip);
+        if (const QString keys = shortcutText(setUp.id); !keys.isEmpty())
+            tip += QStringLiteral(" (%1)").arg(keys);
+        button->SetTipText(tip, true);
         button->SetImagePlacement(SkinButton::kImageAbove, true);
     }
 }
@@ -376,9 +389,10 @@ void MainDialog::closeFromKeyboard()
     // One key press must not throw away a list that took minutes to arrange.
     // While a join runs the close is refused anyway, with its own message.
     if (!joining_ && !adding_ && !clipList_.isEmpty()) {
+        // No by default: a second press of the key that asked must not lose the list.
         const MessageAnswer answer = dialogs_.showMessage(
             {QStringLiteral("Close Kestrine? The list of %1 files will be lost.").arg(clipList_.count()),
-             dialogs_.applicationTitle(), MessageIcon::Warning, MessageButtons::YesNo});
+             dialogs_.applicationTitle(), MessageIcon::Warning, MessageButtons::YesNo, MessageAnswer::No});
         if (answer != MessageAnswer::Yes)
             return;
     }
@@ -420,7 +434,14 @@ void MainDialog::refreshView()
 
 void MainDialog::syncAudioList()
 {
+    // Every edit of the list ends here, so this is where it becomes one step
+    // that Undo takes back: the copy still holds the list before the edit.
+    if (!restoring_ && audioList_ != clipList_) {
+        history_->push(new ListEdit({audioList_, selectionBeforeEdit_}, {clipList_, listView_->selectedRows()},
+                                    [this](const ListState& state) { restoreList(state); }));
+    }
     audioList_ = clipList_;
+    selectionBeforeEdit_ = listView_->selectedRows();
     updateListSummary();
 }
 

@@ -4,8 +4,10 @@
 
 #include "app/clip_list.h"
 #include "app/join_progress.h"
+#include "app/list_edit.h"
 #include "app/written_output.h"
 #include "output/duration_probe.h"
+#include "output/join_paths.h"
 #include "output/join_run.h"
 #include "platform/widgets/dialog_units.h"
 
@@ -13,14 +15,19 @@
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QHash>
+#include <QKeySequence>
 #include <QPixmap>
 #include <QPointer>
 #include <QRect>
 #include <QSize>
 #include <QStringList>
+#include <cstdint>
+#include <functional>
 #include <vector>
 
+class QAction;
 class QGroupBox;
+class QUndoStack;
 class QProgressBar;
 class QTimer;
 
@@ -60,6 +67,11 @@ inline constexpr int kElapsedTimerPeriodMs = 1000;
 // The progress bar moves more often than the clock ticks.
 inline constexpr int kProgressPeriodMs = 250;
 inline constexpr QEvent::Type kGraphEventMessage = static_cast<QEvent::Type>(QEvent::User + 13);
+// Join and Stop share one button: a click this soon after its caption changed
+// was aimed at the caption before.
+inline constexpr std::int64_t kCaptionSettleMs = 500;
+// List edits that Undo can take back, oldest first forgotten.
+inline constexpr int kUndoSteps = 100;
 
 // The program's one window: the clip list, its commands, and the join.
 class MainDialog : public QDialog {
@@ -101,6 +113,13 @@ public:
     // Measures paths and appends those that can be measured, as Add does after
     // its dialog.
     void addFiles(const QStringList& paths);
+
+    // Milliseconds on a clock that never goes back; the program's own by default.
+    using Clock = std::function<std::int64_t()>;
+    void setClock(Clock clock);
+
+    // The keys of a command, in the words of its tooltip: "Ctrl+O, Insert".
+    QString shortcutText(int id) const;
 
 public slots:
     void reject() override;
@@ -148,6 +167,16 @@ private:
     void refreshView();
     void syncAudioList();
 
+    // Keyboard shortcuts, and Undo and Redo of list edits.
+    void createShortcuts();
+    void createHistory();
+    void restoreList(const ListState& state);
+    void onUndo();
+    void onRedo();
+    // A click or key on Join/Stop, as opposed to the command itself.
+    void pressJoin();
+    void setJoinCaption(const QString& caption);
+
     // The join's progress bar, title and time left.
     void createProgress();
     void startJoinProgress();
@@ -193,8 +222,9 @@ private:
 
     std::vector<ProbeOutcome> measure(const QStringList& paths, bool& cancelled);
     void storeLastFolder();
-    // result::kOk, or why the output may not be written: it is a source, or not a regular file.
-    MediaResult outputProblem() const;
+    // Why the output may not be written, if it may not: it is a source, not a
+    // regular file, in a folder that is missing or closed, ...
+    JoinPathProblem outputProblem() const;
     // Posts the graph's notification to this window; runs on the graph's threads.
     std::function<void()> graphEventNotifier();
     void joinStarted();
@@ -247,6 +277,17 @@ private:
     QSize startSize_;
     std::vector<Placement> placements_;
     QGroupBox* topFrame_ = nullptr;
+
+    Clock clock_;
+    std::int64_t joinCaptionChangedAt_ = 0;
+    bool joinCaptionChanged_ = false;
+    QHash<int, QList<QKeySequence>> shortcuts_;
+    QUndoStack* history_ = nullptr;
+    QAction* undoAction_ = nullptr;
+    QAction* redoAction_ = nullptr;
+    // The selection the next edit starts from, and whether a restore is under way.
+    QVector<int> selectionBeforeEdit_;
+    bool restoring_ = false;
 };
 
 } // namespace kestrine

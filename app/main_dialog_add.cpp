@@ -4,6 +4,7 @@
 
 #include "app/clip_list_view.h"
 #include "app/media_file_types.h"
+#include "output/measure_failure.h"
 #include "output/path_bytes.h"
 #include "platform/settings_store.h"
 #include "platform/user_dialogs.h"
@@ -113,25 +114,10 @@ void MainDialog::addFiles(const QStringList& paths)
 
 void MainDialog::explainProbeFailure(const QString& path, const ProbeOutcome& outcome)
 {
-    if (outcome.failure != ProbeFailure::CannotRender)
-        return;
-    switch (outcome.result) {
-    case result::kNoAudioStream:
-        dialogs_.showError(QStringLiteral("%1 has no sound track: there is nothing in it to join.").arg(path));
-        break;
-    case result::kNoDecoder:
-    case result::kCannotOpenSource: // from a framework that cannot say why
-        dialogs_.showError(QStringLiteral("Cannot open %1. You need to install appropriate "
-                                          "decoders.\nOr the file is corrupt.")
-                               .arg(path));
-        break;
-    default:
-        // A missing file, or one that may not be read, is not a matter of
-        // decoders: the framework's own reason says what is wrong.
-        dialogs_.showError(QStringLiteral("Cannot open %1: %2")
-                               .arg(path, QString::fromStdString(framework_.errorText(outcome.result))));
-        break;
-    }
+    // Other failures are the framework's own trouble, which the next line
+    // ("Can not get the duration ...") covers.
+    if (outcome.failure == ProbeFailure::CannotRender)
+        dialogs_.showError(measureFailureText(framework_, path, outcome));
 }
 
 std::vector<ProbeOutcome> MainDialog::measure(const QStringList& paths, bool& cancelled)

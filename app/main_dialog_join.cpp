@@ -5,6 +5,8 @@
 #include "app/clip_list_view.h"
 #include "controls/skin_button.h"
 #include "output/codec_preference.h"
+#include "output/join_paths.h"
+#include "output/path_bytes.h"
 #include "platform/shell.h"
 #include "platform/user_dialogs.h"
 
@@ -36,19 +38,11 @@ void MainDialog::onJoin()
     }
     if (!sourcesCanBeJoined())
         return;
-    // Joining into one of the sources would destroy it while it is read.
-    switch (outputProblem()) {
-    case result::kOk:
-        break;
-    case result::kOutputIsSource:
-        dialogs_.inform(QStringLiteral("The output file %1 is also in the list of files to join. "
-                                       "Please choose another output file with Options.")
-                            .arg(outputPath_));
-        return;
-    default:
-        dialogs_.inform(QStringLiteral("The output file %1 is not a regular file. "
-                                       "Please choose another output file with Options.")
-                            .arg(outputPath_));
+    // Joining into one of the sources would destroy it while it is read, and
+    // a name that cannot be written would only fail once the work is done.
+    if (const JoinPathProblem problem = outputProblem()) {
+        dialogs_.inform(joinPathProblemText(problem) +
+                        QStringLiteral(" Please choose another output file with Options."));
         return;
     }
     // The old file is only asked about here: the join puts its new file in
@@ -64,14 +58,17 @@ void MainDialog::onJoin()
     disableCodecFeedback();
 
     // Every source was checked, and replaced where the user chose to, above.
-    joinOutputBefore_ = stampFile(outputPath_);
+    joinOutputBefore_ = stampFile(pathToBytes(outputPath_));
     if (succeeded(run_.start(clipList_.items(), audioList_.items(), outputPath_, graphEventNotifier())))
         joinStarted();
 }
 
-MediaResult MainDialog::outputProblem() const
+JoinPathProblem MainDialog::outputProblem() const
 {
-    return JoinRun::checkOutput(outputPath_, audioList_.items());
+    std::vector<std::string> sources;
+    for (const ClipItem& item : audioList_.items())
+        sources.push_back(pathToBytes(item.path));
+    return checkJoinPaths({pathToBytes(outputPath_), {}, {}}, sources);
 }
 
 QString MainDialog::sourceProblem(const QString& path) const
@@ -161,7 +158,7 @@ std::function<void()> MainDialog::graphEventNotifier()
 void MainDialog::joinStarted()
 {
     joining_ = true;
-    buttons_.value(control::kJoin)->setText(QStringLiteral("Stop"));
+    setJoinCaption(QStringLiteral("Stop"));
     elapsedSeconds_ = 0;
     if (clockTimer_ != 0)
         killTimer(clockTimer_);
@@ -210,7 +207,7 @@ void MainDialog::endJoin()
     }
     run_.release();
     joining_ = false;
-    buttons_.value(control::kJoin)->setText(QStringLiteral("Join"));
+    setJoinCaption(QStringLiteral("Join"));
     elapsedSeconds_ = 0;
 }
 
@@ -236,6 +233,12 @@ void MainDialog::failJoin(const QString& reason)
     endJoin();
     hideJoinProgress();
     showOutputFile();
+    // A join refused for another one's sake wrote nothing; what stands at
+    // the output is the other join's.
+    if (code == result::kOutputBusy) {
+        dialogs_.showError(QStringLiteral("The join stopped before the end: %1").arg(reason));
+        return;
+    }
     dialogs_.showError(QStringLiteral("The join stopped before the end: %1\n%2")
                            .arg(reason, describeWrittenOutput(writtenOutput(), run_.output())));
 }

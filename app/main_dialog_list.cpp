@@ -13,6 +13,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <algorithm>
 
 namespace kestrine {
 
@@ -85,6 +86,9 @@ void MainDialog::onDeleteSelected()
         clipList_.removeAt(row - removed++);
     refreshView();
     syncAudioList();
+    // The keyboard's cursor goes to the row that took the first deleted one's
+    // place, without selecting it: the next Delete still needs a choice.
+    listView_->placeCursor(std::min(selected.front(), clipList_.count() - 1));
 }
 
 void MainDialog::onDeleteAll()

@@ -9,8 +9,13 @@
 #include "platform/user_dialogs.h"
 
 #include <QDir>
+#include <QAction>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QMenu>
+#include <atomic>
+#include <functional>
+#include <thread>
 
 namespace kestrine {
 
@@ -20,11 +25,48 @@ const QString kOptionSection = QStringLiteral("Option");
 const QString kLastFolderSetting = QStringLiteral("LastPhotoFolder");
 const QString kPlaylistFilter = QStringLiteral("Playlists (*.m3u8 *.m3u *.pls)");
 
+// A box of names stays within the screen: a few names, each of a bounded length.
+constexpr int kMostNamesShown = 10;
+constexpr int kLongestNameShown = 100;
+
+QString namesInShort(const QStringList& paths)
+{
+    QStringList lines;
+    for (const QString& path : paths.mid(0, kMostNamesShown)) {
+        QString name = QDir::toNativeSeparators(path);
+        if (name.size() > kLongestNameShown) {
+            const qsizetype keep = (kLongestNameShown - 1) / 2;
+            name = name.left(keep) + QChar(0x2026) + name.right(keep);
+        }
+        lines.append(name);
+    }
+    if (paths.size() > kMostNamesShown)
+        lines.append(QStringLiteral("and %1 more").arg(paths.size() - kMostNamesShown));
+    return lines.join(QLatin1Char('\n'));
+}
+
+// Runs work on a thread of its own while the window goes on answering.
+void runOffTheWindowThread(const std::function<void()>& work)
+{
+    QEventLoop loop;
+    std::atomic<bool> finished{false};
+    std::jthread worker([&] {
+        work();
+        finished.store(true);
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    if (!finished.load())
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+}
+
 } // namespace
 
 void MainDialog::showListMenu(const QPoint& position)
 {
     QMenu menu(this);
+    menu.addAction(undoAction_);
+    menu.addAction(redoAction_);
+    menu.addSeparator();
     const bool hasSelection = !listView_->selectedRows().isEmpty();
     const auto add = [&menu](const QString& text, bool enabled, auto slot) {
         QAction* action = menu.addAction(text, slot);
@@ -97,24 +139,46 @@ void MainDialog::onAddPlaylist()
     request.initialFolder = settings_.readText(kOptionSection, kLastFolderSetting, QString());
     request.filters = {kPlaylistFilter, QStringLiteral("Any Files (*)")};
     const QStringList playlists = dialogs_.chooseFilesToOpen(request);
+    if (playlists.isEmpty())
+        return;
+
+    // Reading, and looking up every entry, happens off the window's thread:
+    // a playlist on a slow disk must not freeze the window.
+    struct Read {
+        PlaylistEntries entries;
+        QStringList found;
+        QStringList missing;
+    };
+    std::vector<Read> reads(static_cast<std::size_t>(playlists.size()));
+    adding_ = true;
+    runOffTheWindowThread([&playlists, &reads] {
+        for (qsizetype i = 0; i < playlists.size(); ++i) {
+            Read& read = reads[static_cast<std::size_t>(i)];
+            read.entries = readPlaylist(playlists[i]);
+            for (const QString& path : read.entries.paths)
+                (QFileInfo(path).isFile() ? read.found : read.missing).append(path);
+        }
+    });
+    adding_ = false;
+
     QStringList found;
     QStringList missing;
-    for (const QString& playlist : playlists) {
-        const PlaylistEntries entries = readPlaylist(playlist);
-        if (!entries.readable) {
-            dialogs_.showError(QStringLiteral("Cannot read the playlist %1.").arg(QDir::toNativeSeparators(playlist)));
+    for (qsizetype i = 0; i < playlists.size(); ++i) {
+        const Read& read = reads[static_cast<std::size_t>(i)];
+        if (read.entries.problem != PlaylistProblem::None) {
+            dialogs_.showError(playlistProblemText(playlists[i], read.entries));
             continue;
         }
-        for (const QString& path : entries.paths) {
-            if (QFileInfo(path).isFile())
-                found.append(path);
-            else
-                missing.append(QDir::toNativeSeparators(path));
+        if (read.entries.paths.isEmpty()) {
+            dialogs_.inform(playlistProblemText(playlists[i], read.entries));
+            continue;
         }
+        found += read.found;
+        missing += read.missing;
     }
     if (!missing.isEmpty())
         dialogs_.showError(QStringLiteral("These files of the playlist were not found and are left out:\n%1")
-                               .arg(missing.join(QLatin1Char('\n'))));
+                               .arg(namesInShort(missing)));
     if (!found.isEmpty())
         addFiles(found);
 }

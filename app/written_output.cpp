@@ -44,21 +44,13 @@ bool isWavWithoutSamples(const QString& path)
 
 } // namespace
 
-FileStamp stampFile(const QString& path)
-{
-    const QFileInfo info(path);
-    if (!info.exists())
-        return {};
-    return {true, info.size(), info.lastModified(), info.metadataChangeTime()};
-}
-
 WrittenOutput inspectWrittenOutput(MediaFramework& framework, const Shell& shell,
                                    const QString& path, const FileStamp& before)
 {
     if (!shell.fileExists(path))
         return {WrittenOutput::Kind::NoFile, 0};
     // A join that wrote nothing leaves an earlier file where it was.
-    if (before.exists && stampFile(path) == before)
+    if (outputLeft(pathToBytes(path), before) == OutputLeft::Unchanged)
         return {WrittenOutput::Kind::Unchanged, 0};
     if (!shell.isRegularFile(path))
         return {WrittenOutput::Kind::NoFile, 0};

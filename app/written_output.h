@@ -2,9 +2,9 @@
 // Copyright (c) 2026 The Kestrine developers
 #pragma once
 
+#include "output/file_stamp.h"
 #include "output/media_time.h"
 
-#include <QDateTime>
 #include <QString>
 
 namespace kestrine {
@@ -12,23 +12,11 @@ namespace kestrine {
 class MediaFramework;
 class Shell;
 
-// Enough of a file's state to tell afterwards whether anything replaced it.
-struct FileStamp {
-    bool exists = false;
-    qint64 size = 0;
-    QDateTime modified;
-    QDateTime changed;
-
-    friend bool operator==(const FileStamp&, const FileStamp&) = default;
-};
-
-FileStamp stampFile(const QString& path);
-
 // What a join that ended early left at its output path.
 struct WrittenOutput {
     enum class Kind {
-        Sound,      // a WAV file holding `length` of the join
-        NoSound,    // a WAV file with no samples in it
+        Sound,      // a sound file holding `length` of the join
+        NoSound,    // a sound file with no samples in it
         Unreadable, // a file that does not read as sound
         Unchanged,  // the file that was there before the join, untouched
         NoFile,     // nothing at all

@@ -4,11 +4,13 @@
 
 #include "cli/marker_list_paths.h"
 #include "output/duration_probe.h"
+#include "output/file_stamp.h"
+#include "output/join_paths.h"
+#include "output/measure_failure.h"
 #include "output/output_path_check.h"
 #include "output/path_bytes.h"
 #include "platform/user_dialogs.h"
 
-#include <QFileInfo>
 #include <algorithm>
 #include <cstdio>
 
@@ -18,14 +20,32 @@ namespace {
 
 // What a join that did not complete left at the output path, which held
 // the file `before` when it began.
-QString whatIsLeft(const QString& output, const std::optional<FileIdentity>& before)
+QString whatIsLeft(const QString& output, const FileStamp& before)
 {
-    const std::optional<FileIdentity> now = identityOf(pathToBytes(output));
-    if (!now)
+    switch (outputLeft(pathToBytes(output), before)) {
+    case OutputLeft::Nothing:
         return QStringLiteral("no file was written");
-    if (before && *now == *before)
+    case OutputLeft::Unchanged:
         return QStringLiteral("nothing was written and %1 was left as it was").arg(output);
+    case OutputLeft::Written:
+        break;
+    }
     return QStringLiteral("%1 holds what was written so far").arg(output);
+}
+
+// A name given twice, or a list the format cannot hold, is the caller's
+// mistake; anything else is what the system is like.
+int exitCodeOf(const JoinPathProblem& problem)
+{
+    switch (problem.kind) {
+    case JoinPathProblem::Kind::NoOutputName:
+    case JoinPathProblem::Kind::IsSource:
+    case JoinPathProblem::Kind::SameFile:
+    case JoinPathProblem::Kind::TooManyCueTracks:
+        return kExitUsage;
+    default:
+        return kExitFailed;
+    }
 }
 
 std::string clock(std::int64_t seconds)
@@ -73,33 +93,26 @@ int ConsoleJoin::run(const JoinOptions& options, const std::atomic<bool>& interr
                           .arg(options.files.size())
                           .arg(kMostFilesPerJoin),
                       kExitUsage);
-    // Replacing the output would destroy an input before it is read.
-    std::vector<ClipItem> sources;
+    // Every name the join writes is checked before any file is read: an
+    // hour's join is not lost to a mistake in one of them.
+    JoinPaths paths{pathToBytes(options.output), pathToBytes(options.cueSheet), pathToBytes(options.labelList)};
+    std::vector<std::string> sources;
     for (const QString& file : options.files)
-        sources.push_back({file, 0});
-    switch (JoinRun::checkOutput(options.output, sources)) {
-    case result::kOk:
-        break;
-    case result::kOutputIsSource:
-        return refuse(QStringLiteral("the output file %1 is also one of the files to join")
-                          .arg(options.output),
-                      kExitUsage);
-    default:
-        return refuse(QFileInfo(options.output).isDir()
-                          ? QStringLiteral("the output %1 is a folder").arg(options.output)
-                          : QStringLiteral("the output %1 is not a regular file").arg(options.output),
-                      kExitFailed);
-    }
-    const std::optional<FileIdentity> replaced = identityOf(pathToBytes(options.output));
-    if (replaced && !options.overwrite)
+        sources.push_back(pathToBytes(file));
+    if (const JoinPathProblem problem = checkJoinPaths(paths, sources))
+        return refuse(joinPathProblemText(problem), exitCodeOf(problem));
+    const FileStamp replaced = stampFile(paths.output);
+    if (replaced.exists && !options.overwrite)
         return refuse(
             QStringLiteral("%1 exists; use -y to replace it").arg(options.output), kExitFailed);
-    if (const int refused = checkMarkerListPaths(options, dialogs_); refused != kExitJoined)
+    if (const int refused = checkMarkerListsReplaceable(options, dialogs_); refused != kExitJoined)
         return refused;
 
     std::vector<ClipItem> items;
     if (!measure(options.files, items, interrupted))
         return interrupted ? kExitInterrupted : kExitFailed;
+    if (interrupted)
+        return refuse(QStringLiteral("stopped before the join began; nothing was written"), kExitInterrupted);
 
     startTime_ = std::chrono::steady_clock::now();
     JoinRun run(framework_, dialogs_);
@@ -141,14 +154,12 @@ bool ConsoleJoin::measure(const QStringList& files, std::vector<ClipItem>& items
             continue;
         }
         allMeasured = false;
-        dialogs_.inform(QStringLiteral("cannot measure %1: %2")
-                            .arg(files[i], QString::fromStdString(
-                                               framework_.errorText(outcome.result))));
+        dialogs_.inform(measureFailureText(framework_, files[i], outcome));
     }
     return allMeasured;
 }
 
-int ConsoleJoin::waitForEnd(JoinRun& run, const std::optional<FileIdentity>& replaced,
+int ConsoleJoin::waitForEnd(JoinRun& run, const FileStamp& replaced,
                             const std::atomic<bool>& interrupted, bool showProgress)
 {
     const std::shared_ptr<MediaSeeking> seeking = showProgress ? run.seeking() : nullptr;
@@ -165,6 +176,11 @@ int ConsoleJoin::waitForEnd(JoinRun& run, const std::optional<FileIdentity>& rep
             if (showProgress)
                 err_ << '\n';
             run.release();
+            // What stands at the output then is the other join's doing.
+            if (state == JoinState::Failed && run.failure() == result::kOutputBusy)
+                return refuse(QStringLiteral("the join failed: %1")
+                                  .arg(QString::fromStdString(framework_.errorText(run.failure()))),
+                              kExitFailed);
             if (state == JoinState::Failed)
                 return refuse(QStringLiteral("the join failed: %1 Afterwards %2.")
                                   .arg(run.failureText(),

@@ -2,10 +2,11 @@
 // Copyright (c) 2026 The Kestrine developers
 #pragma once
 
+#include "cli/exit_codes.h"
 #include "cli/join_options.h"
 #include "output/clip_item.h"
 #include "output/join_run.h"
-#include "output/output_path_check.h"
+#include "output/file_stamp.h"
 
 #include <atomic>
 #include <chrono>
@@ -17,11 +18,6 @@
 namespace kestrine {
 
 class UserDialogs;
-
-inline constexpr int kExitJoined = 0;
-inline constexpr int kExitFailed = 1;
-inline constexpr int kExitUsage = 2;
-inline constexpr int kExitInterrupted = 130;
 
 // One join from the console: checks the arguments, measures the files, runs
 // the join as the window does, and waits for its end or the user's interrupt.
@@ -40,7 +36,7 @@ private:
     bool measure(const QStringList& files, std::vector<ClipItem>& items,
                  const std::atomic<bool>& interrupted);
     std::function<void()> graphEventNotifier();
-    int waitForEnd(JoinRun& run, const std::optional<FileIdentity>& replaced,
+    int waitForEnd(JoinRun& run, const FileStamp& replaced,
                    const std::atomic<bool>& interrupted, bool showProgress);
     void drawProgress(MediaSeeking* seeking, MediaTime total, bool final);
 

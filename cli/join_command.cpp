@@ -4,8 +4,10 @@
 
 #include "cli/console_dialogs.h"
 #include "cli/console_join.h"
+#include "cli/exit_codes.h"
 #include "cli/join_options.h"
 #include "output/duration_probe.h"
+#include "output/measure_failure.h"
 #include "output/path_bytes.h"
 
 #include <QFile>
@@ -32,9 +34,7 @@ int measureFiles(const QStringList& files, MediaFramework& framework, std::ostre
     for (std::size_t i = 0; i < outcomes.size(); ++i) {
         const ProbeOutcome& outcome = outcomes[i];
         if (outcome.failure != ProbeFailure::None) {
-            dialogs.inform(QStringLiteral("cannot measure %1: %2")
-                               .arg(files[static_cast<qsizetype>(i)],
-                                    QString::fromStdString(framework.errorText(outcome.result))));
+            dialogs.inform(measureFailureText(framework, files[static_cast<qsizetype>(i)], outcome));
             exitCode = kExitFailed;
             continue;
         }
@@ -50,7 +50,7 @@ int measureFiles(const QStringList& files, MediaFramework& framework, std::ostre
 
 } // namespace
 
-int runJoinCommand(const QStringList& arguments, MediaFramework& framework, std::ostream& out,
+int runJoinCommand(const std::vector<std::string>& arguments, MediaFramework& framework, std::ostream& out,
                    std::ostream& err, const std::atomic<bool>& interrupted, bool showProgress)
 {
     const QString program = QStringLiteral("kestrine-join");

@@ -4,7 +4,8 @@
 
 #include "output/media_framework.h"
 
-#include <QStringList>
+#include <string>
+#include <vector>
 #include <atomic>
 #include <ostream>
 
@@ -13,7 +14,7 @@ namespace kestrine {
 // The whole of kestrine-join after start-up: arguments in (without the
 // program's name), exit status out. Help and version go to out, everything
 // else to err.
-int runJoinCommand(const QStringList& arguments, MediaFramework& framework, std::ostream& out,
+int runJoinCommand(const std::vector<std::string>& arguments, MediaFramework& framework, std::ostream& out,
                    std::ostream& err, const std::atomic<bool>& interrupted, bool showProgress);
 
 } // namespace kestrine

@@ -2,27 +2,27 @@
 // Copyright (c) 2026 The Kestrine developers
 #include "cli/join_options.h"
 
+#include "output/path_bytes.h"
+#include "platform/argument_reader.h"
+
 namespace kestrine {
 
 namespace {
 
-// An option that takes a file name, as "--name FILE" or "--name=FILE";
-// false when `argument` is another option. Sets error when the name is missing.
-bool takeFileOption(const QStringList& arguments, qsizetype& i, const QString& name, QString& value,
-                    QString& error)
+// A long option that takes a file name, as "--name FILE" or "--name=FILE";
+// false when the next argument is something else. Sets error when the name
+// is missing.
+bool takeFileOption(ArgumentReader& reader, std::string_view name, QString& value, QString& error)
 {
-    const QString& argument = arguments[i];
-    if (argument == name) {
-        if (i + 1 >= arguments.size())
-            error = QStringLiteral("%1 needs a file name").arg(name);
-        else
-            value = arguments[++i];
+    std::string bytes;
+    switch (reader.takeValue({}, name, bytes)) {
+    case ArgumentReader::Value::Absent:
+        return false;
+    case ArgumentReader::Value::Missing:
+        error = QStringLiteral("%1 needs a file name").arg(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
         return true;
-    }
-    if (argument.startsWith(name + u'=')) {
-        value = argument.mid(name.size() + 1);
-        if (value.isEmpty())
-            error = QStringLiteral("%1 needs a file name").arg(name);
+    case ArgumentReader::Value::Taken:
+        value = pathFromBytes(bytes);
         return true;
     }
     return false;
@@ -30,48 +30,42 @@ bool takeFileOption(const QStringList& arguments, qsizetype& i, const QString& n
 
 } // namespace
 
-ParsedJoinOptions parseJoinOptions(const QStringList& arguments)
+ParsedJoinOptions parseJoinOptions(const std::vector<std::string>& arguments)
 {
     ParsedJoinOptions parsed;
     JoinOptions& options = parsed.options;
-    bool filesOnly = false;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString& argument = arguments[i];
-        // "-" alone and anything after "--" are file names, so files whose
-        // names start with a dash can still be joined.
-        if (filesOnly || !argument.startsWith(u'-') || argument == QStringLiteral("-")) {
-            options.files.append(argument);
-        } else if (argument == QStringLiteral("--")) {
-            filesOnly = true;
-        } else if (argument == QStringLiteral("-h") || argument == QStringLiteral("--help")) {
+    // "-" alone and anything after "--" are file names, so files whose
+    // names start with a dash can still be joined.
+    ArgumentReader reader(arguments);
+    while (!reader.atEnd()) {
+        const QString spelling = pathFromBytes(std::string(reader.next()));
+        std::string value;
+        if (reader.takeName(value)) {
+            options.files.append(pathFromBytes(value));
+        } else if (reader.takeFlag({"-h", "--help"})) {
             options.help = true;
-        } else if (argument == QStringLiteral("--version")) {
+        } else if (reader.takeFlag({"--version"})) {
             options.version = true;
-        } else if (argument == QStringLiteral("--measure")) {
+        } else if (reader.takeFlag({"--measure"})) {
             options.measureOnly = true;
-        } else if (argument == QStringLiteral("-y") || argument == QStringLiteral("--overwrite")) {
+        } else if (reader.takeFlag({"-y", "--overwrite"})) {
             options.overwrite = true;
-        } else if (argument == QStringLiteral("--no-markers")) {
+        } else if (reader.takeFlag({"--no-markers"})) {
             options.markers = false;
-        } else if (takeFileOption(arguments, i, QStringLiteral("--cue"), options.cueSheet, parsed.error) ||
-                   takeFileOption(arguments, i, QStringLiteral("--labels"), options.labelList,
-                                  parsed.error)) {
-            if (!parsed.error.isEmpty())
-                return parsed;
-        } else if (argument == QStringLiteral("-o") || argument == QStringLiteral("--output")) {
-            if (i + 1 >= arguments.size()) {
-                parsed.error = QStringLiteral("%1 needs the output file's name").arg(argument);
+        } else if (const auto output = reader.takeValue("-o", "--output", value);
+                   output != ArgumentReader::Value::Absent) {
+            if (output == ArgumentReader::Value::Missing) {
+                parsed.error = QStringLiteral("%1 needs the output file's name").arg(spelling);
                 return parsed;
             }
-            options.output = arguments[++i];
-        } else if (argument.startsWith(QStringLiteral("--output="))) {
-            options.output = argument.mid(9);
-        } else if (argument.startsWith(QStringLiteral("-o")) && argument.size() > 2) {
-            options.output = argument.mid(2);
-        } else {
-            parsed.error = QStringLiteral("unknown option %1").arg(argument);
+            options.output = pathFromBytes(value);
+        } else if (!takeFileOption(reader, "--cue", options.cueSheet, parsed.error) &&
+                   !takeFileOption(reader, "--labels", options.labelList, parsed.error)) {
+            parsed.error = QStringLiteral("unknown option %1").arg(pathFromBytes(reader.takeAny()));
             return parsed;
         }
+        if (!parsed.error.isEmpty())
+            return parsed;
     }
     return parsed;
 }
@@ -105,8 +99,9 @@ QString joinUsage(const QString& program)
                "  -h, --help           show this help and exit\n"
                "      --version        show the version and exit\n"
                "\n"
-               "At most 1000 files. OUTPUT, the cue sheet and the label list may not be one\n"
-               "of them, nor each other. A progress line is shown when standard error is a\n"
+               "At most 1000 files, and 99 with a cue sheet. OUTPUT, the cue sheet and the\n"
+               "label list may not be one of them, nor each other; each is checked before\n"
+               "any file is read. A progress line is shown when standard error is a\n"
                "terminal; Ctrl-C stops and leaves a valid file of what was written, with the\n"
                "markers of the files it reached. The cue sheet and the label list are only\n"
                "written when the whole join was.\n"

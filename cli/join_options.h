@@ -5,6 +5,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <string>
+#include <vector>
+
 namespace kestrine {
 
 struct JoinOptions {
@@ -24,8 +27,8 @@ struct ParsedJoinOptions {
     QString error; // empty when the arguments made sense
 };
 
-// arguments without the program's own name.
-ParsedJoinOptions parseJoinOptions(const QStringList& arguments);
+// arguments without the program's own name, as the system's bytes.
+ParsedJoinOptions parseJoinOptions(const std::vector<std::string>& arguments);
 
 QString joinUsage(const QString& program);
 

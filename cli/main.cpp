@@ -3,7 +3,6 @@
 #include "cli/join_command.h"
 #include "media/ffmpeg.h"
 #include "media/framework/ffmpeg_media_framework.h"
-#include "output/path_bytes.h"
 
 #include <QCoreApplication>
 #include <atomic>
@@ -26,16 +25,16 @@ extern "C" void onInterrupt(int)
 
 int main(int argc, char** argv)
 {
+    // First of all: a Ctrl-C while a thousand long names are taken in must
+    // stop the join as surely as one during the writing.
+    std::signal(SIGINT, onInterrupt);
+    std::signal(SIGTERM, onInterrupt);
     QCoreApplication application(argc, argv);
     // Every failure reaches the user in this program's own words; FFmpeg's
     // running commentary on odd files would only bury them.
     av_log_set_level(AV_LOG_QUIET);
-    std::signal(SIGINT, onInterrupt);
-    std::signal(SIGTERM, onInterrupt);
     // File names are bytes; arguments() would lose the ones that are not UTF-8.
-    QStringList arguments;
-    for (int i = 1; i < argc; ++i)
-        arguments.append(kestrine::pathFromBytes(argv[i]));
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
     kestrine::FfmpegMediaFramework framework;
     return kestrine::runJoinCommand(arguments, framework, std::cout, std::cerr, interrupted,
                                     isatty(STDERR_FILENO) == 1);

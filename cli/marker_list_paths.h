@@ -15,10 +15,10 @@ class UserDialogs;
 // What a console join tells about where each file starts, as the framework takes it.
 MarkerOptions markerOptionsOf(const JoinOptions& options);
 
-// Refuses a cue sheet or label list that would overwrite the output, one of
-// the files to join or the other list, that is no regular file, or that
-// exists without -y. 0 when they may be written; otherwise the refusal is
-// told to `dialogs` and the exit status returned.
-int checkMarkerListPaths(const JoinOptions& options, UserDialogs& dialogs);
+// Refuses a cue sheet or label list that exists, unless -y was given. 0 when
+// they may be written; otherwise the refusal is told to `dialogs` and the
+// exit status returned. Whether the paths may be written at all is
+// checkJoinPaths's question, asked first.
+int checkMarkerListsReplaceable(const JoinOptions& options, UserDialogs& dialogs);
 
 } // namespace kestrine

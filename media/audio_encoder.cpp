@@ -3,49 +3,28 @@
 #include "media/audio_encoder.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace kestrine {
 namespace {
 
 // Encoders that take any frame size still get frames of a sensible length.
 constexpr int kVariableFrameSize = 4096;
-constexpr int kMp3Quality = 2; // LAME's -V 2, about 190 kbit/s
-constexpr std::int64_t kOpusBitRate = 128000;
-constexpr std::int64_t kAacBitRate = 192000;
 
-const char* encoderNameOf(Encoding encoding)
-{
-    switch (encoding) {
-    case Encoding::Flac:
-        return "flac";
-    case Encoding::Mp3:
-        return "libmp3lame";
-    case Encoding::Opus:
-        return "libopus";
-    case Encoding::M4a:
-        return "aac";
-    case Encoding::Wav:
-        break;
-    }
-    return nullptr;
-}
-
-// The encoder's sample formats that 16-bit samples convert into exactly,
-// in order of preference.
+// The encoder's sample format that 16-bit samples convert into exactly, in
+// order of preference; its first otherwise.
 AVSampleFormat chooseSampleFormat(const AVCodec& codec)
 {
-    static constexpr AVSampleFormat kConvertible[] = {AV_SAMPLE_FMT_S16, AV_SAMPLE_FMT_S16P,
-                                                      AV_SAMPLE_FMT_FLT, AV_SAMPLE_FMT_FLTP,
-                                                      AV_SAMPLE_FMT_S32, AV_SAMPLE_FMT_S32P};
+    static constexpr AVSampleFormat kExact[] = {AV_SAMPLE_FMT_S16, AV_SAMPLE_FMT_S16P,
+                                                AV_SAMPLE_FMT_FLT, AV_SAMPLE_FMT_FLTP,
+                                                AV_SAMPLE_FMT_S32, AV_SAMPLE_FMT_S32P};
     if (!codec.sample_fmts)
         return AV_SAMPLE_FMT_S16;
-    for (const AVSampleFormat wanted : kConvertible)
+    for (const AVSampleFormat wanted : kExact)
         for (const AVSampleFormat* offered = codec.sample_fmts; *offered != AV_SAMPLE_FMT_NONE;
              ++offered)
             if (*offered == wanted)
                 return wanted;
-    return AV_SAMPLE_FMT_NONE;
+    return codec.sample_fmts[0];
 }
 
 } // namespace
@@ -55,11 +34,11 @@ AudioEncoder::AudioEncoder(CodecContextPtr context, PacketHandler handler)
 {
 }
 
-MediaResult AudioEncoder::open(const OutputFormat& format, bool globalHeader, PacketHandler handler,
+MediaResult AudioEncoder::open(const OutputFormat& format, const EncoderSetup& setup,
+                               bool globalHeader, PacketHandler handler,
                                std::unique_ptr<AudioEncoder>& encoder)
 {
-    const char* name = encoderNameOf(format.encoding);
-    const AVCodec* codec = name ? avcodec_find_encoder_by_name(name) : nullptr;
+    const AVCodec* codec = setup.empty() ? nullptr : avcodec_find_encoder_by_name(setup.codec);
     if (!codec)
         return result::kNoEncoder;
     const AVSampleFormat sampleFormat = chooseSampleFormat(*codec);
@@ -72,27 +51,27 @@ MediaResult AudioEncoder::open(const OutputFormat& format, bool globalHeader, Pa
     context->sample_fmt = sampleFormat;
     context->time_base = AVRational{1, format.sampleRate};
     av_channel_layout_default(&context->ch_layout, format.channels);
-    switch (format.encoding) {
-    case Encoding::Mp3:
+    if (setup.vbrQuality >= 0) {
         context->flags |= AV_CODEC_FLAG_QSCALE;
-        context->global_quality = kMp3Quality * FF_QP2LAMBDA;
-        break;
-    case Encoding::Opus:
-        context->bit_rate = kOpusBitRate;
-        break;
-    case Encoding::M4a:
-        context->bit_rate = kAacBitRate;
-        break;
-    case Encoding::Flac:
-    case Encoding::Wav:
-        break;
+        context->global_quality = setup.vbrQuality * FF_QP2LAMBDA;
     }
+    if (setup.bitRate > 0)
+        context->bit_rate = setup.bitRate;
     if (globalHeader)
         context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     if (const int error = avcodec_open2(context.get(), codec, nullptr); error < 0)
         return error == AVERROR(ENOMEM) ? result::kOutOfMemory : error;
 
     std::unique_ptr<AudioEncoder> made(new AudioEncoder(std::move(context), std::move(handler)));
+    SwrContext* converter = nullptr;
+    if (swr_alloc_set_opts2(&converter, &made->context_->ch_layout, sampleFormat,
+                            format.sampleRate, &made->context_->ch_layout, AV_SAMPLE_FMT_S16,
+                            format.sampleRate, 0, nullptr) < 0 ||
+        !converter)
+        return result::kOutOfMemory;
+    made->converter_.reset(converter);
+    if (const int error = swr_init(converter); error < 0)
+        return error == AVERROR(ENOMEM) ? result::kOutOfMemory : error;
     made->frame_.reset(av_frame_alloc());
     made->packet_.reset(av_packet_alloc());
     if (!made->frame_ || !made->packet_)
@@ -113,52 +92,18 @@ MediaResult AudioEncoder::open(const OutputFormat& format, bool globalHeader, Pa
     return result::kOk;
 }
 
-void AudioEncoder::convertInto(AVFrame& frame, const std::int16_t* in, int frames) const
-{
-    const int channels = context_->ch_layout.nb_channels;
-    const auto samples = static_cast<std::size_t>(frames) * static_cast<std::size_t>(channels);
-    constexpr float kScale = 1.0f / 32768.0f;
-    switch (context_->sample_fmt) {
-    case AV_SAMPLE_FMT_S16:
-        std::memcpy(frame.data[0], in, samples * sizeof(std::int16_t));
-        break;
-    case AV_SAMPLE_FMT_FLT: {
-        auto* out = reinterpret_cast<float*>(frame.data[0]);
-        for (std::size_t i = 0; i < samples; ++i)
-            out[i] = in[i] * kScale;
-        break;
-    }
-    case AV_SAMPLE_FMT_S32: {
-        auto* out = reinterpret_cast<std::int32_t*>(frame.data[0]);
-        for (std::size_t i = 0; i < samples; ++i)
-            out[i] = static_cast<std::int32_t>(in[i]) * 65536;
-        break;
-    }
-    default:
-        for (int channel = 0; channel < channels; ++channel) {
-            std::uint8_t* plane = frame.extended_data[channel];
-            for (int i = 0; i < frames; ++i) {
-                const std::int16_t sample = in[i * channels + channel];
-                if (context_->sample_fmt == AV_SAMPLE_FMT_S16P)
-                    reinterpret_cast<std::int16_t*>(plane)[i] = sample;
-                else if (context_->sample_fmt == AV_SAMPLE_FMT_FLTP)
-                    reinterpret_cast<float*>(plane)[i] = sample * kScale;
-                else
-                    reinterpret_cast<std::int32_t*>(plane)[i] =
-                        static_cast<std::int32_t>(sample) * 65536;
-            }
-        }
-        break;
-    }
-}
-
 MediaResult AudioEncoder::encode(const std::int16_t* interleaved, int frames)
 {
     // The encoder may still hold the last frame's buffer: write into a fresh one.
     if (av_frame_make_writable(frame_.get()) < 0)
         return result::kOutOfMemory;
     frame_->nb_samples = std::min(frames, frameSize_);
-    convertInto(*frame_, interleaved, frame_->nb_samples);
+    // At one rate the converter holds nothing back: all that goes in comes out.
+    const auto* in = reinterpret_cast<const std::uint8_t*>(interleaved);
+    const int converted = swr_convert(converter_.get(), frame_->extended_data, frame_->nb_samples,
+                                      &in, frame_->nb_samples);
+    if (converted != frame_->nb_samples)
+        return converted < 0 ? converted : result::kUnexpected;
     frame_->pts = nextPts_;
     nextPts_ += frame_->nb_samples;
     if (const int error = avcodec_send_frame(context_.get(), frame_.get()); error < 0)

@@ -2,6 +2,7 @@
 // Copyright (c) 2026 The Kestrine developers
 #pragma once
 
+#include "media/container_writer.h"
 #include "media/ffmpeg.h"
 #include "media/render_plan.h"
 #include "output/media_result.h"
@@ -19,10 +20,12 @@ class AudioEncoder {
 public:
     using PacketHandler = std::function<MediaResult(AVPacket& packet)>;
 
-    // The encoder for `format` (not WAV), opened. `globalHeader`: the
-    // container wants the codec's setup in extradata rather than in the
-    // stream. result::kNoEncoder when this FFmpeg lacks the encoder.
-    static MediaResult open(const OutputFormat& format, bool globalHeader, PacketHandler handler,
+    // The encoder `setup` names, opened for `format`'s rate and channels.
+    // `globalHeader`: the container wants the codec's setup in extradata
+    // rather than in the stream. result::kNoEncoder when this FFmpeg lacks
+    // the encoder.
+    static MediaResult open(const OutputFormat& format, const EncoderSetup& setup,
+                            bool globalHeader, PacketHandler handler,
                             std::unique_ptr<AudioEncoder>& encoder);
 
     const AVCodecContext& context() const { return *context_; }
@@ -36,9 +39,10 @@ public:
 private:
     AudioEncoder(CodecContextPtr context, PacketHandler handler);
     MediaResult drainPackets();
-    void convertInto(AVFrame& frame, const std::int16_t* interleaved, int frames) const;
 
     CodecContextPtr context_;
+    // From the render's 16-bit interleaved samples to the encoder's format.
+    ResamplerPtr converter_;
     PacketHandler handler_;
     FramePtr frame_;
     PacketPtr packet_;

@@ -2,8 +2,6 @@
 // Copyright (c) 2026 The Kestrine developers
 #include "media/encoded_output.h"
 
-#include "media/flac_file_writer.h"
-#include "media/format_muxer.h"
 
 namespace kestrine {
 namespace {
@@ -25,36 +23,19 @@ EncodedOutput::~EncodedOutput()
     discard();
 }
 
-MediaResult EncodedOutput::create(const std::string& path, const OutputFormat& format,
-                                  const std::vector<Marker>& markers, std::int64_t totalFrames,
-                                  std::unique_ptr<EncodedOutput>& output)
+MediaResult EncodedOutput::open(PartialFile partial, const OutputFormat& format,
+                                std::unique_ptr<ContainerWriter> container,
+                                std::unique_ptr<EncodedOutput>& output)
 {
-    if (format.encoding == Encoding::Wav || format.bitsPerSample != 16)
-        return result::kInvalidArgument;
-    PartialFile partial;
-    if (const MediaResult created = createPartialFile(path, partial); failed(created))
-        return created;
     std::unique_ptr<EncodedOutput> made(new EncodedOutput(format, std::move(partial)));
-    if (format.encoding == Encoding::Flac) {
-        made->container_ = std::make_unique<FlacFileWriter>(made->file_.fd, format.sampleRate,
-                                                            markers, totalFrames);
-    } else {
-        std::unique_ptr<FormatMuxer> muxer;
-        if (const MediaResult muxing = FormatMuxer::create(made->file_.fd, made->file_.target,
-                                                           format, markers, totalFrames, muxer);
-            failed(muxing))
-            return muxing;
-        made->container_ = std::move(muxer);
-    }
-    ContainerWriter& container = *made->container_;
+    made->container_ = std::move(container);
+    ContainerWriter& writer = *made->container_;
     if (const MediaResult opened = AudioEncoder::open(
-            format, container.wantsGlobalHeader(),
-            [&container](AVPacket& packet) { return container.writePacket(packet); },
-            made->encoder_);
+            format, writer.encoderSetup(), writer.wantsGlobalHeader(),
+            [&writer](AVPacket& packet) { return writer.writePacket(packet); }, made->encoder_);
         failed(opened))
         return opened;
-    if (const MediaResult written = container.writeHeader(made->encoder_->context());
-        failed(written))
+    if (const MediaResult written = writer.writeHeader(&made->encoder_->context()); failed(written))
         return written;
     EncodedOutput* self = made.get();
     made->encoding_ = std::jthread([self] { self->encodeWindow(); });
@@ -118,7 +99,7 @@ MediaResult EncodedOutput::finish(std::int64_t frames)
     if (succeeded(ended) && encodedFrames_ != frames)
         ended = result::kUnexpected;
     if (succeeded(ended))
-        ended = container_->writeTrailer(encoder_->context(), frames);
+        ended = container_->finish(&encoder_->context(), frames);
     if (succeeded(ended))
         ended = commitPartialFile(file_);
     if (failed(ended))

@@ -4,7 +4,6 @@
 
 #include "media/audio_encoder.h"
 #include "media/container_writer.h"
-#include "media/markers.h"
 #include "media/output_sink.h"
 #include "media/partial_file.h"
 #include "media/pcm_window.h"
@@ -17,18 +16,20 @@
 
 namespace kestrine {
 
-// A compressed output file (FLAC, MP3, Opus, M4A). The workers write into a
+// An output file whose container stores an encoder's packets (FLAC, MP3,
+// Opus, M4A). The workers write into a
 // bounded window of frames; one thread of its own takes what is complete
 // from the start, in order, and feeds the encoder and the container, which
 // write a partial file beside the output. Finishing ends the container with
 // the frames given and puts the file in the output's place in one step.
 class EncodedOutput final : public OutputSink {
 public:
-    // result::kNoEncoder when this FFmpeg lacks the encoder or the
-    // container; nothing is left behind when creating fails.
-    static MediaResult create(const std::string& path, const OutputFormat& format,
-                              const std::vector<Marker>& markers, std::int64_t totalFrames,
-                              std::unique_ptr<EncodedOutput>& output);
+    // Around a partial file and the container writer made for it, with the
+    // encoder that container takes. result::kNoEncoder when this FFmpeg
+    // lacks the encoder; the partial file is removed when this fails.
+    static MediaResult open(PartialFile partial, const OutputFormat& format,
+                            std::unique_ptr<ContainerWriter> container,
+                            std::unique_ptr<EncodedOutput>& output);
     // An output neither finished nor discarded is discarded.
     ~EncodedOutput() override;
     EncodedOutput(const EncodedOutput&) = delete;

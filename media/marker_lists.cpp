@@ -3,12 +3,10 @@
 #include "media/marker_lists.h"
 
 #include "media/ffmpeg.h"
+#include "media/partial_file.h"
 #include "output/output_path_check.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 
@@ -57,8 +55,10 @@ std::string labelTime(std::int64_t frame, int sampleRate)
 // which players take as "decode it", for everything else.
 std::string cueFileType(const std::string& audioFile)
 {
-    const std::string extension = std::filesystem::path(audioFile).extension().string();
-    return extension == ".mp3" || extension == ".MP3" ? "MP3" : "WAVE";
+    std::string extension = std::filesystem::path(audioFile).extension().string();
+    for (char& c : extension)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return extension == ".mp3" ? "MP3" : "WAVE";
 }
 
 // The joined file as the list at `listPath` names it: relative to the
@@ -73,31 +73,15 @@ std::string nameSeenFrom(const std::string& listPath, const std::string& outputP
     return error || relative.empty() ? fs::path(outputPath).filename().string() : relative.string();
 }
 
-bool writeAll(int fd, const std::string& text)
-{
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t written = ::write(fd, text.data() + done, text.size() - done);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        done += static_cast<std::size_t>(written);
-    }
-    return true;
-}
-
 // Whatever stood at `path` stays whole until the new text is on the disk.
 MediaResult replaceFile(const std::string& path, const std::string& text)
 {
-    const std::string partial = partialPathOf(path);
-    ::unlink(partial.c_str());
-    const int fd = ::open(partial.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0)
+    PartialFile file;
+    if (failed(createPartialFile(path, file)))
         return result::kMarkerListFailed;
-    const bool written = writeAll(fd, text) && ::fsync(fd) == 0;
-    if (::close(fd) != 0 || !written || ::rename(partial.c_str(), path.c_str()) != 0) {
-        ::unlink(partial.c_str());
+    if (failed(writeAll(file.fd, reinterpret_cast<const std::uint8_t*>(text.data()), text.size(), 0)) ||
+        failed(commitPartialFile(file))) {
+        discardPartialFile(file);
         return result::kMarkerListFailed;
     }
     return result::kOk;
@@ -140,9 +124,11 @@ MediaResult checkMarkerLists(const MarkerOptions& options, const std::string& ou
             written.push_back(other);
         return failed(checkSideFilePath(list, written, sources));
     };
-    return clashes(options.cueSheet, options.labelList) || clashes(options.labelList, options.cueSheet)
-               ? result::kMarkerListClash
-               : result::kOk;
+    if (clashes(options.cueSheet, options.labelList) || clashes(options.labelList, options.cueSheet))
+        return result::kMarkerListClash;
+    if (!options.cueSheet.empty() && sources.size() > kMostCueTracks)
+        return result::kCueSheetTooLong;
+    return result::kOk;
 }
 
 MediaResult writeMarkerLists(const RenderPlan& plan, const std::string& outputPath,

@@ -27,8 +27,12 @@ std::string cueSheetText(const std::vector<Marker>& markers, int sampleRate, con
 // starts, the last at `endFrame`.
 std::string labelListText(const std::vector<Marker>& markers, int sampleRate, std::int64_t endFrame);
 
+// Track numbers in a cue sheet have two digits.
+inline constexpr std::size_t kMostCueTracks = 99;
+
 // result::kMarkerListClash when a list `options` asks for would overwrite
-// the output, one of the sources or the other list (checkSideFilePath).
+// the output, one of the sources or the other list (checkSideFilePath);
+// result::kCueSheetTooLong for a cue sheet of more than kMostCueTracks sources.
 MediaResult checkMarkerLists(const MarkerOptions& options, const std::string& outputPath,
                              const std::vector<std::string>& sources);
 

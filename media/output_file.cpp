@@ -2,7 +2,7 @@
 // Copyright (c) 2026 The Kestrine developers
 #include "media/output_file.h"
 
-#include "media/wav_header.h"
+#include "media/writing/container_factory.h"
 
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -17,8 +17,10 @@ constexpr std::size_t kSilenceChunkBytes = 64 * 1024;
 
 } // namespace
 
-OutputFile::OutputFile(PartialFile file, const OutputFormat& format)
-    : file_(std::move(file)), format_(format), bytesPerFrame_(format.channels * format.bitsPerSample / 8)
+OutputFile::OutputFile(PartialFile file, const OutputFormat& format,
+                       std::unique_ptr<ContainerWriter> writer)
+    : file_(std::move(file)), writer_(std::move(writer)),
+      bytesPerFrame_(format.channels * format.bitsPerSample / 8)
 {
 }
 
@@ -29,13 +31,30 @@ OutputFile::~OutputFile()
 }
 
 MediaResult OutputFile::create(const std::string& path, const OutputFormat& format,
-                               std::int64_t totalFrames, std::unique_ptr<OutputFile>& file)
+                               std::int64_t totalFrames, std::unique_ptr<OutputFile>& file,
+                               std::vector<Marker> markers)
 {
     PartialFile partial;
     if (const MediaResult created = createPartialFile(path, partial); failed(created))
         return created;
+    std::unique_ptr<ContainerWriter> writer;
+    MediaResult made = makeContainerWriter(format, partial.fd, partial.target, std::move(markers),
+                                           totalFrames, writer);
+    if (succeeded(made) && !writer->encoderSetup().empty())
+        made = result::kInvalidArgument;
+    if (failed(made)) {
+        discardPartialFile(partial);
+        return made;
+    }
+    return open(std::move(partial), format, std::move(writer), totalFrames, file);
+}
+
+MediaResult OutputFile::open(PartialFile partial, const OutputFormat& format,
+                             std::unique_ptr<ContainerWriter> writer, std::int64_t totalFrames,
+                             std::unique_ptr<OutputFile>& file)
+{
     const int fd = partial.fd;
-    std::unique_ptr<OutputFile> created(new OutputFile(std::move(partial), format));
+    std::unique_ptr<OutputFile> created(new OutputFile(std::move(partial), format, std::move(writer)));
 
     // A disk without room for the whole file fails now, before any work is
     // done. Asking beats reserving: reserving zero-fills the whole file on
@@ -48,10 +67,7 @@ MediaResult OutputFile::create(const std::string& path, const OutputFormat& form
         created->discard();
         return result::kDiskFull;
     }
-    // Until the first claim the header is blank: a WAV header that says "no
-    // data" reads, to FFmpeg and many players, as "data up to the end".
-    static constexpr std::uint8_t kBlankHeader[kWavHeaderSize] = {};
-    if (const MediaResult written = writeAll(fd, kBlankHeader, kWavHeaderSize, 0); failed(written)) {
+    if (const MediaResult written = created->writer_->writeHeader(nullptr); failed(written)) {
         created->discard();
         return written;
     }
@@ -61,35 +77,26 @@ MediaResult OutputFile::create(const std::string& path, const OutputFormat& form
 
 std::uint64_t OutputFile::offsetOfFrame(std::int64_t frame) const
 {
-    return kWavHeaderSize + static_cast<std::uint64_t>(frame) * static_cast<std::uint64_t>(bytesPerFrame_);
-}
-
-MediaResult OutputFile::writeHeader(std::int64_t frames, std::uint64_t trailerBytes)
-{
-    const WavHeader header = buildWavHeader(format_, offsetOfFrame(frames) - kWavHeaderSize, trailerBytes);
-    return writeAll(file_.fd, header.data(), header.size(), 0);
+    return writer_->offsetOfFrame(frame);
 }
 
 MediaResult OutputFile::writeFrames(std::int64_t frame, const void* data, std::int64_t frames)
 {
-    return writeAll(file_.fd, static_cast<const std::uint8_t*>(data),
-                    static_cast<std::uint64_t>(frames) * static_cast<std::uint64_t>(bytesPerFrame_),
-                    offsetOfFrame(frame));
+    return writer_->writeFrames(frame, static_cast<const std::uint8_t*>(data), frames);
 }
 
 MediaResult OutputFile::writeSilence(std::int64_t frame, std::int64_t frames, std::stop_token stop)
 {
     static constexpr std::uint8_t kZeros[kSilenceChunkBytes] = {};
-    std::uint64_t offset = offsetOfFrame(frame);
-    std::uint64_t left = static_cast<std::uint64_t>(frames) * static_cast<std::uint64_t>(bytesPerFrame_);
-    while (left > 0) {
+    const auto most = static_cast<std::int64_t>(kSilenceChunkBytes) / bytesPerFrame_;
+    while (frames > 0) {
         if (stop.stop_requested())
             return result::kStopped;
-        const std::uint64_t size = std::min<std::uint64_t>(left, sizeof kZeros);
-        if (const MediaResult written = writeAll(file_.fd, kZeros, size, offset); failed(written))
+        const std::int64_t chunk = std::min(frames, most);
+        if (const MediaResult written = writer_->writeFrames(frame, kZeros, chunk); failed(written))
             return written;
-        offset += size;
-        left -= size;
+        frame += chunk;
+        frames -= chunk;
     }
     return result::kOk;
 }
@@ -102,7 +109,7 @@ MediaResult OutputFile::claim(std::int64_t frames)
     // power cut the header never claims what the disk does not hold.
     if (::fdatasync(file_.fd) != 0 && errno != EINVAL)
         return resultOfWriteError(errno);
-    if (const MediaResult written = writeHeader(frames); failed(written))
+    if (const MediaResult written = writer_->claim(frames); failed(written))
         return written;
     claimed_ = frames;
     return result::kOk;
@@ -110,19 +117,8 @@ MediaResult OutputFile::claim(std::int64_t frames)
 
 MediaResult OutputFile::finish(std::int64_t frames)
 {
-    if (::ftruncate(file_.fd, static_cast<off_t>(offsetOfFrame(frames))) != 0 && errno != EINVAL)
-        return resultOfWriteError(errno);
-    const std::vector<Marker> kept = markersReached(markers_, frames);
-    // The markers go after the data, which never moves, and the header that
-    // counts them comes last: until then it still claims only the data.
-    const std::vector<std::uint8_t> trailer = wavTrailer(kept);
-    if (!trailer.empty()) {
-        const std::uint64_t at = wavTrailerOffset(offsetOfFrame(frames) - kWavHeaderSize);
-        if (const MediaResult written = writeAll(file_.fd, trailer.data(), trailer.size(), at); failed(written))
-            return written;
-    }
-    if (const MediaResult written = writeHeader(frames, trailer.size()); failed(written))
-        return written;
+    if (const MediaResult ended = writer_->finish(nullptr, frames); failed(ended))
+        return ended;
     claimed_ = frames;
     return commitPartialFile(file_);
 }

@@ -2,6 +2,7 @@
 // Copyright (c) 2026 The Kestrine developers
 #pragma once
 
+#include "media/container_writer.h"
 #include "media/markers.h"
 #include "media/output_sink.h"
 #include "media/partial_file.h"
@@ -16,25 +17,34 @@
 
 namespace kestrine {
 
-// The WAV file a render writes. Workers write their own ranges with
-// positioned writes into a partial file beside the output; its header only
-// ever claims frames that are complete from the start and already on the
-// disk, so a join that is killed leaves a file that tells the truth. The
-// finished file takes the output's place in one step, so whatever stood
-// there stays whole until then.
+// The file a render writes when its container stores the render's PCM as
+// it is (WAV). Workers write their own ranges with positioned writes into a
+// partial file beside the output; the container's header only ever claims
+// frames that are complete from the start and already on the disk, so a
+// join that is killed leaves a file that tells the truth. The finished file
+// takes the output's place in one step, so whatever stood there stays whole
+// until then.
 class OutputFile final : public OutputSink {
 public:
-    // Creates the partial file for `path`; result::kCannotCreateOutput or
-    // result::kDiskFull when that fails, and then no file is left behind.
+    // Creates the partial file for `path` in the container of `format`, which
+    // must be one of PCM, with the markers it carries once finished.
+    // result::kCannotCreateOutput or result::kDiskFull when that fails, and
+    // then no file is left behind.
     static MediaResult create(const std::string& path, const OutputFormat& format,
-                              std::int64_t totalFrames, std::unique_ptr<OutputFile>& file);
+                              std::int64_t totalFrames, std::unique_ptr<OutputFile>& file,
+                              std::vector<Marker> markers = {});
+    // Around a partial file and the PCM container writer made for it; the
+    // partial file is removed when this fails.
+    static MediaResult open(PartialFile partial, const OutputFormat& format,
+                            std::unique_ptr<ContainerWriter> writer, std::int64_t totalFrames,
+                            std::unique_ptr<OutputFile>& file);
     // A partial file neither finished nor discarded stays, header and all.
     ~OutputFile() override;
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
     int bytesPerFrame() const override { return bytesPerFrame_; }
-    int descriptor() const override { return file_.fd; }
+    int descriptor() const override { return writer_->descriptor(); }
     std::uint64_t offsetOfFrame(std::int64_t frame) const override;
 
     MediaResult writeFrames(std::int64_t frame, const void* data, std::int64_t frames) override;
@@ -43,10 +53,6 @@ public:
     // Makes the header claim the first `frames` frames once they are on the
     // disk. From one thread at a time; a claim never shrinks.
     MediaResult claim(std::int64_t frames) override;
-
-    // The markers the finished file carries after its data. Claims leave
-    // them out, so the partial file never changes shape while it grows.
-    void setMarkers(std::vector<Marker> markers) { markers_ = std::move(markers); }
 
     // Cuts the partial file to its first `frames` frames, adds the markers
     // that fall inside them, makes the header say so and puts the file in the
@@ -58,14 +64,12 @@ public:
     void discard() override;
 
 private:
-    OutputFile(PartialFile file, const OutputFormat& format);
-    MediaResult writeHeader(std::int64_t frames, std::uint64_t trailerBytes = 0);
+    OutputFile(PartialFile file, const OutputFormat& format, std::unique_ptr<ContainerWriter> writer);
 
     PartialFile file_;
-    OutputFormat format_;
+    std::unique_ptr<ContainerWriter> writer_;
     int bytesPerFrame_ = 0;
     std::int64_t claimed_ = 0;
-    std::vector<Marker> markers_;
 };
 
 } // namespace kestrine

@@ -2,11 +2,9 @@
 // Copyright (c) 2026 The Kestrine developers
 #include "media/render_job.h"
 
-#include "media/encoded_output.h"
 #include "media/ffmpeg.h"
-#include "media/markers.h"
-#include "media/output_file.h"
 #include "media/source_renderer.h"
+#include "media/writing/container_factory.h"
 #include "output/worker_pool.h"
 
 #include <algorithm>
@@ -32,9 +30,6 @@ MediaResult checkPlan(const RenderPlan& plan)
     const OutputFormat& format = plan.format;
     if (format.bitsPerSample != 16 || format.channels < 1 || format.channels > kMaxOutputChannels ||
         format.sampleRate < 1 || format.sampleRate > kHighestSampleRate || plan.totalFrames < 0)
-        return result::kInvalidArgument;
-    // The encoders are set up for the stereo sound every front end asks for.
-    if (format.encoding != Encoding::Wav && format.channels != 2)
         return result::kInvalidArgument;
     std::int64_t previousEnd = 0;
     for (const PlannedSource& source : plan.sources) {
@@ -216,14 +211,10 @@ MediaResult renderInto(const RenderPlan& plan, OutputSink& output, RenderProgres
 MediaResult renderJoin(const RenderPlan& plan, const std::string& outputPath, RenderProgress& progress,
                        std::stop_token stop, const RenderOptions& options)
 {
-    if (plan.format.encoding == Encoding::Wav)
-        return renderToWav(plan, outputPath, progress, stop, options);
     if (const MediaResult checked = checkPlan(plan); failed(checked))
         return checked;
-    std::unique_ptr<EncodedOutput> output;
-    if (const MediaResult created =
-            EncodedOutput::create(outputPath, plan.format, markersOf(plan), plan.totalFrames, output);
-        failed(created))
+    std::unique_ptr<OutputSink> output;
+    if (const MediaResult created = createOutputSink(plan, outputPath, output); failed(created))
         return created;
     return renderInto(plan, *output, progress, stop, options);
 }
@@ -231,14 +222,9 @@ MediaResult renderJoin(const RenderPlan& plan, const std::string& outputPath, Re
 MediaResult renderToWav(const RenderPlan& plan, const std::string& outputPath, RenderProgress& progress,
                         std::stop_token stop, const RenderOptions& options)
 {
-    if (const MediaResult checked = checkPlan(plan); failed(checked))
-        return checked;
-    std::unique_ptr<OutputFile> output;
-    if (const MediaResult created = OutputFile::create(outputPath, plan.format, plan.totalFrames, output);
-        failed(created))
-        return created;
-    output->setMarkers(markersOf(plan));
-    return renderInto(plan, *output, progress, stop, options);
+    if (plan.format.encoding != Encoding::Wav)
+        return result::kInvalidArgument;
+    return renderJoin(plan, outputPath, progress, stop, options);
 }
 
 } // namespace kestrine

@@ -40,10 +40,12 @@ const char* describeOwnResult(MediaResult code)
     case result::kOutputNotRegularFile: return "The output exists and is not a regular file (a folder, a device or a pipe).";
     case result::kOutputLost: return "The output file or its folder was removed while the join wrote it.";
     case result::kNoEncoder: return "The encoder or container for the output's format is missing from this FFmpeg.";
+    case result::kOutputBusy: return "Another join is writing the same output file right now; this one wrote nothing.";
     case result::kDiskFull: return "The disk is full; the output file could not be completed.";
     case result::kStopped: return "The join was stopped before it was complete.";
     case result::kMarkerListClash: return "A cue sheet or label list would overwrite the output, a file to join or each other.";
     case result::kMarkerListFailed: return "The join is complete, but its cue sheet or label list could not be written.";
+    case result::kCueSheetTooLong: return "A cue sheet holds at most 99 tracks, one per file; the join has more files.";
     default: return nullptr;
     }
 }

@@ -48,9 +48,15 @@ inline constexpr MediaResult kOutputIsSource = makeFailure(0x80040423u);
 inline constexpr MediaResult kOutputNotRegularFile = makeFailure(0x80040424u);
 inline constexpr MediaResult kOutputLost = makeFailure(0x80040425u);
 inline constexpr MediaResult kNoEncoder = makeFailure(0x80040426u);
+inline constexpr MediaResult kOutputBusy = makeFailure(0x8004042Au);
 inline constexpr MediaResult kStopped = makeFailure(0x80040430u);
 inline constexpr MediaResult kMarkerListClash = makeFailure(0x80040440u);
 inline constexpr MediaResult kMarkerListFailed = makeFailure(0x80040441u);
+inline constexpr MediaResult kCueSheetTooLong = makeFailure(0x80040448u);
+
+// A system error as FFmpeg's AVERROR(error) spells it, so that one text
+// function names it wherever it came from.
+constexpr MediaResult resultOfSystemError(int error) { return -error; }
 } // namespace result
 
 } // namespace kestrine

@@ -21,7 +21,8 @@ public:
     virtual void joinStarted() = 0;
 };
 
-// Renders a join's timeline into the output WAV file.
+// Renders a join's timeline into the output file, in the format its name
+// chooses (WAV, FLAC, MP3, Opus, M4A).
 class OutputGraph {
 public:
     OutputGraph(MediaFramework& framework, UserDialogs& dialogs);

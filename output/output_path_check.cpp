@@ -4,7 +4,11 @@
 
 #include <sys/stat.h>
 
+#include <unistd.h>
+
 #include <cerrno>
+#include <climits>
+#include <cstdio>
 #include <filesystem>
 #include <optional>
 
@@ -52,7 +56,10 @@ MediaResult checkOutputPath(const std::string& output, const std::vector<std::st
 {
     if (output.empty())
         return result::kNoFileName;
-    for (const std::string& path : {output, partialPathOf(output)}) {
+    const WriteTarget target = writeTargetOf(output);
+    if (target.error == ELOOP || target.error == ENAMETOOLONG)
+        return result::resultOfSystemError(target.error);
+    for (const std::string& path : {target.path, partialPathOf(target.path)}) {
         FileIdentity identity;
         mode_t mode = 0;
         switch (lookUp(path, identity, mode)) {
@@ -62,7 +69,7 @@ MediaResult checkOutputPath(const std::string& output, const std::vector<std::st
             return result::kOutputIsSource;
         case Lookup::Found:
             if (!S_ISREG(mode))
-                return path == output ? result::kOutputNotRegularFile : result::kCannotCreateOutput;
+                return path == target.path ? result::kOutputNotRegularFile : result::kCannotCreateOutput;
             if (const MediaResult checked = checkAgainstSources(identity, sources); failed(checked))
                 return checked;
         }
@@ -91,9 +98,77 @@ MediaResult checkSideFilePath(const std::string& path, const std::vector<std::st
     return result::kOk;
 }
 
+WriteTarget writeTargetOf(const std::string& path)
+{
+    // The system gives up on a chain of links this long too.
+    constexpr int kMostLinks = 40;
+    WriteTarget target{path, 0};
+    for (int links = 0; links <= kMostLinks; ++links) {
+        struct stat status {};
+        if (::lstat(target.path.c_str(), &status) != 0) {
+            // A name not taken yet is where the new file goes, if its folder is there.
+            if (errno == ENOENT || errno == ENOTDIR) {
+                struct stat folder {};
+                if (::stat(folderOf(target.path).c_str(), &folder) != 0)
+                    target.error = errno;
+                else if (!S_ISDIR(folder.st_mode))
+                    target.error = ENOTDIR;
+                return target;
+            }
+            target.error = errno;
+            return target;
+        }
+        if (!S_ISLNK(status.st_mode))
+            return target;
+        std::string destination(PATH_MAX, '\0');
+        const ssize_t length = ::readlink(target.path.c_str(), destination.data(), destination.size());
+        if (length < 0) {
+            target.error = errno;
+            return target;
+        }
+        destination.resize(static_cast<std::size_t>(length));
+        if (destination.empty()) {
+            target.error = ENOENT;
+            return target;
+        }
+        // A relative link is read from the folder the link is in.
+        target.path = destination.front() == '/' ? destination : folderOf(target.path) + "/" + destination;
+    }
+    target.error = ELOOP;
+    return target;
+}
+
+std::string folderOf(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
 std::string partialPathOf(const std::string& output)
 {
-    return output + ".part";
+    static constexpr char kSuffix[] = ".part";
+    constexpr std::size_t kSuffixBytes = sizeof kSuffix - 1;
+    const std::size_t nameStart = output.rfind('/') == std::string::npos ? 0 : output.rfind('/') + 1;
+    const std::size_t nameBytes = output.size() - nameStart;
+    if (nameBytes + kSuffixBytes <= NAME_MAX)
+        return output + kSuffix;
+    // FNV-1a over the whole name: names that share their first 230 bytes
+    // still get partial files of their own.
+    std::uint64_t digest = 0xcbf29ce484222325ull;
+    for (std::size_t i = nameStart; i < output.size(); ++i) {
+        digest ^= static_cast<unsigned char>(output[i]);
+        digest *= 0x100000001b3ull;
+    }
+    constexpr std::size_t kDigestBytes = 17; // "~" and 16 hex digits
+    char digestText[kDigestBytes + 1];
+    std::snprintf(digestText, sizeof digestText, "~%016llx", static_cast<unsigned long long>(digest));
+    std::size_t kept = NAME_MAX - kSuffixBytes - kDigestBytes;
+    // Cut between characters, so that the name still reads as text.
+    while (kept > 0 && (static_cast<unsigned char>(output[nameStart + kept]) & 0xC0) == 0x80)
+        --kept;
+    return output.substr(0, nameStart + kept) + digestText + kSuffix;
 }
 
 } // namespace kestrine

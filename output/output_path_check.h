@@ -40,8 +40,25 @@ MediaResult checkOutputPath(const std::string& output, const std::vector<std::st
 MediaResult checkSideFilePath(const std::string& path, const std::vector<std::string>& written,
                               const std::vector<std::string>& sources);
 
+// Where writing `path` really lands. A link at `path` is followed, link by
+// link, to the name it leads to, whether or not a file stands there yet:
+// writing through a link replaces the file it names and keeps the link.
+struct WriteTarget {
+    std::string path; // `path` itself, or the name its links lead to
+    int error = 0;    // 0, or the errno that stops the writing: ELOOP for a
+                      // loop of links, ENAMETOOLONG, ENOENT or ENOTDIR when
+                      // the folder the file would go in does not exist,
+                      // EACCES when it cannot be looked into
+};
+WriteTarget writeTargetOf(const std::string& path);
+
+// The folder a path's last name is in, as the system would look it up.
+std::string folderOf(const std::string& path);
+
 // The unfinished file a join writes beside its output, put in the output's
-// place only when the join ends.
+// place only when the join ends: the output's name and ".part". A name too
+// long for that keeps as much of itself as fits, and a digest of the whole
+// name tells two such names apart.
 std::string partialPathOf(const std::string& output);
 
 } // namespace kestrine

@@ -17,6 +17,8 @@ struct MessageRequest {
     QString caption;
     MessageIcon icon = MessageIcon::None;
     MessageButtons buttons = MessageButtons::Ok;
+    // The answer of Enter in a Yes/No box; Escape always answers No.
+    MessageAnswer defaultAnswer = MessageAnswer::Yes;
 };
 
 struct OpenFilesRequest {

@@ -12,6 +12,8 @@ required_packages=(
     libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
     googletest libgtest-dev libgmock-dev
     desktop-file-utils appstream bash-completion
+    flac
+    xvfb xdotool
 )
 
 install_missing_packages() {

@@ -99,12 +99,12 @@ FfmpegGroupSource::FfmpegGroupSource(std::shared_ptr<FfmpegTimelineGroup> group)
 FfmpegWaveMux::FfmpegWaveMux() : FfmpegFilter(FilterKind::WaveMux)
 {
     addPin(PinDirection::Input, StreamKind::PcmAudio);
-    addPin(PinDirection::Output, StreamKind::WaveFile);
+    addPin(PinDirection::Output, StreamKind::MuxedFile);
 }
 
 MediaResult FfmpegWaveMux::setFullInterleaving()
 {
-    // A WAV file has a single stream, so every layout is fully interleaved;
+    // The output has a single stream, so every layout is fully interleaved;
     // the option is kept so that a caller asking for it hears yes.
     fullInterleaving_ = true;
     return result::kOk;
@@ -122,7 +122,7 @@ MediaResult FfmpegWaveMux::setMarkers(const MarkerOptions& markers)
 
 FfmpegFileWriter::FfmpegFileWriter() : FfmpegFilter(FilterKind::FileWriter)
 {
-    addPin(PinDirection::Input, StreamKind::WaveFile);
+    addPin(PinDirection::Input, StreamKind::MuxedFile);
 }
 
 MediaResult FfmpegFileWriter::setFileName(const std::string& path)
@@ -130,6 +130,8 @@ MediaResult FfmpegFileWriter::setFileName(const std::string& path)
     if (path.empty() || path.find('\0') != std::string::npos)
         return result::kInvalidArgument;
     fileName_ = path;
+    // The name chooses the file's format, once, as the file is named.
+    format_ = outputFormatFor(path);
     return result::kOk;
 }
 

@@ -2,6 +2,7 @@
 // Copyright (c) 2026 The Kestrine developers
 #pragma once
 
+#include "media/render_plan.h"
 #include "output/media_framework.h"
 
 #include <functional>
@@ -18,7 +19,7 @@ class FfmpegFilter;
 class FfmpegTimelineGroup;
 
 // What travels over a pin; a connection needs the same kind on both ends.
-enum class StreamKind { PcmAudio, Video, WaveFile };
+enum class StreamKind { PcmAudio, Video, MuxedFile };
 
 class FfmpegPin final : public Pin {
 public:
@@ -89,7 +90,8 @@ private:
     std::shared_ptr<FfmpegTimelineGroup> group_;
 };
 
-// Takes a group's PCM and lays it out as a WAV file.
+// Takes a group's PCM and lays it out in the output file's container, the
+// one the file writer's name chooses.
 class FfmpegWaveMux final : public FfmpegFilter {
 public:
     FfmpegWaveMux();
@@ -109,10 +111,13 @@ public:
     MediaResult setFileName(const std::string& path) override;
     MediaResult setOverwriteMode(bool overwrite) override;
     const std::string& fileName() const { return fileName_; }
+    // The format the file's name asks for.
+    const OutputFormat& format() const { return format_; }
     bool overwriteMode() const { return overwrite_; }
 
 private:
     std::string fileName_;
+    OutputFormat format_;
     bool overwrite_ = false;
 };
 

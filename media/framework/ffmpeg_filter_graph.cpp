@@ -136,8 +136,8 @@ MediaResult FfmpegFilterGraph::run()
         if (const MediaResult found = findChain(chain); failed(found))
             return found;
         path = chain.writer->fileName();
-        // The output's name chooses its encoding, and with it the rate the plan counts in.
-        if (const MediaResult planned = makeRenderPlan(*chain.source->group(), plan, outputFormatFor(path));
+        // The writer's format sets the rate the plan counts in.
+        if (const MediaResult planned = makeRenderPlan(*chain.source->group(), plan, chain.writer->format());
             failed(planned))
             return planned;
         plan.withMarkers = chain.markers.inFile;

@@ -20,7 +20,7 @@
 namespace kestrine {
 
 // A graph of filters that, once the chain group → Wave Mux → file writer is
-// connected, writes the group to its WAV file on a thread of its own. The
+// connected, writes the group to its output file on a thread of its own. The
 // control, event and seeking interfaces are views of the graph itself, so
 // holding any of them keeps the graph and its running render alive; the last
 // release stops the render before anything it uses goes away.

@@ -9,7 +9,7 @@ namespace {
 
 struct CommandLineCase {
     const char* name;
-    QStringList arguments;
+    std::vector<std::string> arguments;
     CommandLine expected;
 };
 

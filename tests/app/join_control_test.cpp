@@ -394,7 +394,7 @@ TEST_F(JoinControlTest, AnOutputThatIsOneOfTheSourcesIsRefusedBeforeAnyQuestion)
 
     ASSERT_EQ(dialogs.messages.size(), 1);
     EXPECT_NE(dialogs.messages.front().buttons, MessageButtons::YesNo);
-    EXPECT_TRUE(dialogs.messages.front().text.contains(QStringLiteral("also in the list")));
+    EXPECT_TRUE(dialogs.messages.front().text.contains(QStringLiteral("also one of the files to join")));
     EXPECT_EQ(contentsOf(source), QByteArray("data"));
     EXPECT_EQ(framework.callCount(FakeOp::CreateTimeline), 0);
     EXPECT_FALSE(dialog().joining());

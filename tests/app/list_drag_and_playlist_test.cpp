@@ -5,29 +5,46 @@
 #include "tests/app/main_dialog_fixture.h"
 
 #include <QCoreApplication>
+#include <functional>
+#include <sys/stat.h>
 
 namespace kestrine::testing {
 namespace {
 
 class ListDragTest : public MainDialogTest {
 protected:
-    // Drops the rows onto the upper or lower half of row at (or below the last row).
-    void dragRows(const QString& rows, int at, bool lowerHalf)
+    // What a drag of rows from target's list carries, as the view makes it.
+    static std::unique_ptr<QMimeData> rowsData(ClipListView* from, const QString& rows)
+    {
+        QModelIndexList indexes;
+        for (const QString& row : rows.split(QLatin1Char(',')))
+            indexes.append(from->model()->index(row.toInt(), 0));
+        return std::unique_ptr<QMimeData>(from->model()->mimeData(indexes));
+    }
+    // Drops data onto the upper or lower half of row at (or below the last
+    // row) of target; whether the drag was accepted on entering.
+    static bool drop(ClipListView* target, const QMimeData& data, int at, bool lowerHalf)
     {
         QPoint point;
-        if (at < view()->topLevelItemCount()) {
-            const QRect rect = view()->visualItemRect(view()->topLevelItem(at));
+        if (at < target->topLevelItemCount()) {
+            const QRect rect = target->visualItemRect(target->topLevelItem(at));
             point = QPoint(rect.center().x(), lowerHalf ? rect.bottom() - 1 : rect.top() + 1);
         } else {
-            point = QPoint(10, view()->viewport()->height() - 3);
+            point = QPoint(10, target->viewport()->height() - 3);
         }
-        QMimeData data;
-        data.setData(QString::fromLatin1(ClipListView::kRowsMimeType), rows.toLatin1());
-        QDragEnterEvent enter(point, Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(view()->viewport(), &enter);
-        EXPECT_TRUE(enter.isAccepted());
-        QDropEvent drop(QPointF(point), Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(view()->viewport(), &drop);
+        QDragEnterEvent enter(point, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(target->viewport(), &enter);
+        if (!enter.isAccepted())
+            return false;
+        QDragMoveEvent move(point, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(target->viewport(), &move);
+        QDropEvent dropped(QPointF(point), Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(target->viewport(), &dropped);
+        return true;
+    }
+    void dragRows(const QString& rows, int at, bool lowerHalf)
+    {
+        EXPECT_TRUE(drop(view(), *rowsData(view(), rows), at, lowerHalf));
     }
 };
 
@@ -58,17 +75,55 @@ TEST_F(ListDragTest, DraggedRowsLandWhereDroppedAndStaySelected)
     }
 }
 
-TEST_F(ListDragTest, AForeignOrStaleRowListIsIgnored)
+TEST_F(ListDragTest, GarbledOrStaleRowsAreRefused)
 {
-    addNamed({"A", "B"});
-    for (const char* rows : {"5", "x", "0,-1"}) {
+    addNamed({"A", "B", "C"});
+    for (const char* bytes : {"5", "x", "0,-1", "{}", "{\"list\":1,\"rows\":[0],\"paths\":[]}"}) {
         QMimeData data;
-        data.setData(QString::fromLatin1(ClipListView::kRowsMimeType), rows);
-        QDragEnterEvent enter(QPoint(5, 5), Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(view()->viewport(), &enter);
-        EXPECT_FALSE(enter.isAccepted()) << rows;
+        data.setData(QString::fromLatin1(ClipListView::kRowsMimeType), bytes);
+        EXPECT_FALSE(drop(view(), data, 0, false)) << bytes;
     }
-    EXPECT_EQ(listedNames(), QStringList({"A", "B"}));
+    // Taken before the list changed under it: row 1 no longer holds B.
+    const std::unique_ptr<QMimeData> stale = rowsData(view(), QStringLiteral("1"));
+    view()->selectRows({0});
+    click(control::kDeleteSelected);
+    EXPECT_FALSE(drop(view(), *stale, 2, true));
+    EXPECT_EQ(listedNames(), QStringList({"B", "C"}));
+    expectViewAndAudioListMatch();
+}
+
+// Rows dragged into another window's list are files to add there, at the
+// end, as dropped files are; neither list moves its own rows, and each view
+// keeps showing its own list.
+TEST_F(ListDragTest, RowsFromAnotherWindowAreAddedThereAndLeftHere)
+{
+    addNamed({"A", "B", "C"});
+    RecordingDialogs otherDialogs;
+    MainDialog other(framework, otherDialogs, shell, settings, encoders);
+    other.show();
+    const QString x = makeFile(QStringLiteral("X.mp3"));
+    const QString y = makeFile(QStringLiteral("Y.mp3"));
+    framework.setDuration(x.toStdString(), kSecond);
+    framework.setDuration(y.toStdString(), kSecond);
+    other.addFiles({x, y});
+    auto* otherView = other.findChild<ClipListView*>(controlName(control::kClipList));
+    ASSERT_NE(otherView, nullptr);
+
+    EXPECT_TRUE(drop(otherView, *rowsData(view(), QStringLiteral("0,2")), 0, false));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return other.clipList().count() == 4; }, 5000));
+    QStringList otherNames;
+    for (const ClipItem& item : other.clipList().items())
+        otherNames.append(QFileInfo(item.path).completeBaseName());
+    EXPECT_EQ(otherNames, QStringList({"X", "Y", "A", "C"}));
+    EXPECT_EQ(other.audioList(), other.clipList());
+    ASSERT_EQ(otherView->topLevelItemCount(), 4);
+    for (int row = 0; row < 4; ++row)
+        EXPECT_EQ(otherView->topLevelItem(row)->text(0), clipNameText(other.clipList().at(row).path));
+
+    EXPECT_EQ(listedNames(), QStringList({"A", "B", "C"}));
+    expectViewAndAudioListMatch();
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+    EXPECT_TRUE(otherDialogs.messages.isEmpty()) << otherDialogs.texts().join('\n').toStdString();
 }
 
 TEST_F(MainDialogTest, ADroppedFolderAddsItsMediaFilesInNaturalOrder)
@@ -178,6 +233,90 @@ TEST_F(PlaylistTest, AMissingFileIsNamedAndTheRestIsAdded)
     EXPECT_EQ(dialog().clipList().at(0).path, here);
 }
 
+// Files that are no playlist to read are refused by what they are, at once,
+// in one sentence, and nothing is added.
+TEST_F(PlaylistTest, WhatIsNoPlaylistIsRefusedAtOnceInOneSentence)
+{
+    const struct {
+        const char* name;
+        std::function<QString()> make;
+        const char* text; // %1: the playlist's path
+        bool error;
+    } cases[] = {
+        {"fifo",
+         [this] {
+             const QString fifo = path(QStringLiteral("fifo.m3u"));
+             EXPECT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+             return fifo;
+         },
+         "Cannot read the playlist %1: it is not a regular file.", true},
+        {"link to a device",
+         [this] {
+             const QString link = path(QStringLiteral("zero.m3u"));
+             EXPECT_TRUE(QFile::link(QStringLiteral("/dev/zero"), link));
+             return link;
+         },
+         "Cannot read the playlist %1: it is not a regular file.", true},
+        {"folder",
+         [this] {
+             QDir(folder.path()).mkdir(QStringLiteral("folder.m3u"));
+             return path(QStringLiteral("folder.m3u"));
+         },
+         "Cannot read the playlist %1: it is not a regular file.", true},
+        {"too large",
+         [this] {
+             QFile big(makeFile(QStringLiteral("big.m3u"), "a.mp3\n"));
+             EXPECT_TRUE(big.resize(kMostPlaylistBytes + 1)); // sparse: no disk used
+             return big.fileName();
+         },
+         "Cannot read the playlist %1: it is larger than 4 MB, too large for a playlist.", true},
+        {"binary",
+         [this] {
+             QByteArray bytes;
+             for (int i = 0; i < 4096; ++i)
+                 bytes.append(static_cast<char>((i * 7919) & 0xff));
+             return makeFile(QStringLiteral("song.m3u"), bytes);
+         },
+         "%1 is not a playlist.", true},
+        {"empty", [this] { return makeFile(QStringLiteral("empty.m3u8"), "#EXTM3U\n\n"); },
+         "The playlist %1 holds no files.", false},
+    };
+    for (const auto& c : cases) {
+        dialogs.messages.clear();
+        const QString list = c.make();
+        dialogs.openAnswers.push_back({list});
+        dialog().runCommand(control::kAddPlaylist);
+        ASSERT_EQ(dialogs.messages.size(), 1) << c.name << ": " << dialogs.texts().join('|').toStdString();
+        EXPECT_EQ(dialogs.messages.front().text, QString::fromLatin1(c.text).arg(list)) << c.name;
+        EXPECT_EQ(dialogs.messages.front().caption,
+                  c.error ? QStringLiteral("Error") : dialogs.applicationTitle()) << c.name;
+        EXPECT_TRUE(dialog().clipList().isEmpty()) << c.name;
+    }
+}
+
+// However many entries are missing, the box names a few and counts the rest.
+TEST_F(PlaylistTest, ManyMissingEntriesAreNamedInShort)
+{
+    const QString here = makeFile(QStringLiteral("here.mp3"));
+    framework.setDuration(here.toStdString(), kSecond);
+    QByteArray entries = "here.mp3\n";
+    for (int i = 0; i < 200; ++i)
+        entries += QStringLiteral("gone %1 %2.mp3\n").arg(i).arg(QString(300, QLatin1Char('x'))).toUtf8();
+    dialogs.openAnswers.push_back({makeFile(QStringLiteral("list.m3u8"), entries)});
+    dialog().runCommand(control::kAddPlaylist);
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    const QStringList lines = dialogs.messages.front().text.split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 12) << dialogs.messages.front().text.toStdString();
+    EXPECT_EQ(lines.front(), QStringLiteral("These files of the playlist were not found and are left out:"));
+    EXPECT_TRUE(lines.at(1).startsWith(QDir::toNativeSeparators(path(QStringLiteral("gone 0 xx")))))
+        << lines.at(1).toStdString();
+    for (const QString& line : lines)
+        EXPECT_LE(line.size(), 100) << line.toStdString();
+    EXPECT_EQ(lines.back(), QStringLiteral("and 190 more"));
+    ASSERT_EQ(dialog().clipList().count(), 1);
+    EXPECT_EQ(dialog().clipList().at(0).path, here);
+}
+
 TEST_F(PlaylistTest, SavingAnEmptyListOrCancellingWritesNothing)
 {
     EXPECT_TRUE(dialog().runCommand(control::kSavePlaylist));
@@ -202,11 +341,24 @@ TEST_P(PlaylistReadTest, EntriesComeInOrderAsAbsolutePaths)
 {
     const QString list = makeFile(QString::fromLatin1(GetParam().file), GetParam().bytes);
     const PlaylistEntries entries = readPlaylist(list);
-    EXPECT_TRUE(entries.readable);
+    EXPECT_EQ(entries.problem, PlaylistProblem::None) << entries.reason.toStdString();
     QStringList expected;
     for (const QString& entry : GetParam().expected)
         expected.append(entry.startsWith(QLatin1Char('/')) ? entry : path(entry));
     EXPECT_EQ(entries.paths, expected);
+}
+
+// text in UTF-16 with its byte-order mark, as some Windows programs write playlists.
+QByteArray utf16WithMark(const QString& text, bool littleEndian)
+{
+    QByteArray bytes = littleEndian ? QByteArray("\xFF\xFE") : QByteArray("\xFE\xFF");
+    for (const QChar c : text) {
+        const char high = static_cast<char>(c.unicode() >> 8);
+        const char low = static_cast<char>(c.unicode() & 0xff);
+        bytes.append(littleEndian ? low : high);
+        bytes.append(littleEndian ? high : low);
+    }
+    return bytes;
 }
 
 const PlaylistCase kPlaylists[] = {
@@ -221,13 +373,22 @@ const PlaylistCase kPlaylists[] = {
      "[playlist]\nFile2=b.mp3\nTitle2=B\nFile1=a.mp3\nfile10=c.mp3\nNumberOfEntries=3\nVersion=2\n",
      {"p/a.mp3", "p/b.mp3", "p/c.mp3"}},
     {"Empty", "p/list.m3u8", "", {}},
+    {"Utf16LittleEndianWithMark", "p/list.m3u", utf16WithMark(QStringLiteral("#EXTM3U\nCafé.mp3\r\n"), true),
+     {QStringLiteral("p/Café.mp3")}},
+    {"Utf16BigEndianWithMark", "p/list.m3u8", utf16WithMark(QStringLiteral("a.mp3\ns/夜.mp3"), false),
+     {"p/a.mp3", QStringLiteral("p/s/夜.mp3")}},
+    {"RelativeFileAddresses", "p/list.m3u", "file:sub/one%20two.mp3\nfile:../up.mp3\nfile:./here.mp3\n",
+     {"p/sub/one two.mp3", "up.mp3", "p/here.mp3"}},
 };
 INSTANTIATE_TEST_SUITE_P(Formats, PlaylistReadTest, ::testing::ValuesIn(kPlaylists),
                          [](const ::testing::TestParamInfo<PlaylistCase>& param) { return std::string(param.param.name); });
 
 TEST(PlaylistFileTest, AnUnreadablePlaylistSaysSo)
 {
-    EXPECT_FALSE(readPlaylist(QStringLiteral("/no/such/list.m3u")).readable);
+    const PlaylistEntries missing = readPlaylist(QStringLiteral("/no/such/list.m3u"));
+    EXPECT_EQ(missing.problem, PlaylistProblem::CannotOpen);
+    EXPECT_EQ(playlistProblemText(QStringLiteral("/no/such/list.m3u"), missing),
+              QStringLiteral("Cannot read the playlist /no/such/list.m3u: No such file or directory"));
     ClipList list;
     list.append(QStringLiteral("/a.mp3"), kUnitsPerSecond);
     EXPECT_FALSE(writeM3u8Playlist(QStringLiteral("/no/such/folder/list.m3u8"), list));

@@ -60,6 +60,7 @@ protected:
     {
         if (!dialog_) {
             dialog_ = std::make_unique<MainDialog>(framework, dialogs, shell, settings, encoders);
+            dialog_->setClock([this] { return now; });
             dialog_->show();
         }
         return *dialog_;
@@ -73,10 +74,12 @@ protected:
     {
         return dialog().findChild<ClipListView*>(controlName(control::kClipList));
     }
+    // A click a second after the last one, as a user clicks.
     void click(int id)
     {
         QPushButton* target = button(id);
         ASSERT_NE(target, nullptr) << id;
+        now += 1000;
         QTest::mouseClick(target, Qt::LeftButton);
     }
 
@@ -142,6 +145,8 @@ protected:
     FakeShell shell;
     SettingsStore settings{QStringLiteral("Tallowmere"), application()};
     FixedEncoderCatalog encoders;
+    // The dialog's clock, in milliseconds.
+    std::int64_t now = 0;
     std::unique_ptr<MainDialog> dialog_;
 };
 

@@ -109,7 +109,7 @@ TEST_F(MainDialogTest, EveryControlHasItsIdCaptionAndPlace)
     ASSERT_NE(frame, nullptr);
     EXPECT_EQ(frame->geometry(), dialogUnitsToPixels({7, 0, 251, 39}, font));
     EXPECT_EQ(dialog().size(), dialogUnitsToPixels({0, 0, 265, 186}, font).size());
-    EXPECT_EQ(button(control::kJoin)->toolTip(), QStringLiteral("Join the files to wav"));
+    EXPECT_EQ(button(control::kJoin)->toolTip(), QStringLiteral("Join the files to wav (Ctrl+J)"));
 }
 
 TEST_F(MainDialogTest, DialogUnitsScaleWithTheFontsCharacterCell)

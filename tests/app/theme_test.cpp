@@ -203,6 +203,7 @@ TEST_P(CloseKeyTest, AFilledListIsOnlyThrownAwayAfterAsking)
     ASSERT_EQ(dialogs.messages.size(), 1);
     EXPECT_EQ(dialogs.messages.front().text, QStringLiteral("Close Kestrine? The list of 3 files will be lost."));
     EXPECT_EQ(dialogs.messages.front().buttons, MessageButtons::YesNo);
+    EXPECT_EQ(dialogs.messages.front().defaultAnswer, MessageAnswer::No);
     EXPECT_EQ(dialogs.messages.front().caption, dialogs.applicationTitle());
     EXPECT_EQ(dialog().clipList().count(), 3);
 

@@ -63,6 +63,9 @@ TEST_P(CompressedOutputProgram, WritesTheJoinsExactLengthWithAMarkerAtEveryFile)
     EXPECT_EQ(run.err, QString());
     EXPECT_EQ(testmedia::codecOf(output), format.encoding == Encoding::M4a ? "aac" : GetParam());
     EXPECT_EQ(testmedia::playedFrames(output, format.encoding), frameAt(total, format.sampleRate));
+    if (format.encoding == Encoding::Flac) {
+        EXPECT_EQ(testmedia::flacTestFailure(output), "");
+    }
     const std::vector<testmedia::Chapter> chapters = testmedia::chaptersOf(output);
     ASSERT_EQ(chapters.size(), starts.size());
     for (std::size_t i = 0; i < starts.size(); ++i) {

@@ -65,6 +65,7 @@ TEST_F(ConsoleMarkersTest, ListsThatWouldOverwriteSomethingAreRefused)
     ASSERT_TRUE(old.open(QIODevice::WriteOnly));
     old.close();
     ASSERT_TRUE(QDir(folder.path()).mkdir("folder.cue"));
+    ASSERT_TRUE(QDir(folder.path()).mkdir("x"));
     struct Case {
         const char* name;
         QString cueSheet;

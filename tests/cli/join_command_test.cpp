@@ -12,7 +12,7 @@ namespace kestrine::testing {
 namespace {
 
 struct JoinCommandTest : ::testing::Test {
-    int run(const QStringList& arguments)
+    int run(const std::vector<std::string>& arguments)
     {
         return runJoinCommand(arguments, fake, out, err, interrupted, false);
     }

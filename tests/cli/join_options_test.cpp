@@ -10,7 +10,7 @@ namespace {
 struct OptionsCase {
     friend void PrintTo(const OptionsCase& tested, std::ostream* out) { *out << tested.name; }
     const char* name;
-    QStringList arguments;
+    std::vector<std::string> arguments;
     QString output;
     bool overwrite;
     QStringList files;
@@ -48,7 +48,7 @@ INSTANTIATE_TEST_SUITE_P(
 struct MarkerCase {
     friend void PrintTo(const MarkerCase& tested, std::ostream* out) { *out << tested.name; }
     const char* name;
-    QStringList arguments;
+    std::vector<std::string> arguments;
     bool markers;
     QString cueSheet;
     QString labelList;

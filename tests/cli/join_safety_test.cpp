@@ -286,7 +286,7 @@ TEST_F(JoinSafetyTest, APipeAsAnInputIsRefusedAtOnce)
     ASSERT_EQ(::mkfifo(path("x.mp3").c_str(), 0644), 0);
     JoinProcess join({"-o", path("out.wav"), path("x.mp3")});
     EXPECT_EQ(join.wait(), kExitFailed) << join.err();
-    EXPECT_NE(join.err().find("cannot measure " + path("x.mp3") + ": A source is not a regular file"),
+    EXPECT_NE(join.err().find("Cannot open " + path("x.mp3") + ": A source is not a regular file"),
               std::string::npos)
         << join.err();
     EXPECT_FALSE(isKind(path("out.wav"), S_IFREG));

@@ -5,10 +5,13 @@
 #include "tests/media/media_fixture.h"
 #include "tests/support/encoded_media.h"
 
+#include <gmock/gmock.h>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <fstream>
@@ -125,6 +128,14 @@ protected:
         options.workers = 2;
         return renderJoin(plan, output, progress ? *progress : own, stop, options);
     }
+
+    // The reference decoder of the format accepts the file, where there is one.
+    static void expectOthersAccept(const std::string& output)
+    {
+        if (GetParam().encoding == Encoding::Flac) {
+            EXPECT_EQ(testmedia::flacTestFailure(output), "");
+        }
+    }
 };
 
 // A wav, an mp3, an ogg and an m4a source at three rates: the output holds
@@ -166,6 +177,7 @@ TEST_P(EncodedJoin, DecodesToTheJoinsLengthWithAMarkerAtEverySource)
     ASSERT_EQ(testmedia::codecOf(output), GetParam().codec);
 
     EXPECT_EQ(playedFrames(output, GetParam().encoding), plan.totalFrames);
+    expectOthersAccept(output);
     const std::vector<Marker> markers = markersOf(plan);
     ASSERT_EQ(markers.size(), 4u);
     if (GetParam().encoding == Encoding::Flac) {
@@ -227,6 +239,7 @@ TEST_P(EncodedJoin, SplitSineJoinsBackWithoutGapOrClick)
         GTEST_SKIP() << "this FFmpeg has no encoder for " << GetParam().extension;
     ASSERT_EQ(rendered, result::kOk);
     ASSERT_EQ(testmedia::codecOf(output), GetParam().codec);
+    expectOthersAccept(output);
     const testmedia::ResampledSound sound = testmedia::resampleWithFfmpeg(output, rate, 2);
     ASSERT_TRUE(sound.ok) << sound.message;
     ASSERT_GE(sound.frames(2), plan.totalFrames);
@@ -300,6 +313,7 @@ TEST_P(EncodedJoin, StopLeavesAFinishedFileOfWhatWasWritten)
     EXPECT_GT(complete, 0);
     EXPECT_LT(complete, plan.totalFrames);
     EXPECT_EQ(playedFrames(output, GetParam().encoding), complete);
+    expectOthersAccept(output);
     // Only the sources reached keep a marker, and no chapter runs past the sound.
     const std::size_t reached = static_cast<std::size_t>(
         std::count_if(plan.sources.begin(), plan.sources.end(),
@@ -322,6 +336,68 @@ TEST_P(EncodedJoin, StopLeavesAFinishedFileOfWhatWasWritten)
     EXPECT_NE(::stat((output + ".part").c_str(), &status), 0) << "the partial file is left";
 }
 
+// While the join runs, its partial file is what a kill leaves: it names no
+// source, not even the one being written, as a chapter; the markers go in
+// when the join ends.
+TEST_P(EncodedJoin, APartialFileNamesNoSourceAsAChapter)
+{
+    ToneSpec tone;
+    tone.seconds = 30;
+    tone.sampleRate = GetParam().sampleRate;
+    const std::string path = makeTone("long", MediaFormat::WavS16, tone);
+    ASSERT_FALSE(path.empty());
+    MediaTime length = 0;
+    ASSERT_EQ(measureDuration(path, length), result::kOk);
+    const RenderPlan plan =
+        planOf(std::vector<std::pair<std::string, MediaTime>>(10, {path, length}), format());
+    const std::string output = pathOf(std::string("join.") + GetParam().extension);
+    const std::string partial = output + ".part";
+
+    RenderProgress progress;
+    std::stop_source stop;
+    std::atomic<MediaResult> rendered = result::kOk;
+    std::atomic<bool> ended = false;
+    std::jthread renderer([&] {
+        rendered = renderTo(plan, output, stop.get_token(), &progress);
+        ended = true;
+    });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (progress.framesComplete.load() < 40 * GetParam().sampleRate && !ended &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    const std::string written = testmedia::readBytes(partial);
+    const bool running = !ended;
+    stop.request_stop();
+    renderer.join();
+    if (rendered == result::kNoEncoder)
+        GTEST_SKIP() << "this FFmpeg has no encoder for " << GetParam().extension;
+    ASSERT_TRUE(running) << "the join ended before its partial file could be looked at";
+    ASSERT_FALSE(written.empty());
+    std::ofstream(pathOf("copy.part"), std::ios::binary) << written;
+    const std::string copy = pathOf("copy.part");
+    switch (GetParam().encoding) {
+    case Encoding::Flac: {
+        const FlacMarkers found = flacMarkersOf(copy);
+        ASSERT_TRUE(found.message.empty()) << found.message;
+        EXPECT_TRUE(found.tracks.empty()) << found.tracks.size() << " cue sheet tracks";
+        for (const std::string& comment : found.comments)
+            EXPECT_NE(comment.substr(0, 7), "CHAPTER") << comment;
+        break;
+    }
+    case Encoding::Mp3:
+    case Encoding::Opus:
+        EXPECT_TRUE(chaptersOf(copy).empty()) << chaptersOf(copy).size() << " chapters";
+        break;
+    case Encoding::M4a:
+        // No index yet: no reader takes it for a file, let alone its chapters.
+        EXPECT_EQ(written.find("moov"), std::string::npos);
+        EXPECT_EQ(written.find("chpl"), std::string::npos);
+        break;
+    case Encoding::Wav:
+        break;
+    }
+}
+
 // Stopped before anything was written, the old output stays as it was.
 TEST_P(EncodedJoin, AJoinThatWritesNothingLeavesTheOldOutputAlone)
 {
@@ -336,6 +412,74 @@ TEST_P(EncodedJoin, AJoinThatWritesNothingLeavesTheOldOutputAlone)
     EXPECT_EQ(testmedia::readBytes(output), "the old join");
     struct stat status {};
     EXPECT_NE(::stat((output + ".part").c_str(), &status), 0) << "the partial file is left";
+}
+
+// A name that is not UTF-8 (Latin-1 here, as older systems wrote them)
+// comes out as valid UTF-8, with what cannot be decoded replaced, in every
+// container whose text must be UTF-8.
+TEST_P(EncodedJoin, ANameThatIsNotUtf8BecomesValidUtf8)
+{
+    const std::string tone = makeTone("tone", MediaFormat::WavS16, ToneSpec{});
+    ASSERT_FALSE(tone.empty());
+    const std::string named = pathOf("caf\xe9 \xff \xc3\xa9.wav");
+    ASSERT_EQ(::link(tone.c_str(), named.c_str()), 0);
+    MediaTime length = 0;
+    ASSERT_EQ(measureDuration(named, length), result::kOk);
+    const RenderPlan plan = planOf({{tone, length}, {named, length}}, format());
+    const std::string output = pathOf(std::string("join.") + GetParam().extension);
+    const MediaResult rendered = renderTo(plan, output);
+    if (rendered == result::kNoEncoder)
+        GTEST_SKIP() << "this FFmpeg has no encoder for " << GetParam().extension;
+    ASSERT_EQ(rendered, result::kOk);
+
+    const std::string expected = "caf\xef\xbf\xbd \xef\xbf\xbd \xc3\xa9.wav";
+    const std::vector<Chapter> chapters = chaptersOf(output);
+    ASSERT_EQ(chapters.size(), 2u);
+    EXPECT_EQ(chapters[1].title, expected);
+    if (GetParam().encoding == Encoding::Flac) {
+        const std::vector<std::string> comments = flacMarkersOf(output).comments;
+        EXPECT_THAT(comments, ::testing::Contains("CHAPTER002NAME=" + expected));
+        expectOthersAccept(output);
+    }
+}
+
+// At the list's limit of 1,000 sources every reader sees each chapter once,
+// under its own name. Chapter comments (FLAC, Opus) number three digits: they
+// name the first 999 sources and leave the last out.
+TEST_P(EncodedJoin, AThousandSourcesGiveEachChapterOnceUnderItsName)
+{
+    ToneSpec tone;
+    tone.frames = 480;
+    tone.sampleRate = GetParam().sampleRate;
+    const std::string path = makeTone("tone", MediaFormat::WavS16, tone);
+    ASSERT_FALSE(path.empty());
+    MediaTime length = 0;
+    ASSERT_EQ(measureDuration(path, length), result::kOk);
+    std::vector<std::pair<std::string, MediaTime>> items;
+    for (int i = 1; i <= 1000; ++i) {
+        const std::string name = pathOf("source " + std::to_string(i) + ".wav");
+        ASSERT_EQ(::link(path.c_str(), name.c_str()), 0);
+        items.emplace_back(name, length);
+    }
+    const RenderPlan plan = planOf(items, format());
+    const std::string output = pathOf(std::string("join.") + GetParam().extension);
+    const MediaResult rendered = renderTo(plan, output);
+    if (rendered == result::kNoEncoder)
+        GTEST_SKIP() << "this FFmpeg has no encoder for " << GetParam().extension;
+    ASSERT_EQ(rendered, result::kOk);
+
+    const bool numberedComments =
+        GetParam().encoding == Encoding::Flac || GetParam().encoding == Encoding::Opus;
+    const std::vector<Chapter> chapters = chaptersOf(output);
+    ASSERT_EQ(chapters.size(), numberedComments ? 999u : 1000u);
+    const std::vector<Marker> markers = markersOf(plan);
+    for (std::size_t i = 0; i < chapters.size(); ++i) {
+        EXPECT_EQ(chapters[i].title, markers[i].label) << "chapter " << i + 1;
+        EXPECT_EQ(chapters[i].ms, av_rescale_rnd(markers[i].frame, 1000, plan.format.sampleRate,
+                                                 AV_ROUND_NEAR_INF))
+            << "chapter " << i + 1;
+    }
+    expectOthersAccept(output);
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, EncodedJoin, ::testing::ValuesIn(kEncodings), nameOf);

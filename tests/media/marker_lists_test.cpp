@@ -50,6 +50,10 @@ TEST(CueSheet, TakesTheRateItIsGivenAndNamesAnMp3AsSuch)
               "    TITLE \"b.opus\"\n"
               "    INDEX 01 00:01:00\n");
     EXPECT_EQ(cueSheetText(markers, 44100, "x.flac").substr(0, 20), "FILE \"x.flac\" WAVE\n ");
+    // An extension is the same in any case.
+    for (const char* name : {"x.Mp3", "x.MP3", "x.mP3"})
+        EXPECT_EQ(cueSheetText(markers, 44100, name).rfind(std::string("FILE \"") + name + "\" MP3\n", 0), 0u)
+            << cueSheetText(markers, 44100, name);
     EXPECT_NE(cueSheetText(markers, 44100, "x.flac").find("INDEX 01 00:01:07"), std::string::npos);
 }
 
@@ -133,6 +137,20 @@ TEST_F(MarkerListFiles, MayNotOverwriteTheOutputASourceOrEachOther)
         options.labelList = c.labels;
         EXPECT_EQ(checkMarkerLists(options, output, sources), c.expected) << c.name;
     }
+}
+
+TEST_F(MarkerListFiles, ACueSheetHoldsAtMost99Tracks)
+{
+    MarkerOptions options;
+    options.cueSheet = pathOf("join.cue");
+    const std::vector<std::string> sources(99, pathOf("a.mp3"));
+    EXPECT_EQ(checkMarkerLists(options, pathOf("join.wav"), sources), result::kOk);
+    const std::vector<std::string> more(100, pathOf("a.mp3"));
+    EXPECT_EQ(checkMarkerLists(options, pathOf("join.wav"), more), result::kCueSheetTooLong);
+    // Labels have no such limit.
+    options.cueSheet.clear();
+    options.labelList = pathOf("join.txt");
+    EXPECT_EQ(checkMarkerLists(options, pathOf("join.wav"), more), result::kOk);
 }
 
 } // namespace

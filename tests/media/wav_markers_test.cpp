@@ -161,10 +161,9 @@ TEST_P(MarkersKept, AreThoseThatStartInsideTheFinishedFile)
 {
     const std::vector<Marker> markers{{0, "a.wav"}, {199, "b.mp3"}, {200, "c.ogg"}, {250, "d.m4a"}};
     std::unique_ptr<OutputFile> file;
-    ASSERT_EQ(OutputFile::create(pathOf("join.wav"), OutputFormat{}, 300, file), result::kOk);
+    ASSERT_EQ(OutputFile::create(pathOf("join.wav"), OutputFormat{}, 300, file, markers), result::kOk);
     const std::vector<std::int16_t> sound(300 * 2, 1000);
     ASSERT_EQ(file->writeFrames(0, sound.data(), 300), result::kOk);
-    file->setMarkers(markers);
     ASSERT_EQ(file->finish(GetParam().frames), result::kOk);
 
     const WavChunks chunks = testmedia::readWavChunks(pathOf("join.wav"));
@@ -190,8 +189,7 @@ TEST_F(MediaFixture, Rf64FileCarriesItsMarkersAfterItsData)
     const std::string output = pathOf("long.wav");
     std::unique_ptr<OutputFile> file;
     // The join's length only serves the check for room on the disk.
-    ASSERT_EQ(OutputFile::create(output, OutputFormat{}, 0, file), result::kOk);
-    file->setMarkers(markers);
+    ASSERT_EQ(OutputFile::create(output, OutputFormat{}, 0, file, markers), result::kOk);
     ASSERT_EQ(file->finish(frames), result::kOk);
 
     const WavChunks chunks = testmedia::readWavChunks(output);

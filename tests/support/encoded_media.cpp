@@ -5,6 +5,8 @@
 #include "media/ffmpeg.h"
 #include "tests/support/test_media.h"
 
+#include <QFile>
+#include <QProcess>
 #include <gtest/gtest.h>
 
 namespace kestrine::testmedia {
@@ -77,6 +79,23 @@ std::vector<Chapter> chaptersOf(const std::string& path)
                             title ? title->value : ""});
     }
     return chapters;
+}
+
+std::string flacTestFailure(const std::string& path)
+{
+    QProcess flac;
+    flac.start(QStringLiteral("flac"), {QStringLiteral("-t"), QStringLiteral("-s"),
+                                        QFile::decodeName(QByteArray::fromStdString(path))});
+    if (!flac.waitForStarted())
+        return "flac cannot be started: install the Debian package flac";
+    if (!flac.waitForFinished(120'000)) {
+        flac.kill();
+        flac.waitForFinished();
+        return "flac -t did not end within two minutes";
+    }
+    if (flac.exitStatus() == QProcess::NormalExit && flac.exitCode() == 0)
+        return {};
+    return "flac -t " + path + ": " + flac.readAllStandardError().toStdString();
 }
 
 } // namespace kestrine::testmedia

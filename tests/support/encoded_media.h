@@ -30,4 +30,8 @@ struct Chapter {
 // The chapters libavformat finds in the file.
 std::vector<Chapter> chaptersOf(const std::string& path);
 
+// What the reference FLAC decoder says against the file (`flac -t`: every
+// frame's checksum and the MD5 of the whole sound); empty when it accepts it.
+std::string flacTestFailure(const std::string& path);
+
 } // namespace kestrine::testmedia

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Copyright (c) 2026 The Kestrine developers
-#include "media/flac_file_writer.h"
+#include "media/writing/flac_writer.h"
 
 #include "media/chapter_comments.h"
 #include "media/partial_file.h"
@@ -12,6 +12,9 @@ namespace kestrine {
 namespace {
 
 constexpr std::size_t kStreamInfoBytes = 34;
+constexpr std::size_t kStreamInfoSamplesAt = 13; // 36 bits, from the low nibble of this byte
+constexpr std::size_t kStreamInfoMd5At = 18;
+constexpr std::size_t kMd5Bytes = 16;
 constexpr std::size_t kBlockHeaderBytes = 4;
 constexpr std::uint8_t kStreamInfoBlock = 0;
 constexpr std::uint8_t kPaddingBlock = 1;
@@ -68,7 +71,7 @@ std::vector<std::uint8_t> cueSheetBody(const std::vector<Marker>& markers, std::
     putZeros(body, 128);      // no media catalog number
     putBigEndian(body, 0, 8); // no lead-in: not a CD
     putZeros(body, 259);      // not a CD, reserved
-    const std::size_t tracks = std::min(markers.size(), FlacFileWriter::kMostCueTracks);
+    const std::size_t tracks = std::min(markers.size(), FlacWriter::kMostCueTracks);
     body.push_back(static_cast<std::uint8_t>(tracks + 1));
     for (std::size_t i = 0; i < tracks; ++i) {
         putBigEndian(body, static_cast<std::uint64_t>(markers[i].frame), 8);
@@ -87,22 +90,44 @@ std::vector<std::uint8_t> cueSheetBody(const std::vector<Marker>& markers, std::
     return body;
 }
 
+// The encoder's STREAMINFO for a file of `frames` frames whose MD5 sum is
+// not known: FLAC's all-zero sum says so, where a stale one would fail every
+// check of the file.
+std::vector<std::uint8_t> streamInfoWithoutMd5(const AVCodecContext& codec, std::int64_t frames)
+{
+    std::vector<std::uint8_t> info(codec.extradata, codec.extradata + kStreamInfoBytes);
+    const auto samples = static_cast<std::uint64_t>(frames);
+    info[kStreamInfoSamplesAt] =
+        static_cast<std::uint8_t>((info[kStreamInfoSamplesAt] & 0xf0) | ((samples >> 32) & 0x0f));
+    for (int i = 0; i < 4; ++i)
+        info[kStreamInfoSamplesAt + 1 + static_cast<std::size_t>(i)] =
+            static_cast<std::uint8_t>(samples >> (8 * (3 - i)));
+    std::fill_n(info.begin() + kStreamInfoMd5At, kMd5Bytes, 0);
+    return info;
+}
+
 } // namespace
 
-FlacFileWriter::FlacFileWriter(int fd, int sampleRate, std::vector<Marker> markers,
-                               std::int64_t totalFrames)
-    : fd_(fd), sampleRate_(sampleRate), markers_(std::move(markers)), totalFrames_(totalFrames)
+FlacWriter::FlacWriter(int fd, int sampleRate, std::vector<Marker> markers,
+                       std::int64_t totalFrames)
+    : ContainerWriter(std::move(markers)), fd_(fd), sampleRate_(sampleRate),
+      totalFrames_(totalFrames)
 {
 }
 
-std::vector<std::uint8_t> FlacFileWriter::metadata(const AVCodecContext& codec,
+EncoderSetup FlacWriter::encoderSetup() const
+{
+    EncoderSetup setup;
+    setup.codec = "flac";
+    return setup;
+}
+
+std::vector<std::uint8_t> FlacWriter::metadata(const std::vector<std::uint8_t>& streamInfo,
+                                                   const std::vector<Marker>& kept,
                                                    std::int64_t frames) const
 {
-    // An empty file still names the sources at its start.
-    const std::vector<Marker> kept = markersReached(markers_, std::max<std::int64_t>(frames, 1));
     std::vector<std::uint8_t> out = {'f', 'L', 'a', 'C'};
-    putBlock(out, kStreamInfoBlock,
-             std::vector<std::uint8_t>(codec.extradata, codec.extradata + kStreamInfoBytes));
+    putBlock(out, kStreamInfoBlock, streamInfo);
     // The comments come last: FFmpeg reads both as chapters, and the
     // comments' names then stay on the cue sheet's tracks of the same number.
     if (!kept.empty())
@@ -126,22 +151,32 @@ std::vector<std::uint8_t> FlacFileWriter::metadata(const AVCodecContext& codec,
     return out;
 }
 
-MediaResult FlacFileWriter::writeHeader(const AVCodecContext& codec)
+MediaResult FlacWriter::writeHeader(const AVCodecContext* codec)
 {
-    if (!codec.extradata || codec.extradata_size < static_cast<int>(kStreamInfoBytes))
+    if (!codec || !codec->extradata || codec->extradata_size < static_cast<int>(kStreamInfoBytes))
         return AVERROR_BUG;
-    const std::vector<std::uint8_t> header = metadata(codec, totalFrames_);
+    // Nothing is known of the sound yet: no length and no MD5 sum. The room
+    // is that of every marker, which a finished join names.
+    const std::vector<std::uint8_t> info = streamInfoWithoutMd5(*codec, 0);
+    metadataBytes_ = metadata(info, markers(), totalFrames_).size();
+    const std::vector<std::uint8_t> header = metadata(info, {}, 0);
     if (const MediaResult written = writeAll(fd_, header.data(), header.size(), 0); failed(written))
         return written;
-    metadataBytes_ = header.size();
     position_ = header.size();
     return result::kOk;
 }
 
-MediaResult FlacFileWriter::writePacket(AVPacket& packet)
+MediaResult FlacWriter::writePacket(AVPacket& packet)
 {
+    // FFmpeg's encoder gives its final STREAMINFO, with the MD5 sum of all
+    // it encoded, only as side data of its last packet (FFmpeg 5.1 leaves
+    // the one in the codec's extradata as it was before the last frames).
+    std::size_t size = 0;
+    if (const std::uint8_t* info = av_packet_get_side_data(&packet, AV_PKT_DATA_NEW_EXTRADATA, &size);
+        info && size >= kStreamInfoBytes)
+        finalStreamInfo_.assign(info, info + kStreamInfoBytes);
     if (packet.size <= 0)
-        return result::kOk; // the encoder's last word is its STREAMINFO, read at the trailer
+        return result::kOk;
     if (const MediaResult written =
             writeAll(fd_, packet.data, static_cast<std::uint64_t>(packet.size), position_);
         failed(written))
@@ -150,10 +185,17 @@ MediaResult FlacFileWriter::writePacket(AVPacket& packet)
     return result::kOk;
 }
 
-MediaResult FlacFileWriter::writeTrailer(const AVCodecContext& codec, std::int64_t frames)
+MediaResult FlacWriter::writeTrailer(const AVCodecContext* codec, std::int64_t frames,
+                                     const std::vector<Marker>& kept)
 {
-    // The encoder has put the MD5 sum and the sample count into its STREAMINFO.
-    const std::vector<std::uint8_t> header = metadata(codec, frames);
+    if (!codec)
+        return AVERROR_BUG;
+    // The encoder's last word holds the sample count and the MD5 sum of the
+    // frames it was given, which are exactly the file's.
+    // An empty file still names the sources at its start.
+    const std::vector<std::uint8_t> header = metadata(
+        finalStreamInfo_.empty() ? streamInfoWithoutMd5(*codec, frames) : finalStreamInfo_,
+        frames > 0 ? kept : markersReached(markers(), 1), frames);
     if (header.size() != metadataBytes_)
         return AVERROR_BUG;
     return writeAll(fd_, header.data(), header.size(), 0);

@@ -1,0 +1,69 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The Kestrine developers
+#include "media/writing/container_factory.h"
+
+#include "media/encoded_output.h"
+#include "media/output_file.h"
+#include "media/partial_file.h"
+#include "media/writing/flac_writer.h"
+#include "media/writing/mp3_writer.h"
+#include "media/writing/mp4_writer.h"
+#include "media/writing/ogg_opus_writer.h"
+#include "media/writing/wav_writer.h"
+
+namespace kestrine {
+
+MediaResult makeContainerWriter(const OutputFormat& format, int fd, const std::string& path,
+                                std::vector<Marker> markers, std::int64_t totalFrames,
+                                std::unique_ptr<ContainerWriter>& writer)
+{
+    if (format.bitsPerSample != 16)
+        return result::kInvalidArgument;
+    // The encoders are set up for the stereo sound every front end asks for.
+    if (format.encoding != Encoding::Wav && format.channels != 2)
+        return result::kInvalidArgument;
+    switch (format.encoding) {
+    case Encoding::Wav:
+        writer = std::make_unique<WavWriter>(fd, format, std::move(markers));
+        return result::kOk;
+    case Encoding::Flac:
+        writer = std::make_unique<FlacWriter>(fd, format.sampleRate, std::move(markers), totalFrames);
+        return result::kOk;
+    case Encoding::Mp3:
+        return Mp3Writer::create(fd, path, format.sampleRate, std::move(markers), totalFrames, writer);
+    case Encoding::M4a:
+        return Mp4Writer::create(fd, path, format.sampleRate, std::move(markers), writer);
+    case Encoding::Opus:
+        return OggOpusWriter::create(fd, path, format.sampleRate, std::move(markers), writer);
+    }
+    return result::kInvalidArgument;
+}
+
+MediaResult createOutputSink(const RenderPlan& plan, const std::string& path,
+                             std::unique_ptr<OutputSink>& sink)
+{
+    PartialFile partial;
+    if (const MediaResult created = createPartialFile(path, partial); failed(created))
+        return created;
+    std::unique_ptr<ContainerWriter> writer;
+    if (const MediaResult made = makeContainerWriter(plan.format, partial.fd, partial.target,
+                                                     markersOf(plan), plan.totalFrames, writer);
+        failed(made)) {
+        discardPartialFile(partial);
+        return made;
+    }
+    if (writer->encoderSetup().empty()) {
+        std::unique_ptr<OutputFile> file;
+        const MediaResult opened =
+            OutputFile::open(std::move(partial), plan.format, std::move(writer), plan.totalFrames, file);
+        sink = std::move(file);
+        return opened;
+    }
+    std::unique_ptr<EncodedOutput> encoded;
+    const MediaResult opened =
+        EncodedOutput::open(std::move(partial), plan.format, std::move(writer), encoded);
+    sink = std::move(encoded);
+    return opened;
+}
+
+} // namespace kestrine
