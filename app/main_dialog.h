@@ -236,7 +236,7 @@ private:
     std::function<void()> graphEventNotifier();
     void joinStarted();
     void endJoin();
-    void failJoin(MediaResult code);
+    void failJoin(const QString& reason);
 
     // The join's checks before it starts, and its endings other than completion.
     QString sourceProblem(const QString& path) const;

@@ -187,7 +187,7 @@ void MainDialog::handleGraphEvents()
         finishJoin();
         break;
     case JoinState::Failed:
-        failJoin(run_.failure());
+        failJoin(run_.failureText());
         break;
     case JoinState::Stopped:
         stopJoin();
@@ -229,9 +229,8 @@ void MainDialog::stopJoin()
               run_.output());
 }
 
-void MainDialog::failJoin(MediaResult code)
+void MainDialog::failJoin(const QString& reason)
 {
-    const QString reason = QString::fromStdString(framework_.errorText(code));
     endJoin();
     showJoinEnd();
     showOutputFile();

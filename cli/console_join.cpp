@@ -183,7 +183,7 @@ int ConsoleJoin::waitForEnd(JoinRun& run, const FileStamp& replaced,
                               kExitFailed);
             if (state == JoinState::Failed)
                 return refuse(QStringLiteral("the join failed: %1 Afterwards %2.")
-                                  .arg(QString::fromStdString(framework_.errorText(run.failure())),
+                                  .arg(run.failureText(),
                                        whatIsLeft(run.output(), replaced)),
                               kExitFailed);
             return refuse(QStringLiteral("stopped; %1").arg(whatIsLeft(run.output(), replaced)),

@@ -123,8 +123,11 @@ public:
             const MediaResult rendered = renderSegment(index, stop, buffers);
             if (failed(rendered) && rendered != result::kStopped) {
                 const std::lock_guard lock(mutex_);
-                if (!failure_)
+                if (!failure_) {
                     failure_ = rendered;
+                    if (const PlannedSource* source = segments_[index].source)
+                        failedSource_ = source - plan_.sources.data();
+                }
                 failStop_.request_stop();
             }
         }
@@ -134,6 +137,11 @@ public:
     {
         const std::lock_guard lock(mutex_);
         return failure_;
+    }
+    std::ptrdiff_t failedSource() const
+    {
+        const std::lock_guard lock(mutex_);
+        return failedSource_;
     }
 
 private:
@@ -160,6 +168,7 @@ private:
     std::stop_source failStop_;
     mutable std::mutex mutex_;
     std::optional<MediaResult> failure_;
+    std::ptrdiff_t failedSource_ = -1;
     std::stop_callback<std::function<void()>> cancelLink_;
     std::stop_callback<std::function<void()>> stopLink_;
 };
@@ -179,13 +188,16 @@ MediaResult renderInto(const RenderPlan& plan, OutputSink& output, RenderProgres
         runOnWorkers(workerCount(segments.size(), options.workers), [&] { work.runWorker(); },
                      options.claimInterval, [&] { output.claim(tracker.complete()); });
         failure = work.failure();
+        progress.failedSource = work.failedSource();
     }
     const std::int64_t complete = tracker.complete();
     if (!failure && complete == plan.totalFrames)
         return output.finish(complete);
     const MediaResult ended = failure.value_or(result::kStopped);
-    // Nothing worth keeping: whatever stood at the output path stays as it was.
-    if (complete == 0) {
+    // Nothing worth keeping: whatever stood at the output path stays as it
+    // was. A source that lost sound since it was measured makes the join
+    // one the user did not ask for, from its start.
+    if (complete == 0 || ended == result::kSourceShrank) {
         output.discard();
         return ended;
     }

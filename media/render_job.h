@@ -13,8 +13,10 @@ namespace kestrine {
 // Writes the whole plan into a WAV file (RF64 past 4 GiB), through a partial
 // file beside it that takes the output's place when the render ends. Stopped
 // (result::kStopped) or failed, the output is a valid WAV of what is complete
-// from the start; when nothing is, the partial file is removed and whatever
-// stood at the output path stays as it was.
+// from the start; when nothing is, or a source is shorter than it was
+// measured (result::kSourceShrank), the partial file is removed and whatever
+// stood at the output path stays as it was. A failure that a source caused
+// leaves that source's index in progress.failedSource.
 MediaResult renderToWav(const RenderPlan& plan, const std::string& outputPath,
                         RenderProgress& progress, std::stop_token stop,
                         const RenderOptions& options = {});
@@ -22,9 +24,9 @@ MediaResult renderToWav(const RenderPlan& plan, const std::string& outputPath,
 // Writes the whole plan in the encoding its format names, through a partial
 // file beside the output that takes the output's place when the render ends.
 // A compressed output stopped or failed is a finished file of what is
-// complete from the start; when nothing is, or the encoder or the disk
-// failed, the partial file is removed and whatever stood at the output path
-// stays as it was.
+// complete from the start; when nothing is, the encoder or the disk
+// failed, or a source is shorter than it was measured, the partial file is
+// removed and whatever stood at the output path stays as it was.
 MediaResult renderJoin(const RenderPlan& plan, const std::string& outputPath, RenderProgress& progress,
                        std::stop_token stop, const RenderOptions& options = {});
 

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -45,6 +46,12 @@ struct PlannedSource {
     MediaTime mediaStop = 0;
     std::int64_t firstFrame = 0; // inclusive
     std::int64_t endFrame = 0;   // exclusive
+    // The frames the file must give, from its media start; -1: as many as
+    // the media times hold at the output's rate. Fewer is a file cut short.
+    std::int64_t soundFrames = -1;
+    // The source's place among all sources of its group, in track order,
+    // by which a failure names it; -1 when it has none.
+    int groupIndex = -1;
 };
 
 struct RenderPlan {
@@ -57,6 +64,9 @@ struct RenderPlan {
 struct RenderProgress {
     // Frames written and complete from the start of the output; never decreases.
     std::atomic<std::int64_t> framesComplete{0};
+    // The plan's index of the source whose failure ended the render; -1 when
+    // no source was to blame.
+    std::atomic<std::ptrdiff_t> failedSource{-1};
 };
 
 struct RenderOptions {

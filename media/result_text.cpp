@@ -33,7 +33,7 @@ const char* describeOwnResult(MediaResult code)
     case result::kDecodeFailed: return "The sound of a file could not be decoded; the file may be damaged.";
     case result::kSourceNotRegularFile: return "A source is not a regular file (a pipe, a device or a folder).";
     case result::kUnsupportedRate: return "The file's sample rate is higher than the program can convert (768,000 Hz at most).";
-    case result::kSourceShrank: return "A source file became shorter while it was read.";
+    case result::kSourceShrank: return "A source file is shorter than when it was added.";
     case result::kCannotCreateOutput: return "The output file could not be created. Check the folder and its permissions.";
     case result::kWriteFailed: return "Writing the output file failed.";
     case result::kOutputIsSource: return "The output file is one of the files to join, or that cannot be ruled out.";

@@ -41,9 +41,9 @@ public:
     }
 
     bool full() const { return written_ + pending_ >= limit_; }
-    // Whether the sound ended before the range wanted no more of it.
-    bool endedEarly() const { return !full(); }
     std::int64_t taken() const { return written_ + pending_; }
+    // The frames of the file's sound the range takes at most.
+    std::int64_t limit() const { return limit_; }
 
     MediaResult append(const std::uint8_t* data, std::int64_t frames)
     {
@@ -111,6 +111,8 @@ private:
 
 std::int64_t contentFramesOf(const PlannedSource& source, int sampleRate)
 {
+    if (source.soundFrames >= 0)
+        return source.soundFrames;
     if (source.mediaStop <= source.mediaStart)
         return source.endFrame - source.firstFrame;
     return frameAt(source.mediaStop, sampleRate) - frameAt(source.mediaStart, sampleRate);
@@ -124,6 +126,14 @@ public:
         : input_(input), format_(format), buffers_(buffers), manualSkip_(manualSkip)
     {
     }
+
+    // How many frames short of its measured length the file's sound may
+    // come out without having lost any: one for rounding, and for each
+    // conversion of rate, one frame of the file's rate and one of rounding.
+    std::int64_t slack() const { return slack_; }
+    // The decoded sound taken so far, in frames at the output's rate: what
+    // the file gave, whatever the resampler makes of a few frames.
+    std::int64_t soundFrames() const { return static_cast<std::int64_t>(soundFrames_ + 0.5); }
 
     MediaResult decodeInto(RangeWriter& writer, std::stop_token stop)
     {
@@ -181,6 +191,8 @@ private:
         if (failed(made))
             return made;
         resampler_ = std::move(resampler);
+        if (inRate_ != format_.sampleRate && inRate_ > 0)
+            slack_ += 1 + (format_.sampleRate + inRate_ - 1) / inRate_;
         return result::kOk;
     }
 
@@ -259,6 +271,7 @@ private:
         const int skip = manualSkip_ ? leadingSkipOf(frame) : 0;
         if (skip >= frame.nb_samples)
             return result::kOk;
+        soundFrames_ += static_cast<double>(frame.nb_samples - skip) * format_.sampleRate / inRate_;
         if (folding_) {
             foldChannels(frame, skip, frame.nb_samples - skip);
             return resample(planes_.data(), frame.nb_samples - skip, writer);
@@ -339,6 +352,8 @@ private:
     std::vector<const std::uint8_t*> planes_;
     bool folding_ = false;
     std::vector<float> folded_;
+    std::int64_t slack_ = 1;
+    double soundFrames_ = 0;
 };
 
 class FileDescriptor {
@@ -357,11 +372,12 @@ private:
     int fd_;
 };
 
-// Copies `bytes` from `in` at `inOffset` to the output at `outOffset` in
-// chunks, so a stop is seen within a few milliseconds.
+// Copies `frames` frames from `in` at `inOffset` to the output's
+// `firstFrame` in chunks, so a stop is seen within a few milliseconds.
+// `copiedFrames` says how many the file held.
 MediaResult copyBytes(int in, std::uint64_t inOffset, OutputSink& output, std::int64_t firstFrame,
                       std::int64_t frames, std::stop_token stop, RenderBuffers& buffers,
-                      const RangeProgress& progress, bool& endedEarly)
+                      const RangeProgress& progress, std::int64_t& copiedFrames)
 {
     const auto frameBytes = static_cast<std::uint64_t>(output.bytesPerFrame());
     auto in64 = static_cast<off64_t>(inOffset);
@@ -403,37 +419,25 @@ MediaResult copyBytes(int in, std::uint64_t inOffset, OutputSink& output, std::i
                 out64 += copied;
             }
         }
-        if (copied == 0) {
-            endedEarly = true; // the file is shorter than it said; the rest is padded
-            break;
-        }
+        if (copied == 0)
+            break; // the file ends sooner than its header said
         left -= static_cast<std::uint64_t>(copied);
         done += static_cast<std::uint64_t>(copied);
         progress(static_cast<std::int64_t>(done / frameBytes));
     }
-    const std::int64_t copiedFrames = static_cast<std::int64_t>(done / frameBytes);
-    if (copiedFrames < frames) {
-        if (const MediaResult padded =
-                output.writeSilence(firstFrame + copiedFrames, frames - copiedFrames, stop);
-            failed(padded))
-            return padded;
-    }
+    copiedFrames = static_cast<std::int64_t>(done / frameBytes);
     return result::kOk;
 }
 
-// A file that is now smaller than when its render began was cut while it was
-// read: the silence its end would become is not its sound.
-bool shrankSince(const std::string& path, std::int64_t sizeAtStart)
-{
-    const std::int64_t size = sourceFileSize(path);
-    return sizeAtStart >= 0 && size < sizeAtStart;
-}
+// More than a frame missing of what a source was measured to hold: it was
+// cut after it was measured, and silence in its place is not its sound.
+constexpr std::int64_t kMissingFramesAllowed = 1;
 
 // The copy path: a WAV already in the output's format needs no decoding.
 // kFalse when the file is not such a WAV and must be decoded.
 MediaResult copyMatchingWav(const PlannedSource& source, const OutputFormat& format, OutputSink& output,
                             const std::stop_token& stop, RenderBuffers& buffers, const RangeProgress& progress,
-                            std::int64_t sizeAtStart, std::int64_t& framesFromFile)
+                            std::int64_t& framesFromFile)
 {
     int fd = -1;
     if (const MediaResult opened = openSourceFile(source.path, fd); failed(opened))
@@ -447,19 +451,22 @@ MediaResult copyMatchingWav(const PlannedSource& source, const OutputFormat& for
     const auto available = static_cast<std::int64_t>(layout.dataBytes / frameBytes);
     const std::int64_t skip = std::clamp<std::int64_t>(frameAt(source.mediaStart, format.sampleRate), 0, available);
     const std::int64_t range = source.endFrame - source.firstFrame;
-    const std::int64_t content =
-        std::clamp<std::int64_t>(std::min(contentFramesOf(source, format.sampleRate), available - skip), 0, range);
+    const std::int64_t wanted = std::clamp<std::int64_t>(contentFramesOf(source, format.sampleRate), 0, range);
+    if (available - skip < wanted - kMissingFramesAllowed)
+        return result::kSourceShrank;
+    const std::int64_t content = std::clamp<std::int64_t>(available - skip, 0, wanted);
 
-    framesFromFile = content;
-    bool endedEarly = false;
+    std::int64_t copiedFrames = 0;
     MediaResult copied = copyBytes(in.get(), layout.dataOffset + static_cast<std::uint64_t>(skip) * frameBytes,
-                                   output, source.firstFrame, content, stop, buffers, progress, endedEarly);
+                                   output, source.firstFrame, content, stop, buffers, progress, copiedFrames);
+    framesFromFile = copiedFrames;
     if (failed(copied))
         return copied;
-    if (endedEarly && shrankSince(source.path, sizeAtStart))
+    if (copiedFrames < wanted - kMissingFramesAllowed)
         return result::kSourceShrank;
-    if (content < range) {
-        if (const MediaResult padded = output.writeSilence(source.firstFrame + content, range - content, stop);
+    if (copiedFrames < range) {
+        if (const MediaResult padded =
+                output.writeSilence(source.firstFrame + copiedFrames, range - copiedFrames, stop);
             failed(padded))
             return padded;
     }
@@ -478,9 +485,7 @@ MediaResult renderSource(const PlannedSource& source, const OutputFormat& format
         *framesFromFile = 0;
     if (source.endFrame <= source.firstFrame)
         return result::kOk;
-    const std::int64_t sizeAtStart = sourceFileSize(source.path);
-    if (const MediaResult copied =
-            copyMatchingWav(source, format, output, stop, buffers, progress, sizeAtStart, taken);
+    if (const MediaResult copied = copyMatchingWav(source, format, output, stop, buffers, progress, taken);
         copied != result::kFalse) {
         if (framesFromFile)
             *framesFromFile = taken;
@@ -502,7 +507,7 @@ MediaResult renderSource(const PlannedSource& source, const OutputFormat& format
         return decoded;
     if (framesFromFile)
         *framesFromFile = writer.taken();
-    if (writer.endedEarly() && shrankSince(source.path, sizeAtStart))
+    if (!writer.full() && writer.limit() - decoder.soundFrames() > decoder.slack())
         return result::kSourceShrank;
     return writer.finish(stop);
 }

@@ -27,7 +27,10 @@ using RangeProgress = std::function<void(std::int64_t framesWritten)>;
 // Fills output frames [source.firstFrame, source.endFrame) with the source's
 // sound from its media start: decoded, resampled and remixed to the output's
 // format, or copied as it is when the file already is a WAV in that format.
-// Cut where the sound is longer, padded with silence where it is shorter.
+// Cut where the sound is longer than the range, padded with silence where the
+// range is longer than the sound the source was measured to hold. A file that
+// gives more than a frame less than that (cut after it was measured, before
+// or while it is read) is result::kSourceShrank.
 // result::kStopped when `stop` is requested first. `framesFromFile`, when
 // given, is told how many frames of the range came from the file, not padding.
 MediaResult renderSource(const PlannedSource& source, const OutputFormat& format, OutputSink& output,

@@ -36,6 +36,7 @@ MediaResult JoinRun::start(std::span<const ClipItem> clipList, std::span<const C
     release();
     state_ = JoinState::Idle;
     failure_ = result::kOk;
+    failedSource_.clear();
     // The sources placed are the ones read; the clip list only gives the length.
     if (const MediaResult clash = checkOutput(output, audioList); failed(clash))
         return clash;
@@ -78,6 +79,7 @@ JoinState JoinRun::takeEvents()
             state_ = JoinState::Failed;
             // A graph that gives no reason still failed.
             failure_ = event.param1 < 0 ? static_cast<MediaResult>(event.param1) : result::kFail;
+            failedSource_ = sourceName(event.param2 - 1);
             break;
         case kEventUserAbort:
             state_ = JoinState::Stopped;
@@ -95,6 +97,32 @@ void JoinRun::release()
     notify_ = {};
     if (state_ == JoinState::Running)
         state_ = JoinState::Stopped;
+}
+
+QString JoinRun::sourceName(std::intptr_t index) const
+{
+    std::shared_ptr<TimelineGroup> group;
+    if (index < 0 || !references_.timeline || failed(references_.timeline->group(0, group)) || !group)
+        return {};
+    for (const auto& track : group->tracks()) {
+        for (const auto& source : track->sources()) {
+            if (index-- > 0)
+                continue;
+            std::string path;
+            return succeeded(source->mediaName(path)) ? pathFromBytes(path) : QString();
+        }
+    }
+    return {};
+}
+
+QString JoinRun::failureText() const
+{
+    const QString reason = QString::fromStdString(framework_.errorText(failure_));
+    if (failedSource_.isEmpty())
+        return reason;
+    if (failure_ == result::kSourceShrank)
+        return QStringLiteral("%1 is shorter than when it was added.").arg(failedSource_);
+    return QStringLiteral("%1: %2").arg(failedSource_, reason);
 }
 
 std::shared_ptr<MediaSeeking> JoinRun::seeking() const

@@ -63,6 +63,12 @@ public:
     bool running() const { return state_ == JoinState::Running; }
     // Why a Failed join failed; always a failure code.
     MediaResult failure() const { return failure_; }
+    // The file whose failure ended a Failed join, as the timeline names it;
+    // empty when no source was to blame.
+    const QString& failedSource() const { return failedSource_; }
+    // Why a Failed join failed, in the words both front ends show: the
+    // file to blame, if any, and the reason.
+    QString failureText() const;
     const QString& output() const { return output_; }
     MediaTime totalDuration() const { return totalDuration_; }
     const JoinReferences& references() const { return references_; }
@@ -72,6 +78,8 @@ public:
 private:
     std::function<void()> graphEventNotifier() override;
     void joinStarted() override;
+    // The path of the group's source at `index`, in track order.
+    QString sourceName(std::intptr_t index) const;
 
     MediaFramework& framework_;
     UserDialogs& dialogs_;
@@ -79,6 +87,7 @@ private:
     std::function<void()> notify_;
     JoinState state_ = JoinState::Idle;
     MediaResult failure_ = result::kOk;
+    QString failedSource_;
     QString output_;
     MediaTime totalDuration_ = 0;
 };

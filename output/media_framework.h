@@ -35,7 +35,10 @@ struct MediaType {
 // Graph event codes.
 inline constexpr int kEventComplete = 1;   // the whole timeline is written
 inline constexpr int kEventUserAbort = 2;
-inline constexpr int kEventErrorAbort = 3; // param1 is the MediaResult that stopped the run
+// param1 is the MediaResult that stopped the run; param2 is 1 + the index,
+// among the group's sources in track order, of the source that caused it, or
+// 0 when none did.
+inline constexpr int kEventErrorAbort = 3;
 
 // Flags of Timeline::validateSourceNames.
 inline constexpr int kValidateCheck = 0x1;

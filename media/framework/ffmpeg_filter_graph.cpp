@@ -6,6 +6,7 @@
 #include "media/marker_lists.h"
 #include "media/measure_duration.h"
 #include "media/render_job.h"
+#include "media/sample_clock.h"
 #include "output/output_path_check.h"
 
 #include <algorithm>
@@ -163,17 +164,27 @@ MediaResult FfmpegFilterGraph::run()
         active_ = true;
     }
     worker_ = std::jthread([this, plan = std::move(plan), path = std::move(path),
-                            markers = std::move(markers)](std::stop_token stop) {
-        renderOnWorker(plan, path, markers, stop);
+                            markers = std::move(markers)](std::stop_token stop) mutable {
+        renderOnWorker(std::move(plan), path, markers, stop);
     });
     return result::kOk;
 }
 
-void FfmpegFilterGraph::renderOnWorker(const RenderPlan& plan, const std::string& path,
-                                       const MarkerOptions& markers, std::stop_token stop)
+void FfmpegFilterGraph::renderOnWorker(RenderPlan plan, const std::string& path, const MarkerOptions& markers,
+                                       std::stop_token stop)
 {
     workerId_ = std::this_thread::get_id();
-    MediaResult rendered = renderJoin(plan, path, progress_, stop);
+    // Every source is opened before anything is written: one that cannot be
+    // any more fails the join while the old output is still untouched, and
+    // the others tell the rate their lengths were counted at.
+    std::vector<int> sourceRates;
+    std::ptrdiff_t failedSource = -1;
+    MediaResult rendered = findSourceRates(plan, sourceRates, failedSource, stop);
+    if (succeeded(rendered)) {
+        placeOnSampleClock(plan, sourceRates);
+        rendered = renderJoin(plan, path, progress_, stop);
+        failedSource = progress_.failedSource;
+    }
     // Lists of where sources start describe a complete join only.
     if (succeeded(rendered))
         rendered = writeMarkerLists(plan, path, markers);
@@ -183,7 +194,8 @@ void FfmpegFilterGraph::renderOnWorker(const RenderPlan& plan, const std::string
         if (succeeded(rendered))
             postEvent({kEventComplete, 0, 0});
         else
-            postEvent({kEventErrorAbort, rendered, 0});
+            postEvent({kEventErrorAbort, rendered,
+                       failedSource >= 0 ? plan.sources[static_cast<std::size_t>(failedSource)].groupIndex + 1 : 0});
     }
     // Only now, so that a graph seen as finished has its event queued.
     runFinished_ = true;

@@ -75,7 +75,7 @@ private:
 
     MediaResult findChain(Chain& chain) const;
     bool onWorkerThread() const { return workerId_.load() == std::this_thread::get_id(); }
-    void renderOnWorker(const RenderPlan& plan, const std::string& path, const MarkerOptions& markers,
+    void renderOnWorker(RenderPlan plan, const std::string& path, const MarkerOptions& markers,
                         std::stop_token stop);
     void postEvent(const GraphEvent& event);
 

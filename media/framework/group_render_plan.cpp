@@ -24,8 +24,11 @@ MediaResult makeRenderPlan(const FfmpegTimelineGroup& group, RenderPlan& plan, c
         return result::kInvalidArgument;
     RenderPlan made;
     made.format = format;
-    for (const auto& source : group.allSources()) {
+    const auto sources = group.allSources();
+    for (std::size_t index = 0; index < sources.size(); ++index) {
+        const auto& source = sources[index];
         PlannedSource planned;
+        planned.groupIndex = static_cast<int>(index);
         MediaTime start = 0;
         MediaTime stop = 0;
         source->startStop(start, stop);

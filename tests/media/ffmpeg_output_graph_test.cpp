@@ -49,7 +49,7 @@ struct FfmpegOutputTest : ::testing::Test {
     {
         ASSERT_TRUE(dir.isValid());
         testmedia::ToneSpec tone;
-        tone.frames = 44'100;
+        tone.frames = 5 * 44'100;
         const testmedia::Generated file =
             testmedia::writeTone(dir.path().toStdString(), "tone", testmedia::MediaFormat::WavS16, tone);
         ASSERT_TRUE(file) << file.message;
@@ -85,8 +85,7 @@ TEST_F(FfmpegOutputTest, MissingMultiplexerIsToldUnderErrorAndNoFileIsCreated)
 
 TEST_F(FfmpegOutputTest, ThreeItemsOfThreeFiveAndTwoSecondsWriteExactlyTenSeconds)
 {
-    // Each item's placed length rules, whatever the file holds: shorter files
-    // are padded, longer ones cut.
+    // Each item's placed length rules: a file longer than its item is cut.
     const std::vector<ClipItem> items{{input, 3 * kUnitsPerSecond},
                                       {input, 5 * kUnitsPerSecond},
                                       {input, 2 * kUnitsPerSecond}};

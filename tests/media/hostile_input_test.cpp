@@ -2,6 +2,8 @@
 // Copyright (c) 2026 The Kestrine developers
 #include "tests/media/media_fixture.h"
 
+#include <QFileInfo>
+
 #include <chrono>
 #include <fstream>
 #include <functional>
@@ -194,7 +196,50 @@ TEST_F(MediaFixture, ASourceThatShrinksWhileReadFailsTheJoin)
     ASSERT_EQ(::truncate(source.c_str(), 20000), 0);
     renderer.join();
     EXPECT_EQ(rendered, result::kSourceShrank);
+    EXPECT_EQ(progress.failedSource.load(), 0);
+    // The sound it had lost would have been silence: nothing of it is kept.
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(pathOf("join.wav"))));
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(pathOf("join.wav.part"))));
 }
+
+// A source cut after it was measured and before the join reads it: copied
+// (a WAV in the output's format) or decoded, it fails the join by its place
+// in the list, and the output that stood there before stays as it was.
+struct ShortenedCase {
+    const char* name;
+    MediaFormat format;
+};
+
+class ShortenedSource : public MediaFixture, public ::testing::WithParamInterface<ShortenedCase> {};
+
+TEST_P(ShortenedSource, FailsTheJoinAndLeavesTheOldOutput)
+{
+    const std::string first = makeTone("first", MediaFormat::WavS16, toneOf(1));
+    const std::string cut = makeTone("cut", GetParam().format, toneOf(3));
+    if (skipped())
+        GTEST_SKIP() << skipReason();
+    MediaTime measured = 0;
+    ASSERT_EQ(measureDuration(cut, measured), result::kOk);
+    ASSERT_EQ(::truncate(cut.c_str(), static_cast<off_t>(testmedia::readBytes(cut).size() / 2)), 0);
+    const std::string output = pathOf("join.wav");
+    ASSERT_TRUE(testmedia::writeBytes(output, "the old join"));
+
+    RenderProgress progress;
+    RenderOptions options;
+    options.workers = 1;
+    const RenderPlan plan = planOf({{first, seconds(1)}, {cut, measured}});
+    EXPECT_EQ(renderToWav(plan, output, progress, {}, options), result::kSourceShrank);
+    EXPECT_EQ(progress.failedSource.load(), 1);
+    EXPECT_EQ(testmedia::readBytes(output), "the old join");
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(output + ".part")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, ShortenedSource,
+                         ::testing::Values(ShortenedCase{"CopiedWav", MediaFormat::WavS16},
+                                           ShortenedCase{"DecodedWav", MediaFormat::WavS24},
+                                           ShortenedCase{"Mp3", MediaFormat::Mp3},
+                                           ShortenedCase{"Flac", MediaFormat::Flac}),
+                         [](const auto& tested) { return std::string(tested.param.name); });
 
 } // namespace
 } // namespace kestrine::testing

@@ -64,9 +64,10 @@ TEST_F(MediaFixture, ThreeSourcesFillExactlyTheirRanges)
     EXPECT_NEAR(frequencyOf(wav, 357000, 436000), 1200, 12);
 }
 
-// Ranges longer than the file are padded with silence, shorter ones cut, and
-// the next source still starts on its own first frame. Both the copy path
-// (16-bit WAV) and the decode path (24-bit WAV) are held to the sample.
+// A range longer than the sound a file was measured to hold is padded with
+// silence, a shorter one cut, and the next source still starts on its own
+// first frame. Both the copy path (16-bit WAV) and the decode path (24-bit
+// WAV) are held to the sample.
 struct RangeCase {
     const char* name;
     MediaFormat format;
@@ -86,7 +87,9 @@ TEST_P(RangeFit, PadsOrCutsAndKeepsTheNextSourceInPlace)
     const std::string next = makeTone("next", c.format, after);
     if (skipped())
         GTEST_SKIP() << skipReason();
-    const RenderPlan plan = planOf({{source, seconds(c.rangeSeconds)}, {next, seconds(0.5)}});
+    RenderPlan plan = planOf({{source, seconds(c.rangeSeconds)}, {next, seconds(0.5)}});
+    // The file was measured at its own length; the range is the plan's.
+    plan.sources[0].mediaStop = std::min(plan.sources[0].mediaStop, seconds(c.fileSeconds));
 
     const std::string output = pathOf("join.wav");
     ASSERT_EQ(render(plan, output), result::kOk);

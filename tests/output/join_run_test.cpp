@@ -112,6 +112,46 @@ INSTANTIATE_TEST_SUITE_P(
                    JoinState::Failed, result::kDiskFull, 1}),
     [](const auto& tested) { return std::string(tested.param.name); });
 
+// The sentence both front ends show for a failed join names the file the
+// graph blames, by its place among the timeline's sources.
+struct FailureTextCase {
+    friend void PrintTo(const FailureTextCase& tested, std::ostream* out) { *out << tested.name; }
+    const char* name;
+    GraphEvent event;
+    int blamed; // index into the items, -1 for none
+    const char* text; // %1 is the blamed file's path, %2 the framework's reason
+};
+
+class JoinRunFailureTextTest : public JoinRunFixture, public ::testing::WithParamInterface<FailureTextCase> {};
+
+TEST_P(JoinRunFailureTextTest, NamesTheFileToBlame)
+{
+    const FailureTextCase& c = GetParam();
+    ASSERT_EQ(start(), result::kOk);
+    fake.queueEvent(c.event);
+    ASSERT_EQ(run.takeEvents(), JoinState::Failed);
+    const QString blamed = c.blamed >= 0 ? items[static_cast<std::size_t>(c.blamed)].path : QString();
+    EXPECT_EQ(run.failedSource(), blamed);
+    const QString reason =
+        QString::fromStdString(FakeMediaFramework::fakeErrorText(static_cast<MediaResult>(c.event.param1)));
+    const QString expected = QString::fromUtf8(c.text).replace(QStringLiteral("%1"), blamed).replace(QStringLiteral("%2"), reason);
+    EXPECT_EQ(run.failureText(), expected);
+    // Released, the join still says what failed.
+    run.release();
+    EXPECT_EQ(run.failureText(), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Failures, JoinRunFailureTextTest,
+    ::testing::Values(
+        FailureTextCase{"ShorterSource", {kEventErrorAbort, result::kSourceShrank, 2}, 1,
+                        "%1 is shorter than when it was added."},
+        FailureTextCase{"SourceThatCannotBeOpened", {kEventErrorAbort, result::kCannotOpenSource, 1}, 0,
+                        "%1: %2"},
+        FailureTextCase{"NoSourceToBlame", {kEventErrorAbort, result::kDiskFull, 0}, -1, "%2"},
+        FailureTextCase{"ABlameBeyondTheTimelineNamesNone", {kEventErrorAbort, result::kSourceShrank, 9}, -1, "%2"}),
+    [](const auto& tested) { return std::string(tested.param.name); });
+
 TEST_F(JoinRunTest, WithoutAJoinNoEventIsAskedFor)
 {
     EXPECT_EQ(run.takeEvents(), JoinState::Idle);
