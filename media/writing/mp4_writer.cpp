@@ -331,13 +331,6 @@ Mp4Writer::Mp4Writer(int fd, std::vector<Marker> markers)
     buffer_.reserve(kBufferBytes);
 }
 
-MediaResult Mp4Writer::create(int fd, const std::string&, int, std::vector<Marker> markers,
-                              std::unique_ptr<ContainerWriter>& writer)
-{
-    writer = std::make_unique<Mp4Writer>(fd, std::move(markers));
-    return result::kOk;
-}
-
 EncoderSetup Mp4Writer::encoderSetup() const
 {
     EncoderSetup setup;

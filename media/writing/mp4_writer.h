@@ -28,9 +28,6 @@ namespace kestrine {
 // names only the sources it reached, and its last chapter ends with its sound.
 class Mp4Writer final : public ContainerWriter {
 public:
-    // `path` is not needed: the file is ours alone.
-    static MediaResult create(int fd, const std::string& path, int sampleRate,
-                              std::vector<Marker> markers, std::unique_ptr<ContainerWriter>& writer);
     Mp4Writer(int fd, std::vector<Marker> markers);
 
     EncoderSetup encoderSetup() const override;
