@@ -227,7 +227,7 @@ TEST_F(KeysTest, ShortcutsRunTheirCommands)
         shell.openedDocuments.clear();
         selectRows({c.selected});
         view()->setFocus();
-        QTest::keyClick(view(), c.keys.key(), c.keys.keyboardModifiers());
+        press(c.keys);
         EXPECT_TRUE(c.ran()) << c.name << " " << listedNames().join(',').toStdString();
         if (dialog().joining())
             click(control::kJoin);
