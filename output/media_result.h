@@ -19,40 +19,51 @@ constexpr bool failed(MediaResult result) { return result < 0; }
 namespace result {
 constexpr MediaResult makeFailure(std::uint32_t code) { return static_cast<MediaResult>(code); }
 
-inline constexpr MediaResult kOk = 0;
-inline constexpr MediaResult kFalse = 1;
-inline constexpr MediaResult kFail = makeFailure(0x80004005u);
-inline constexpr MediaResult kUnexpected = makeFailure(0x8000FFFFu);
-inline constexpr MediaResult kInvalidArgument = makeFailure(0x80070057u);
-inline constexpr MediaResult kOutOfMemory = makeFailure(0x8007000Eu);
-inline constexpr MediaResult kNoInterface = makeFailure(0x80004002u);
-inline constexpr MediaResult kNotRegistered = makeFailure(0x80040154u);
-inline constexpr MediaResult kNoEvent = makeFailure(0x80040201u);
-inline constexpr MediaResult kNotConnected = makeFailure(0x80040209u);
-inline constexpr MediaResult kWrongState = makeFailure(0x80040227u);
-inline constexpr MediaResult kNoTimeline = makeFailure(0x80040400u);
-inline constexpr MediaResult kNoGroup = makeFailure(0x80040401u);
-inline constexpr MediaResult kNoFileName = makeFailure(0x80040402u);
-// For a framework that cannot say why; the FFmpeg engine gives FFmpeg's reason.
-inline constexpr MediaResult kCannotOpenSource = makeFailure(0x80040410u);
-inline constexpr MediaResult kNoAudioStream = makeFailure(0x80040411u);
-inline constexpr MediaResult kNoDecoder = makeFailure(0x80040412u);
-inline constexpr MediaResult kDecodeFailed = makeFailure(0x80040413u);
-inline constexpr MediaResult kSourceNotRegularFile = makeFailure(0x80040414u);
-inline constexpr MediaResult kUnsupportedRate = makeFailure(0x80040415u);
-inline constexpr MediaResult kSourceShrank = makeFailure(0x80040416u);
-inline constexpr MediaResult kCannotCreateOutput = makeFailure(0x80040420u);
-inline constexpr MediaResult kWriteFailed = makeFailure(0x80040421u);
-inline constexpr MediaResult kDiskFull = makeFailure(0x80040422u);
-inline constexpr MediaResult kOutputIsSource = makeFailure(0x80040423u);
-inline constexpr MediaResult kOutputNotRegularFile = makeFailure(0x80040424u);
-inline constexpr MediaResult kOutputLost = makeFailure(0x80040425u);
-inline constexpr MediaResult kNoEncoder = makeFailure(0x80040426u);
-inline constexpr MediaResult kOutputBusy = makeFailure(0x8004042Au);
-inline constexpr MediaResult kStopped = makeFailure(0x80040430u);
-inline constexpr MediaResult kMarkerListClash = makeFailure(0x80040440u);
-inline constexpr MediaResult kMarkerListFailed = makeFailure(0x80040441u);
-inline constexpr MediaResult kCueSheetTooLong = makeFailure(0x80040448u);
+// Every code, once: a new code goes into this list, and the constants below
+// and kAllCodes are made from it, so neither can miss a code.
+#define KESTRINE_RESULT_CODES(X) \
+    X(kOk, 0) \
+    X(kFalse, 1) \
+    X(kFail, makeFailure(0x80004005u)) \
+    X(kUnexpected, makeFailure(0x8000FFFFu)) \
+    X(kInvalidArgument, makeFailure(0x80070057u)) \
+    X(kOutOfMemory, makeFailure(0x8007000Eu)) \
+    X(kNoInterface, makeFailure(0x80004002u)) \
+    X(kNotRegistered, makeFailure(0x80040154u)) \
+    X(kNoEvent, makeFailure(0x80040201u)) \
+    X(kNotConnected, makeFailure(0x80040209u)) \
+    X(kWrongState, makeFailure(0x80040227u)) \
+    X(kNoTimeline, makeFailure(0x80040400u)) \
+    X(kNoGroup, makeFailure(0x80040401u)) \
+    X(kNoFileName, makeFailure(0x80040402u)) \
+    /* For a framework that cannot say why; the FFmpeg engine gives FFmpeg's reason. */ \
+    X(kCannotOpenSource, makeFailure(0x80040410u)) \
+    X(kNoAudioStream, makeFailure(0x80040411u)) \
+    X(kNoDecoder, makeFailure(0x80040412u)) \
+    X(kDecodeFailed, makeFailure(0x80040413u)) \
+    X(kSourceNotRegularFile, makeFailure(0x80040414u)) \
+    X(kUnsupportedRate, makeFailure(0x80040415u)) \
+    X(kSourceShrank, makeFailure(0x80040416u)) \
+    X(kCannotCreateOutput, makeFailure(0x80040420u)) \
+    X(kWriteFailed, makeFailure(0x80040421u)) \
+    X(kDiskFull, makeFailure(0x80040422u)) \
+    X(kOutputIsSource, makeFailure(0x80040423u)) \
+    X(kOutputNotRegularFile, makeFailure(0x80040424u)) \
+    X(kOutputLost, makeFailure(0x80040425u)) \
+    X(kNoEncoder, makeFailure(0x80040426u)) \
+    X(kOutputBusy, makeFailure(0x8004042Au)) \
+    X(kStopped, makeFailure(0x80040430u)) \
+    X(kMarkerListClash, makeFailure(0x80040440u)) \
+    X(kMarkerListFailed, makeFailure(0x80040441u)) \
+    X(kCueSheetTooLong, makeFailure(0x80040448u))
+
+#define KESTRINE_RESULT_CONSTANT(name, value) inline constexpr MediaResult name = value;
+KESTRINE_RESULT_CODES(KESTRINE_RESULT_CONSTANT)
+#undef KESTRINE_RESULT_CONSTANT
+
+#define KESTRINE_RESULT_ENTRY(name, value) name,
+inline constexpr MediaResult kAllCodes[] = {KESTRINE_RESULT_CODES(KESTRINE_RESULT_ENTRY)};
+#undef KESTRINE_RESULT_ENTRY
 
 // A system error as FFmpeg's AVERROR(error) spells it, so that one text
 // function names it wherever it came from.

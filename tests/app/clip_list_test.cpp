@@ -18,6 +18,11 @@ struct RowTextCase {
     QString secondsText;
 };
 
+void PrintTo(const RowTextCase& tested, std::ostream* out)
+{
+    *out << tested.name;
+}
+
 class ClipRowTextTest : public ::testing::TestWithParam<RowTextCase> {};
 
 TEST_P(ClipRowTextTest, ShowsFileNameAndWholeSeconds)

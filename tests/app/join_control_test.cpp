@@ -162,6 +162,12 @@ TEST_F(JoinControlTest, AnEventMessageWithoutAJoinDoesNothing)
 
 enum class Ending { Complete, Stop, Failure, UserAbort };
 
+void PrintTo(Ending ending, std::ostream* out)
+{
+    static constexpr const char* kNames[] = {"Complete", "Stop", "Failure", "UserAbort"};
+    *out << kNames[static_cast<int>(ending)];
+}
+
 struct EndingCase {
     const char* name;
     Ending ending;
@@ -356,6 +362,11 @@ struct OverwriteCase {
     MessageAnswer answer;
     bool joins;
 };
+
+void PrintTo(const OverwriteCase& tested, std::ostream* out)
+{
+    *out << tested.name;
+}
 
 class OverwriteTest : public JoinControlTest, public ::testing::WithParamInterface<OverwriteCase> {};
 

@@ -45,6 +45,11 @@ struct MoveCase {
     QStringList order;
 };
 
+void PrintTo(const MoveCase& tested, std::ostream* out)
+{
+    *out << tested.name;
+}
+
 class MoveTest : public ListCommandsTest, public ::testing::WithParamInterface<MoveCase> {};
 
 TEST_P(MoveTest, MovesSelectedRowsAndKeepsThemSelected)

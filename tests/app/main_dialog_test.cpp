@@ -43,6 +43,11 @@ struct FrameRateCase {
     double rate;
 };
 
+void PrintTo(const FrameRateCase& tested, std::ostream* out)
+{
+    *out << tested.name;
+}
+
 class FrameRateIndexTest : public MainDialogTest, public ::testing::WithParamInterface<FrameRateCase> {};
 
 TEST_P(FrameRateIndexTest, IndexSelectsTheFrameRate)

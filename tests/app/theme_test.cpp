@@ -20,6 +20,11 @@ struct ThemeCase {
     bool dark;
 };
 
+void PrintTo(const ThemeCase& tested, std::ostream* out)
+{
+    *out << tested.name;
+}
+
 const ThemeCase kThemes[] = {
     {"LightActive", lightThemePalette, true, false},
     {"LightInactive", lightThemePalette, false, false},
@@ -285,6 +290,11 @@ struct CloseKeyCase {
     Qt::Key key;
     bool onList;
 };
+
+void PrintTo(const CloseKeyCase& tested, std::ostream* out)
+{
+    *out << tested.name;
+}
 
 class CloseKeyTest : public MainDialogTest, public ::testing::WithParamInterface<CloseKeyCase> {
 protected:

@@ -61,6 +61,11 @@ struct StoredSizeCase {
     QSize expected;
 };
 
+void PrintTo(const StoredSizeCase& tested, std::ostream* out)
+{
+    *out << tested.name;
+}
+
 class StoredSizeTest : public WindowLayoutTest, public ::testing::WithParamInterface<StoredSizeCase> {};
 
 TEST_P(StoredSizeTest, TheSizeIsRememberedAndNeverBelowTheStartSize)

@@ -106,6 +106,11 @@ struct WhatIsLeftCase {
     const char* said; // with %1 for the output's path
 };
 
+void PrintTo(const WhatIsLeftCase& tested, std::ostream* out)
+{
+    *out << tested.name;
+}
+
 class ConsoleJoinStopTest : public ConsoleJoinTest, public ::testing::WithParamInterface<WhatIsLeftCase> {};
 
 TEST_P(ConsoleJoinStopTest, InterruptStopsTheGraphAndSaysWhatIsLeft)

@@ -300,9 +300,13 @@ TEST_P(EncodedJoin, StopLeavesAFinishedFileOfWhatWasWritten)
     RenderProgress progress;
     std::stop_source stop;
     MediaResult rendered = result::kOk;
-    std::jthread renderer([&] { rendered = renderTo(plan, output, stop.get_token(), &progress); });
-    while (progress.framesComplete.load() < 40 * GetParam().sampleRate && rendered == result::kOk)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::atomic<bool> ended{false};
+    std::jthread renderer([&] {
+        rendered = renderTo(plan, output, stop.get_token(), &progress);
+        ended.store(true);
+    });
+    // Stopped 40 seconds in, or at once if it ends sooner (no encoder).
+    waitForProgress(progress, ended, 40 * std::int64_t{GetParam().sampleRate});
     stop.request_stop();
     renderer.join();
     if (rendered == result::kNoEncoder)

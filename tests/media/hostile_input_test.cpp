@@ -34,6 +34,11 @@ struct NotAFileCase {
     std::function<bool(const std::string& path)> make;
 };
 
+void PrintTo(const NotAFileCase& tested, std::ostream* out)
+{
+    *out << tested.name;
+}
+
 class NotARegularFile : public MediaFixture, public ::testing::WithParamInterface<NotAFileCase> {};
 
 TEST_P(NotARegularFile, IsRefusedWithoutWaiting)
@@ -140,6 +145,11 @@ struct ProtocolNameCase {
     const char* fileName;
 };
 
+void PrintTo(const ProtocolNameCase& tested, std::ostream* out)
+{
+    *out << tested.name;
+}
+
 class ProtocolLikeName : public MediaFixture, public ::testing::WithParamInterface<ProtocolNameCase> {
 protected:
     void SetUp() override
@@ -189,10 +199,18 @@ TEST_F(MediaFixture, ASourceThatShrinksWhileReadFailsTheJoin)
         GTEST_SKIP() << skipReason();
     const RenderPlan plan = planOf({{source, seconds(120)}});
     RenderProgress progress;
+    std::stop_source stop;
     MediaResult rendered = result::kOk;
-    std::jthread renderer([&] { rendered = renderToWav(plan, pathOf("join.wav"), progress, {}, {}); });
-    while (progress.framesComplete.load() == 0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::atomic<bool> ended{false};
+    std::jthread renderer([&] {
+        rendered = renderToWav(plan, pathOf("join.wav"), progress, stop.get_token(), {});
+        ended.store(true);
+    });
+    if (!waitForProgress(progress, ended)) {
+        stop.request_stop();
+        renderer.join();
+        FAIL() << "nothing of the join was complete before it ended or in time: " << rendered;
+    }
     ASSERT_EQ(::truncate(source.c_str(), 20000), 0);
     renderer.join();
     EXPECT_EQ(rendered, result::kSourceShrank);

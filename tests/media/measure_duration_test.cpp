@@ -32,6 +32,11 @@ struct MeasureCase {
     std::int64_t toleranceFrames; // 0: exact
 };
 
+void PrintTo(const MeasureCase& tested, std::ostream* out)
+{
+    *out << tested.name;
+}
+
 class MeasureDuration : public MediaFixture, public ::testing::WithParamInterface<MeasureCase> {};
 
 TEST_P(MeasureDuration, MatchesTheSoundTheFileHolds)
@@ -87,6 +92,11 @@ struct BadFileCase {
     std::string bytes;
     MediaResult expected;
 };
+
+void PrintTo(const BadFileCase& tested, std::ostream* out)
+{
+    *out << tested.name;
+}
 
 class MeasureBadFile : public MediaFixture, public ::testing::WithParamInterface<BadFileCase> {};
 

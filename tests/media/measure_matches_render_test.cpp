@@ -18,6 +18,11 @@ struct LengthCase {
     bool damaged; // bytes in the middle of the file overwritten
 };
 
+void PrintTo(const LengthCase& tested, std::ostream* out)
+{
+    *out << testmedia::nameOf(tested.format) << (tested.damaged ? ", damaged" : "");
+}
+
 std::string nameOf(const ::testing::TestParamInfo<LengthCase>& info)
 {
     return testmedia::nameOf(info.param.format) + (info.param.damaged ? "Damaged" : "Whole");

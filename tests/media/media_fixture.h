@@ -10,7 +10,10 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace kestrine::testing {
@@ -76,6 +79,21 @@ private:
     std::string skipReason_;
     std::int64_t lastComplete_ = 0;
 };
+
+// Waits until a render running on another thread has at least `frames` of
+// its join complete; false when it ended first, or did not get there within
+// the limit.
+inline bool waitForProgress(const RenderProgress& progress, const std::atomic<bool>& ended,
+                            std::int64_t frames = 1, std::chrono::seconds limit = std::chrono::seconds(60))
+{
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (progress.framesComplete.load() < frames) {
+        if (ended.load() || std::chrono::steady_clock::now() >= deadline)
+            return progress.framesComplete.load() >= frames;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
 
 // Estimated frequency of channel 0 over [first, end): zero crossings per second.
 inline double frequencyOf(const testmedia::WavData& wav, std::int64_t first, std::int64_t end)

@@ -2,6 +2,7 @@
 // Copyright (c) 2026 The Kestrine developers
 #include "tests/media/media_fixture.h"
 
+#include "media/output_file.h"
 #include "media/wav_header.h"
 
 #include <QFile>
@@ -44,7 +45,9 @@ testmedia::ToneSpec toneOf(double seconds)
 }
 
 // Renders `plan` on a thread and calls `meanwhile` once some of it is
-// complete, then lets it finish or stops it.
+// complete, then lets it finish or stops it. A render that ends, or stalls,
+// before anything is complete is not waited on: its result says why, and
+// `meanwhile` is not called.
 MediaResult renderWhile(const RenderPlan& plan, const std::string& output,
                         const std::function<void(const RenderProgress&)>& meanwhile, bool thenStop,
                         const RenderOptions& options = {})
@@ -52,13 +55,18 @@ MediaResult renderWhile(const RenderPlan& plan, const std::string& output,
     RenderProgress progress;
     std::stop_source stop;
     MediaResult rendered = result::kOk;
-    std::jthread renderer([&] { rendered = renderToWav(plan, output, progress, stop.get_token(), options); });
-    while (progress.framesComplete.load() == 0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    meanwhile(progress);
-    if (thenStop)
+    std::atomic<bool> ended{false};
+    std::jthread renderer([&] {
+        rendered = renderToWav(plan, output, progress, stop.get_token(), options);
+        ended.store(true);
+    });
+    const bool begun = waitForProgress(progress, ended);
+    if (begun)
+        meanwhile(progress);
+    if (thenStop || !begun)
         stop.request_stop();
     renderer.join();
+    EXPECT_TRUE(begun) << "nothing of the join was complete before it ended or in time";
     return rendered;
 }
 
@@ -160,6 +168,11 @@ struct LostOutputCase {
     bool removeFolder;
 };
 
+void PrintTo(const LostOutputCase& tested, std::ostream* out)
+{
+    *out << tested.name;
+}
+
 class LostOutput : public MediaFixture, public ::testing::WithParamInterface<LostOutputCase> {};
 
 TEST_P(LostOutput, IsReportedWhenTheJoinEnds)
@@ -220,6 +233,11 @@ struct FullDiskCase {
     rlim_t limitBytes;
     bool leavesFile;
 };
+
+void PrintTo(const FullDiskCase& tested, std::ostream* out)
+{
+    *out << tested.name;
+}
 
 class FullDisk : public MediaFixture, public ::testing::WithParamInterface<FullDiskCase> {};
 
@@ -284,24 +302,40 @@ TEST_F(MediaFixture, AFullDiskEndsACompressedJoinAndLeavesTheOldOutput)
     }
 }
 
-// Long stretches of silence are written in pieces that each look at the stop.
+// Long stretches of silence are written in pieces that each look at the
+// stop. The file is made for no frames, so no disk needs room for the ten
+// hours asked for, and a size limit stands in for the disk: a silence that
+// ignored the stop would meet it and fail as a full disk, instead of stopping.
 TEST_F(MediaFixture, StopEndsALongSilenceAtOnce)
 {
-    RenderPlan plan;
-    plan.totalFrames = std::int64_t{44100} * 3600 * 10; // ten hours, 6 GB
-    RenderProgress progress;
+    constexpr std::int64_t kTenHours = std::int64_t{44100} * 3600 * 10; // 6.35 GB
+    constexpr std::int64_t kUnderWay = 1 << 20;
+    std::unique_ptr<OutputFile> file;
+    ASSERT_EQ(OutputFile::create(pathOf("silence.wav"), OutputFormat{}, 0, file), result::kOk);
+    const FileSizeLimit limit(rlim_t{256} << 20);
+
     std::stop_source stop;
-    MediaResult rendered = result::kOk;
-    const auto started = std::chrono::steady_clock::now();
-    std::jthread renderer(
-        [&] { rendered = renderToWav(plan, pathOf("silence.wav"), progress, stop.get_token(), {}); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    std::atomic<bool> ended{false};
+    MediaResult written = result::kOk;
+    std::jthread writer([&] {
+        written = file->writeSilence(0, kTenHours, stop.get_token());
+        ended.store(true);
+    });
+    // Stopped once the silence is under way.
+    const auto sizeNow = [&] {
+        struct stat status {};
+        return ::fstat(file->descriptor(), &status) == 0 ? static_cast<std::int64_t>(status.st_size) : 0;
+    };
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (sizeNow() < kUnderWay && !ended.load() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    const std::int64_t atStop = sizeNow();
     stop.request_stop();
-    renderer.join();
-    const auto took = std::chrono::steady_clock::now() - started;
-    EXPECT_EQ(rendered, result::kStopped);
-    // Writing all of it would take minutes; a few seconds allow for a slow machine.
-    EXPECT_LT(took, std::chrono::seconds(5));
+    writer.join();
+
+    EXPECT_GE(atStop, kUnderWay) << "the silence did not get under way";
+    EXPECT_EQ(written, result::kStopped);
+    file->discard();
 }
 
 } // namespace

@@ -65,6 +65,11 @@ struct BadSourceCase {
     MediaResult expected;
 };
 
+void PrintTo(const BadSourceCase& tested, std::ostream* out)
+{
+    *out << tested.name;
+}
+
 class BadSource : public MediaFixture, public ::testing::WithParamInterface<BadSourceCase> {};
 
 TEST_P(BadSource, EndsTheJoinWithItsCodeAndKeepsThePrefix)

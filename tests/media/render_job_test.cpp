@@ -75,6 +75,11 @@ struct RangeCase {
     double rangeSeconds;
 };
 
+void PrintTo(const RangeCase& tested, std::ostream* out)
+{
+    *out << tested.name;
+}
+
 class RangeFit : public MediaFixture, public ::testing::WithParamInterface<RangeCase> {};
 
 TEST_P(RangeFit, PadsOrCutsAndKeepsTheNextSourceInPlace)

@@ -80,6 +80,11 @@ struct FidelityCase {
     int channels;
 };
 
+void PrintTo(const FidelityCase& tested, std::ostream* out)
+{
+    *out << tested.name;
+}
+
 class SineFidelity : public MediaFixture, public ::testing::WithParamInterface<FidelityCase> {};
 
 // A tone joined alone comes out at its own frequency and, sample by sample, as

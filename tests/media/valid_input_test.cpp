@@ -25,6 +25,11 @@ struct ChannelCase {
     bool ffmpegKnowsTheLayout; // FFmpeg has a layout for the count, so its own matrix applies
 };
 
+void PrintTo(const ChannelCase& tested, std::ostream* out)
+{
+    *out << tested.name;
+}
+
 class ManyChannels : public MediaFixture, public ::testing::WithParamInterface<ChannelCase> {};
 
 // A WAV with more channels than any speaker set, the same tone in every

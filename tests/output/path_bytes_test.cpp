@@ -13,6 +13,11 @@ struct BytesCase {
     QString text;
 };
 
+void PrintTo(const BytesCase& tested, std::ostream* out)
+{
+    *out << tested.name;
+}
+
 class PathBytesTest : public ::testing::TestWithParam<BytesCase> {};
 
 TEST_P(PathBytesTest, NamesSurviveTheRoundTrip)

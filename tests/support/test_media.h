@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,11 @@ struct Generated {
 // The file's extension for a format, with its dot.
 std::string extensionOf(MediaFormat format);
 std::string nameOf(MediaFormat format);
+// Test lists and failures name a format rather than print its number.
+inline void PrintTo(MediaFormat format, std::ostream* out)
+{
+    *out << nameOf(format);
+}
 
 // Writes folder/baseName + extension. Status::Unavailable when this machine's
 // FFmpeg lacks the encoder or muxer, so a test can skip with the reason.
