@@ -2,7 +2,7 @@
 // Copyright (c) 2026 The Kestrine developers
 #pragma once
 
-#include "output/media_time.h"
+#include "output/framework/media_time.h"
 
 #include <QString>
 #include <optional>

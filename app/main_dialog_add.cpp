@@ -5,7 +5,7 @@
 #include "app/clip_list_view.h"
 #include "app/media_file_types.h"
 #include "output/measure_failure.h"
-#include "output/path_bytes.h"
+#include "output/framework/path_bytes.h"
 #include "platform/settings_store.h"
 #include "platform/user_dialogs.h"
 

@@ -6,7 +6,7 @@
 #include "controls/skin_button.h"
 #include "output/codec_preference.h"
 #include "output/join_paths.h"
-#include "output/path_bytes.h"
+#include "output/framework/path_bytes.h"
 #include "platform/shell.h"
 #include "platform/user_dialogs.h"
 

@@ -3,7 +3,7 @@
 #include "app/media_file_types.h"
 
 #include "media/render_plan.h"
-#include "output/path_bytes.h"
+#include "output/framework/path_bytes.h"
 
 #include <QDir>
 #include <QDirIterator>

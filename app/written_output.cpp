@@ -3,7 +3,7 @@
 #include "app/written_output.h"
 
 #include "output/duration_probe.h"
-#include "output/path_bytes.h"
+#include "output/framework/path_bytes.h"
 #include "platform/shell.h"
 
 #include <QFile>

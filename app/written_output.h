@@ -3,7 +3,7 @@
 #pragma once
 
 #include "output/file_stamp.h"
-#include "output/media_time.h"
+#include "output/framework/media_time.h"
 
 #include <QString>
 

@@ -2,7 +2,7 @@
 // Copyright (c) 2026 The Kestrine developers
 #include "cli/console_dialogs.h"
 
-#include "output/path_bytes.h"
+#include "output/framework/path_bytes.h"
 
 namespace kestrine {
 

@@ -7,8 +7,8 @@
 #include "output/file_stamp.h"
 #include "output/join_paths.h"
 #include "output/measure_failure.h"
-#include "output/output_path_check.h"
-#include "output/path_bytes.h"
+#include "output/framework/output_path_check.h"
+#include "output/framework/path_bytes.h"
 #include "platform/user_dialogs.h"
 
 #include <algorithm>

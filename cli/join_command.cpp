@@ -8,7 +8,7 @@
 #include "cli/join_options.h"
 #include "output/duration_probe.h"
 #include "output/measure_failure.h"
-#include "output/path_bytes.h"
+#include "output/framework/path_bytes.h"
 
 #include <QFile>
 #include <cstdio>

@@ -2,7 +2,7 @@
 // Copyright (c) 2026 The Kestrine developers
 #include "cli/join_options.h"
 
-#include "output/path_bytes.h"
+#include "output/framework/path_bytes.h"
 #include "platform/argument_reader.h"
 
 namespace kestrine {

@@ -3,8 +3,8 @@
 #include "cli/marker_list_paths.h"
 
 #include "cli/exit_codes.h"
-#include "output/output_path_check.h"
-#include "output/path_bytes.h"
+#include "output/framework/output_path_check.h"
+#include "output/framework/path_bytes.h"
 #include "platform/user_dialogs.h"
 
 namespace kestrine {

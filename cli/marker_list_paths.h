@@ -3,7 +3,7 @@
 #pragma once
 
 #include "cli/join_options.h"
-#include "output/media_framework.h"
+#include "output/framework/media_framework.h"
 
 #include <string>
 #include <vector>

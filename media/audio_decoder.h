@@ -3,7 +3,7 @@
 #pragma once
 
 #include "media/ffmpeg.h"
-#include "output/media_result.h"
+#include "output/framework/media_result.h"
 
 #include <cstdint>
 #include <functional>

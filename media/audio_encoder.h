@@ -5,7 +5,7 @@
 #include "media/container_writer.h"
 #include "media/ffmpeg.h"
 #include "media/render_plan.h"
-#include "output/media_result.h"
+#include "output/framework/media_result.h"
 
 #include <cstdint>
 #include <functional>

@@ -4,7 +4,7 @@
 
 #include "media/ffmpeg.h"
 #include "media/partial_file.h"
-#include "output/output_path_check.h"
+#include "output/framework/output_path_check.h"
 
 #include <cctype>
 #include <cstdio>

@@ -4,7 +4,7 @@
 
 #include "media/markers.h"
 #include "media/render_plan.h"
-#include "output/media_framework.h"
+#include "output/framework/media_framework.h"
 
 #include <cstdint>
 #include <string>

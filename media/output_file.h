@@ -7,7 +7,7 @@
 #include "media/output_sink.h"
 #include "media/partial_file.h"
 #include "media/render_plan.h"
-#include "output/media_result.h"
+#include "output/framework/media_result.h"
 
 #include <cstdint>
 #include <memory>

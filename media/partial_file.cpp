@@ -2,7 +2,7 @@
 // Copyright (c) 2026 The Kestrine developers
 #include "media/partial_file.h"
 
-#include "output/output_path_check.h"
+#include "output/framework/output_path_check.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

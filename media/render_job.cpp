@@ -5,7 +5,7 @@
 #include "media/ffmpeg.h"
 #include "media/source_renderer.h"
 #include "media/writing/container_factory.h"
-#include "output/worker_pool.h"
+#include "output/framework/worker_pool.h"
 
 #include <algorithm>
 #include <chrono>

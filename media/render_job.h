@@ -3,7 +3,7 @@
 #pragma once
 
 #include "media/render_plan.h"
-#include "output/media_result.h"
+#include "output/framework/media_result.h"
 
 #include <stop_token>
 #include <string>

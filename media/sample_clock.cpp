@@ -5,7 +5,7 @@
 #include "media/ffmpeg.h"
 #include "media/measure_duration.h"
 #include "media/source_file.h"
-#include "output/worker_pool.h"
+#include "output/framework/worker_pool.h"
 
 #include <algorithm>
 #include <atomic>

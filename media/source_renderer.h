@@ -4,7 +4,7 @@
 
 #include "media/output_sink.h"
 #include "media/render_plan.h"
-#include "output/media_result.h"
+#include "output/framework/media_result.h"
 
 #include <cstdint>
 #include <functional>

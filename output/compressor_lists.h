@@ -2,8 +2,8 @@
 // Copyright (c) 2026 The Kestrine developers
 #pragma once
 
-#include "output/encoder_catalog.h"
-#include "output/media_result.h"
+#include "output/framework/encoder_catalog.h"
+#include "output/framework/media_result.h"
 
 #include <QStringList>
 

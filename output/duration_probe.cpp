@@ -2,7 +2,7 @@
 // Copyright (c) 2026 The Kestrine developers
 #include "output/duration_probe.h"
 
-#include "output/worker_pool.h"
+#include "output/framework/worker_pool.h"
 
 #include <atomic>
 

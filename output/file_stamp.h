@@ -2,7 +2,7 @@
 // Copyright (c) 2026 The Kestrine developers
 #pragma once
 
-#include "output/output_path_check.h"
+#include "output/framework/output_path_check.h"
 
 #include <cstdint>
 #include <string>

@@ -2,9 +2,9 @@
 // Copyright (c) 2026 The Kestrine developers
 #include "output/join_paths.h"
 
-#include "output/media_result.h"
-#include "output/output_path_check.h"
-#include "output/path_bytes.h"
+#include "output/framework/media_result.h"
+#include "output/framework/output_path_check.h"
+#include "output/framework/path_bytes.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

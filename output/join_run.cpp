@@ -2,8 +2,8 @@
 // Copyright (c) 2026 The Kestrine developers
 #include "output/join_run.h"
 
-#include "output/output_path_check.h"
-#include "output/path_bytes.h"
+#include "output/framework/output_path_check.h"
+#include "output/framework/path_bytes.h"
 #include "output/timeline_builder.h"
 
 namespace kestrine {

@@ -2,7 +2,7 @@
 // Copyright (c) 2026 The Kestrine developers
 #include "output/output_graph.h"
 
-#include "output/path_bytes.h"
+#include "output/framework/path_bytes.h"
 #include "platform/user_dialogs.h"
 
 namespace kestrine {

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "output/clip_item.h"
-#include "output/media_framework.h"
+#include "output/framework/media_framework.h"
 
 #include <memory>
 #include <span>

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "media/render_plan.h"
-#include "output/media_framework.h"
+#include "output/framework/media_framework.h"
 
 #include <functional>
 #include <map>

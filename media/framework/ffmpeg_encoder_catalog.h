@@ -2,7 +2,7 @@
 // Copyright (c) 2026 The Kestrine developers
 #pragma once
 
-#include "output/encoder_catalog.h"
+#include "output/framework/encoder_catalog.h"
 
 namespace kestrine {
 

@@ -7,7 +7,7 @@
 #include "media/measure_duration.h"
 #include "media/render_job.h"
 #include "media/sample_clock.h"
-#include "output/output_path_check.h"
+#include "output/framework/output_path_check.h"
 
 #include <algorithm>
 #include <chrono>

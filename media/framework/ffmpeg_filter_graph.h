@@ -4,7 +4,7 @@
 
 #include "media/framework/ffmpeg_components.h"
 #include "media/render_plan.h"
-#include "output/media_framework.h"
+#include "output/framework/media_framework.h"
 
 #include <atomic>
 #include <condition_variable>

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "media/framework/ffmpeg_components.h"
-#include "output/media_framework.h"
+#include "output/framework/media_framework.h"
 
 #include <string_view>
 

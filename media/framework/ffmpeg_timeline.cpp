@@ -6,7 +6,7 @@
 #include "media/media_input.h"
 #include "media/source_file.h"
 #include "media/wav_header.h"
-#include "output/worker_pool.h"
+#include "output/framework/worker_pool.h"
 
 #include <algorithm>
 #include <atomic>

@@ -4,7 +4,7 @@
 
 #include "media/ffmpeg.h"
 #include "media/markers.h"
-#include "output/media_result.h"
+#include "output/framework/media_result.h"
 
 #include <cstdint>
 #include <memory>

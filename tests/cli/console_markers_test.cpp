@@ -2,7 +2,7 @@
 // Copyright (c) 2026 The Kestrine developers
 #include "cli/console_dialogs.h"
 #include "cli/console_join.h"
-#include "output/path_bytes.h"
+#include "output/framework/path_bytes.h"
 #include "tests/support/fake_media_framework.h"
 
 #include <QDir>

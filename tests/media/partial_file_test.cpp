@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Copyright (c) 2026 The Kestrine developers
 #include "media/partial_file.h"
-#include "output/output_path_check.h"
+#include "output/framework/output_path_check.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>

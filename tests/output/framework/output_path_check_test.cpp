@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Copyright (c) 2026 The Kestrine developers
-#include "output/output_path_check.h"
+#include "output/framework/output_path_check.h"
 #include "tests/support/unprivileged.h"
 
 #include <QTemporaryDir>

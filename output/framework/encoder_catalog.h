@@ -2,7 +2,7 @@
 // Copyright (c) 2026 The Kestrine developers
 #pragma once
 
-#include "output/media_result.h"
+#include "output/framework/media_result.h"
 
 #include <string>
 #include <vector>

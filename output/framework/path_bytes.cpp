@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Copyright (c) 2026 The Kestrine developers
-#include "output/path_bytes.h"
+#include "output/framework/path_bytes.h"
 
 namespace kestrine {
 namespace {

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Copyright (c) 2026 The Kestrine developers
-#include "output/worker_pool.h"
+#include "output/framework/worker_pool.h"
 
 #include <algorithm>
 #include <condition_variable>

@@ -2,8 +2,8 @@
 // Copyright (c) 2026 The Kestrine developers
 #pragma once
 
-#include "output/media_result.h"
-#include "output/media_time.h"
+#include "output/framework/media_result.h"
+#include "output/framework/media_time.h"
 
 #include <cstdint>
 #include <functional>
