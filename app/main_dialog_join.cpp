@@ -236,7 +236,7 @@ void MainDialog::failJoin(const QString& reason)
     showOutputFile();
     // A join refused for another one's sake wrote nothing; what stands at
     // the output is the other join's.
-    if (code == result::kOutputBusy) {
+    if (run_.failure() == result::kOutputBusy) {
         dialogs_.showError(QStringLiteral("The join stopped before the end: %1").arg(reason));
         return;
     }
