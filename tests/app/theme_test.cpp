@@ -20,11 +20,6 @@ struct ThemeCase {
     bool dark;
 };
 
-void PrintTo(const ThemeCase& tested, std::ostream* out)
-{
-    *out << tested.name;
-}
-
 const ThemeCase kThemes[] = {
     {"LightActive", lightThemePalette, true, false},
     {"LightInactive", lightThemePalette, false, false},
