@@ -211,11 +211,11 @@ TEST_F(JoinControlTest, EveryEndingNamesThePathTheJoinWrote)
 
 TEST_F(JoinControlTest, TheJoinTipFollowsTheOutputChosenInOptions)
 {
-    ASSERT_EQ(button(control::kJoin)->toolTip(), QStringLiteral("Join the files to wav"));
+    ASSERT_EQ(button(control::kJoin)->toolTip(), QStringLiteral("Join the files to wav (Ctrl+J)"));
     changeOutputThroughOptions(QDir(folder.path()).filePath(QStringLiteral("joined.mp3")));
-    EXPECT_EQ(button(control::kJoin)->toolTip(), QStringLiteral("Join the files to mp3"));
+    EXPECT_EQ(button(control::kJoin)->toolTip(), QStringLiteral("Join the files to mp3 (Ctrl+J)"));
     changeOutputThroughOptions(output);
-    EXPECT_EQ(button(control::kJoin)->toolTip(), QStringLiteral("Join the files to wav"));
+    EXPECT_EQ(button(control::kJoin)->toolTip(), QStringLiteral("Join the files to wav (Ctrl+J)"));
 }
 
 enum class LeftOnDisk { Sound, EmptyWav, HeaderOnly, NotSound, Nothing, OldFileUntouched };

@@ -126,7 +126,7 @@ TEST_F(MainDialogTest, TheJoinTipNamesTheFormatTheOutputIsWrittenIn)
     for (const auto& [name, format] : cases) {
         dialog_.reset();
         settings.writeText("Settings", "OutputName", QDir(folder.path()).filePath(QString::fromUtf8(name)));
-        EXPECT_EQ(button(control::kJoin)->toolTip(), QStringLiteral("Join the files to %1").arg(QString::fromUtf8(format)))
+        EXPECT_EQ(button(control::kJoin)->toolTip(), QStringLiteral("Join the files to %1 (Ctrl+J)").arg(QString::fromUtf8(format)))
             << name;
     }
 }

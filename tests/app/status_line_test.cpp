@@ -23,6 +23,8 @@ protected:
         output = QDir(folder.path())
                      .filePath(QStringLiteral("a folder with a rather long name/").repeated(4) +
                                QStringLiteral("joined.wav"));
+        // A join into a folder that does not exist is refused before it starts.
+        QDir().mkpath(QFileInfo(output).absolutePath());
         settings.writeText("Settings", "OutputName", output);
     }
     StatusLine* line()
