@@ -33,18 +33,6 @@ protected:
         ASSERT_TRUE(dialog().joining());
         ASSERT_TRUE(framework.notifyRegistered());
     }
-    // Types path into Options and presses OK, as the user would.
-    void changeOutputThroughOptions(const QString& path)
-    {
-        QTimer::singleShot(0, [path] {
-            auto* options = qobject_cast<OutputSettingsDialog*>(QApplication::activeModalWidget());
-            ASSERT_NE(options, nullptr);
-            options->findChild<QLineEdit*>(QStringLiteral("control1022"))->setText(path);
-            options->accept();
-        });
-        click(control::kOptions);
-        ASSERT_EQ(dialog().outputPath(), path);
-    }
     // What a graph that wrote length of sound leaves behind, as the fake
     // framework measures it.
     void leaveWrittenFile(const QString& path, MediaTime length, const QByteArray& bytes = "new sound")

@@ -12,18 +12,6 @@ namespace {
 
 class ListCommandsTest : public MainDialogTest {
 protected:
-    // Selects rows the way a user does: a click, then Ctrl+clicks.
-    void selectRows(const QList<int>& rows)
-    {
-        view()->clearSelection();
-        bool first = true;
-        for (int row : rows) {
-            const QPoint at = view()->visualItemRect(view()->topLevelItem(row)).center();
-            QTest::mouseClick(view()->viewport(), Qt::LeftButton, first ? Qt::NoModifier : Qt::ControlModifier, at);
-            first = false;
-        }
-        ASSERT_EQ(view()->selectedRows(), QVector<int>(rows.begin(), rows.end()));
-    }
     QStringList selectedNames()
     {
         QStringList names;

@@ -20,16 +20,6 @@ public:
     using MainDialogTest::view;
 
 protected:
-    void selectRows(const QList<int>& rows)
-    {
-        view()->clearSelection();
-        bool first = true;
-        for (int row : rows) {
-            const QPoint at = view()->visualItemRect(view()->topLevelItem(row)).center();
-            QTest::mouseClick(view()->viewport(), Qt::LeftButton, first ? Qt::NoModifier : Qt::ControlModifier, at);
-            first = false;
-        }
-    }
     // Keys reach the window's shortcuts only while it is the active window.
     void press(QKeyCombination keys)
     {

@@ -5,21 +5,25 @@
 #include "app/clip_list_view.h"
 #include "app/main_dialog.h"
 #include "output/compressor_lists.h"
+#include "output/output_settings_dialog.h"
 #include "platform/settings_store.h"
 #include "tests/support/fake_media_framework.h"
 #include "tests/support/fake_shell.h"
 #include "tests/support/recording_dialogs.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QUrl>
 #include <QFile>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -81,6 +85,30 @@ protected:
         ASSERT_NE(target, nullptr) << id;
         now += 1000;
         QTest::mouseClick(target, Qt::LeftButton);
+    }
+    // Selects rows the way a user does: a click, then Ctrl+clicks.
+    void selectRows(const QList<int>& rows)
+    {
+        view()->clearSelection();
+        bool first = true;
+        for (int row : rows) {
+            const QPoint at = view()->visualItemRect(view()->topLevelItem(row)).center();
+            QTest::mouseClick(view()->viewport(), Qt::LeftButton, first ? Qt::NoModifier : Qt::ControlModifier, at);
+            first = false;
+        }
+        ASSERT_EQ(view()->selectedRows(), QVector<int>(rows.begin(), rows.end()));
+    }
+    // Types path into Options and presses OK, as the user would.
+    void changeOutputThroughOptions(const QString& path)
+    {
+        QTimer::singleShot(0, [path] {
+            auto* options = qobject_cast<OutputSettingsDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(options, nullptr);
+            options->findChild<QLineEdit*>(QStringLiteral("control1022"))->setText(path);
+            options->accept();
+        });
+        click(control::kOptions);
+        ASSERT_EQ(dialog().outputPath(), path);
     }
 
     // A real file in the test's folder, so that file tests find it.

@@ -47,17 +47,6 @@ protected:
         QCoreApplication::sendPostedEvents(&dialog(), kGraphEventMessage);
         ASSERT_FALSE(dialog().joining());
     }
-    void changeOutputThroughOptions(const QString& path)
-    {
-        QTimer::singleShot(0, [path] {
-            auto* options = qobject_cast<OutputSettingsDialog*>(QApplication::activeModalWidget());
-            ASSERT_NE(options, nullptr);
-            options->findChild<QLineEdit*>(QStringLiteral("control1022"))->setText(path);
-            options->accept();
-        });
-        click(control::kOptions);
-        ASSERT_EQ(dialog().outputPath(), path);
-    }
 
     QString output;
 };
