@@ -193,8 +193,10 @@ TEST_F(JoinSafetyTest, AKilledJoinLeavesNothingThatLies)
         const PcmWavLayout partial = readPcmWavLayout(path("out.wav.part"));
         const std::string written = testmedia::readBytes(path("out.wav.part"));
         if (!partial.valid) {
-            // Before its first claim the header is blank: it claims nothing.
-            EXPECT_EQ(written.substr(0, 4), std::string(4, '\0'));
+            // Before its first claim the file is empty or its header blank:
+            // either way it claims nothing.
+            EXPECT_TRUE(written.empty() || written.substr(0, 4) == std::string(4, '\0'))
+                << "a partial file of " << written.size() << " bytes with no valid header";
             continue;
         }
         ASSERT_GE(written.size(), partial.dataOffset + partial.dataBytes);
