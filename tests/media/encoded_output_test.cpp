@@ -120,6 +120,20 @@ protected:
         return chosen;
     }
 
+    // Ten 30 s tones at the output's rate: a join long enough to stop or
+    // kill while it runs.
+    void planTenLongTones(RenderPlan& plan)
+    {
+        ToneSpec tone;
+        tone.seconds = 30;
+        tone.sampleRate = GetParam().sampleRate;
+        const std::string path = makeTone("long", MediaFormat::WavS16, tone);
+        ASSERT_FALSE(path.empty());
+        MediaTime length = 0;
+        ASSERT_EQ(measureDuration(path, length), result::kOk);
+        plan = planOf(std::vector<std::pair<std::string, MediaTime>>(10, {path, length}), format());
+    }
+
     MediaResult renderTo(const RenderPlan& plan, const std::string& output,
                          std::stop_token stop = {}, RenderProgress* progress = nullptr)
     {
@@ -286,15 +300,8 @@ TEST_P(EncodedJoin, SplitSineJoinsBackWithoutGapOrClick)
 // it decodes to exactly that.
 TEST_P(EncodedJoin, StopLeavesAFinishedFileOfWhatWasWritten)
 {
-    ToneSpec tone;
-    tone.seconds = 30;
-    tone.sampleRate = GetParam().sampleRate;
-    const std::string path = makeTone("long", MediaFormat::WavS16, tone);
-    ASSERT_FALSE(path.empty());
-    MediaTime length = 0;
-    ASSERT_EQ(measureDuration(path, length), result::kOk);
-    const RenderPlan plan =
-        planOf(std::vector<std::pair<std::string, MediaTime>>(10, {path, length}), format());
+    RenderPlan plan;
+    ASSERT_NO_FATAL_FAILURE(planTenLongTones(plan));
     const std::string output = pathOf(std::string("join.") + GetParam().extension);
 
     RenderProgress progress;
@@ -345,15 +352,8 @@ TEST_P(EncodedJoin, StopLeavesAFinishedFileOfWhatWasWritten)
 // when the join ends.
 TEST_P(EncodedJoin, APartialFileNamesNoSourceAsAChapter)
 {
-    ToneSpec tone;
-    tone.seconds = 30;
-    tone.sampleRate = GetParam().sampleRate;
-    const std::string path = makeTone("long", MediaFormat::WavS16, tone);
-    ASSERT_FALSE(path.empty());
-    MediaTime length = 0;
-    ASSERT_EQ(measureDuration(path, length), result::kOk);
-    const RenderPlan plan =
-        planOf(std::vector<std::pair<std::string, MediaTime>>(10, {path, length}), format());
+    RenderPlan plan;
+    ASSERT_NO_FATAL_FAILURE(planTenLongTones(plan));
     const std::string output = pathOf(std::string("join.") + GetParam().extension);
     const std::string partial = output + ".part";
 
