@@ -3,12 +3,14 @@
 #pragma once
 
 #include "app/clip_list.h"
+#include "app/file_measurer.h"
 #include "app/join_progress.h"
 #include "app/list_edit.h"
 #include "app/written_output.h"
 #include "output/duration_probe.h"
 #include "output/join_paths.h"
 #include "output/join_run.h"
+#include "output/output_settings_dialog.h"
 #include "platform/widgets/dialog_units.h"
 
 #include <QDialog>
@@ -89,11 +91,11 @@ public:
 
     const ClipList& clipList() const { return clipList_; }
     const ClipList& audioList() const { return audioList_; }
-    const QString& outputPath() const { return outputPath_; }
-    double frameRate() const { return frameRate_; }
-    int frameRateIndex() const { return frameRateIndex_; }
-    int outputWidth() const { return outputWidth_; }
-    int outputHeight() const { return outputHeight_; }
+    const QString& outputPath() const { return output_.outputPath; }
+    double frameRate() const { return output_.frameRate; }
+    int frameRateIndex() const { return output_.frameRateIndex; }
+    int outputWidth() const { return output_.outputWidth; }
+    int outputHeight() const { return output_.outputHeight; }
     bool joining() const { return joining_; }
     int elapsedSeconds() const { return elapsedSeconds_; }
     const JoinReferences& joinReferences() const { return run_.references(); }
@@ -111,8 +113,10 @@ public:
     void finishJoin();
 
     // Measures paths and appends those that can be measured, as Add does after
-    // its dialog.
+    // its dialog. It returns at once; addFinished() says when the list has them.
     void addFiles(const QStringList& paths);
+    // From the start of measuring files until their result is taken in.
+    bool measuring() const { return measurer_.running(); }
 
     // Milliseconds on a clock that never goes back; the program's own by default.
     using Clock = std::function<std::int64_t()>;
@@ -120,6 +124,10 @@ public:
 
     // The keys of a command, in the words of its tooltip: "Ctrl+O, Insert".
     QString shortcutText(int id) const;
+
+signals:
+    // An add has ended: its files are listed, or were refused, or cancelled.
+    void addFinished();
 
 public slots:
     void reject() override;
@@ -227,7 +235,9 @@ private:
     bool openOrExplain(const QString& pathOrAddress);
     void explainOpenFailure(const QString& pathOrAddress, int code);
 
-    std::vector<ProbeOutcome> measure(const QStringList& paths, bool& cancelled);
+    void addMeasured(const Measurement& measured);
+    // Measuring files or reading a playlist: the list is about to change.
+    bool adding() const { return readingPlaylist_ || measurer_.running(); }
     void storeLastFolder();
     // Why the output may not be written, if it may not: it is a source, not a
     // regular file, in a folder that is missing or closed, ...
@@ -239,9 +249,14 @@ private:
     void failJoin(const QString& reason);
 
     // The join's checks before it starts, and its endings other than completion.
+    bool listCanBeJoined();
     QString sourceProblem(const QString& path) const;
-    bool sourcesCanBeJoined();
-    bool replaceSource(const QString& path);
+    // Asks about the sources that cannot be read, has them replaced one by
+    // one, and goes on to joinCheckedList() once every source can be read.
+    void checkSourcesThenJoin();
+    void replaceSources(QStringList unjoinable);
+    bool replaceSource(const QString& path, const Measurement& measured);
+    void joinCheckedList();
     void explainProbeFailure(const QString& path, const ProbeOutcome& outcome);
     void stopJoin();
     WrittenOutput writtenOutput() const;
@@ -254,18 +269,13 @@ private:
 
     ClipList clipList_;
     ClipList audioList_;
-    QString outputPath_;
-    int outputWidth_ = 352;
-    int outputHeight_ = 240;
-    double frameRate_ = 23.976;
-    int frameRateIndex_ = 0;
-    int useVideoCompressor_ = 0;
-    int useAudioCompressor_ = 0;
-    int resizeMode_ = 2;
+    // The output file, and the format values handed to Options, which the
+    // window never changes itself.
+    OutputSettings output_;
     bool joining_ = false;
     int elapsedSeconds_ = 0;
     int clockTimer_ = 0;
-    bool adding_ = false;
+    bool readingPlaylist_ = false;
     // The running join, and how the file it writes (whatever Options says
     // meanwhile) looked before it.
     JoinRun run_;
@@ -297,6 +307,8 @@ private:
     // The selection the next edit starts from, and whether a restore is under way.
     QVector<int> selectionBeforeEdit_;
     bool restoring_ = false;
+    // Last, so that its worker stops before anything its results reach goes.
+    FileMeasurer measurer_;
 };
 
 } // namespace kestrine

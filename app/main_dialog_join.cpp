@@ -25,19 +25,28 @@ void MainDialog::onJoin()
         stopJoin();
         return;
     }
-    if (adding_)
+    if (adding())
         return;
+    if (!listCanBeJoined())
+        return;
+    checkSourcesThenJoin();
+}
+
+bool MainDialog::listCanBeJoined()
+{
     if (clipList_.isEmpty()) {
         dialogs_.inform(QStringLiteral("Please add audio or video files into the list"));
-        return;
+        return false;
     }
-    const QString tooMany = QStringLiteral("The video files are too many! Please delete some files in the list.");
     if (clipList_.count() > ClipList::kCapacity || audioList_.count() > ClipList::kCapacity) {
-        dialogs_.inform(tooMany);
-        return;
+        dialogs_.inform(QStringLiteral("The video files are too many! Please delete some files in the list."));
+        return false;
     }
-    if (!sourcesCanBeJoined())
-        return;
+    return true;
+}
+
+void MainDialog::joinCheckedList()
+{
     // Joining into one of the sources would destroy it while it is read, and
     // a name that cannot be written would only fail once the work is done.
     if (const JoinPathProblem problem = outputProblem()) {
@@ -47,19 +56,19 @@ void MainDialog::onJoin()
     }
     // The old file is only asked about here: the join puts its new file in
     // its place once there is something to put there.
-    if (shell_.canOpenForReading(outputPath_)) {
+    if (shell_.canOpenForReading(output_.outputPath)) {
         const MessageAnswer answer = dialogs_.showMessage(
-            {QStringLiteral("%1 exists. Do you want to replace it?").arg(outputPath_), QStringLiteral("Warning"),
-             MessageIcon::Warning, MessageButtons::YesNo});
+            {QStringLiteral("%1 exists. Do you want to replace it?").arg(output_.outputPath),
+             QStringLiteral("Warning"), MessageIcon::Warning, MessageButtons::YesNo});
         if (answer != MessageAnswer::Yes)
             return;
     }
 
     disableCodecFeedback();
 
-    // Every source was checked, and replaced where the user chose to, above.
-    joinOutputBefore_ = stampFile(pathToBytes(outputPath_));
-    if (succeeded(run_.start(clipList_.items(), audioList_.items(), outputPath_, graphEventNotifier())))
+    // Every source was checked, and replaced where the user chose to, before.
+    joinOutputBefore_ = stampFile(pathToBytes(output_.outputPath));
+    if (succeeded(run_.start(clipList_.items(), audioList_.items(), output_.outputPath, graphEventNotifier())))
         joinStarted();
 }
 
@@ -68,7 +77,7 @@ JoinPathProblem MainDialog::outputProblem() const
     std::vector<std::string> sources;
     for (const ClipItem& item : audioList_.items())
         sources.push_back(pathToBytes(item.path));
-    return checkJoinPaths({pathToBytes(outputPath_), {}, {}}, sources);
+    return checkJoinPaths({pathToBytes(output_.outputPath), {}, {}}, sources);
 }
 
 QString MainDialog::sourceProblem(const QString& path) const
@@ -82,7 +91,7 @@ QString MainDialog::sourceProblem(const QString& path) const
     return {};
 }
 
-bool MainDialog::sourcesCanBeJoined()
+void MainDialog::checkSourcesThenJoin()
 {
     QStringList problems;
     QStringList unjoinable;
@@ -97,40 +106,49 @@ bool MainDialog::sourcesCanBeJoined()
         problems.append(problem);
         unjoinable.append(item.path);
     }
-    if (problems.isEmpty())
-        return true;
+    if (problems.isEmpty()) {
+        joinCheckedList();
+        return;
+    }
 
     const MessageAnswer answer = dialogs_.showMessage(
         {QStringLiteral("These files cannot be joined:\n\n%1\n\nChoose another file in place of each?")
              .arg(problems.join(QLatin1Char('\n'))),
          QStringLiteral("Warning"), MessageIcon::Warning, MessageButtons::YesNo});
-    if (answer != MessageAnswer::Yes)
-        return false;
-    for (const QString& path : unjoinable) {
-        if (!replaceSource(path))
-            return false;
-    }
-    return true;
+    if (answer == MessageAnswer::Yes)
+        replaceSources(unjoinable);
 }
 
-bool MainDialog::replaceSource(const QString& path)
+void MainDialog::replaceSources(QStringList unjoinable)
 {
+    if (unjoinable.isEmpty()) {
+        // The list stayed open to edits while the replacements were measured.
+        if (listCanBeJoined())
+            joinCheckedList();
+        return;
+    }
+    const QString path = unjoinable.takeFirst();
     OpenFilesRequest request;
     request.title = QStringLiteral("Choose a file to replace %1").arg(path);
     request.initialFolder = QFileInfo(path).absolutePath();
     request.filters = mediaFileFilters();
     const QStringList chosen = dialogs_.chooseFilesToOpen(request);
     if (chosen.isEmpty())
-        return false;
-    const QString replacement = chosen.front();
+        return;
+    // One at a time: a replacement that cannot be used ends the join's start
+    // before the next one is asked for.
+    measurer_.start({chosen.front()}, [this, path, rest = std::move(unjoinable)](const Measurement& measured) {
+        if (replaceSource(path, measured))
+            replaceSources(rest);
+    });
+}
 
-    adding_ = true;
-    bool cancelled = false;
-    const std::vector<ProbeOutcome> outcomes = measure({replacement}, cancelled);
-    adding_ = false;
-    if (cancelled)
+bool MainDialog::replaceSource(const QString& path, const Measurement& measured)
+{
+    if (measured.cancelled)
         return false;
-    const ProbeOutcome& outcome = outcomes.front();
+    const QString& replacement = measured.paths.front();
+    const ProbeOutcome& outcome = measured.outcomes.front();
     if (outcome.failure != ProbeFailure::None) {
         explainProbeFailure(replacement, outcome);
         dialogs_.showError(QStringLiteral("Can not get the duration of %1").arg(replacement));

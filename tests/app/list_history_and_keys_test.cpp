@@ -75,7 +75,7 @@ public:
         const QString e = makeFile(QStringLiteral("E.mp3"));
         framework.setDuration(e.toStdString(), kSecond);
         dialogs.openAnswers.push_back({makeFile(QStringLiteral("list.m3u8"), "E.mp3\n")});
-        dialog().runCommand(control::kAddPlaylist);
+        command(control::kAddPlaylist);
     }
     void dropRows(const QVector<int>& rows, int before)
     {

@@ -11,6 +11,7 @@
 #include <ostream>
 #include <set>
 #include <string>
+#include <functional>
 #include <vector>
 
 namespace kestrine::testing {
@@ -118,6 +119,9 @@ public:
     // validateSourceNames reports these paths as unreadable.
     void setMissingSource(const std::string& path);
     void setCurrentPosition(MediaTime position);
+    // Called on the caller's thread before every operation is recorded, with
+    // its arguments as the call log shows them: a test may hold it there.
+    void setBeforeCall(std::function<void(FakeOp, const std::string&)> hook);
 
     // --- the running graph ---
     void queueEvent(GraphEvent event);

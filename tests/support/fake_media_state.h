@@ -21,6 +21,7 @@ struct FakeState {
     // Records the call and answers the scripted result for it.
     MediaResult call(FakeOp op, std::string args = {})
     {
+        pauseBefore(op, args);
         std::lock_guard lock(mutex);
         const int index = counts[op]++;
         calls.push_back({op, std::move(args)});
@@ -32,12 +33,26 @@ struct FakeState {
 
     void record(FakeOp op, std::string args = {})
     {
+        pauseBefore(op, args);
         std::lock_guard lock(mutex);
         ++counts[op];
         calls.push_back({op, std::move(args)});
     }
 
+    // Runs the test's hook, outside the lock, so that it may hold the caller.
+    void pauseBefore(FakeOp op, const std::string& args)
+    {
+        std::function<void(FakeOp, const std::string&)> hook;
+        {
+            std::lock_guard lock(mutex);
+            hook = beforeCall;
+        }
+        if (hook)
+            hook(op, args);
+    }
+
     mutable std::mutex mutex;
+    std::function<void(FakeOp, const std::string&)> beforeCall;
     std::vector<FakeCall> calls;
     std::map<FakeOp, int> counts;
     std::vector<Failure> failures;
