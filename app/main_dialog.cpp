@@ -447,6 +447,10 @@ bool MainDialog::event(QEvent* event)
         handleGraphEvents();
         return true;
     }
+    if (event->type() == kSourcesCheckedMessage) {
+        sourcesChecked(static_cast<const SourcesCheckedEvent*>(event)->generation);
+        return true;
+    }
     return QDialog::event(event);
 }
 

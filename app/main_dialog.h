@@ -25,6 +25,7 @@
 #include <QStringList>
 #include <cstdint>
 #include <functional>
+#include <thread>
 #include <vector>
 
 class QAction;
@@ -69,6 +70,12 @@ inline constexpr int kElapsedTimerPeriodMs = 1000;
 // The progress bar moves more often than the clock ticks.
 inline constexpr int kProgressPeriodMs = 250;
 inline constexpr QEvent::Type kGraphEventMessage = static_cast<QEvent::Type>(QEvent::User + 13);
+// The check of a starting join's sources has ended, on a thread of its own.
+inline constexpr QEvent::Type kSourcesCheckedMessage = static_cast<QEvent::Type>(QEvent::User + 14);
+struct SourcesCheckedEvent : QEvent {
+    explicit SourcesCheckedEvent(int checkGeneration) : QEvent(kSourcesCheckedMessage), generation(checkGeneration) {}
+    const int generation; // which start's check
+};
 // Join and Stop share one button: a click this soon after its caption changed
 // was aimed at the caption before.
 inline constexpr std::int64_t kCaptionSettleMs = 500;
@@ -97,6 +104,8 @@ public:
     int outputWidth() const { return output_.outputWidth; }
     int outputHeight() const { return output_.outputHeight; }
     bool joining() const { return joining_; }
+    // A join whose sources are still being checked: Stop works, nothing is written yet.
+    bool preparingJoin() const { return preparing_; }
     int elapsedSeconds() const { return elapsedSeconds_; }
     const JoinReferences& joinReferences() const { return run_.references(); }
     QString statusText() const;
@@ -194,6 +203,7 @@ private:
 
     // The join's progress bar, title and time left.
     void createProgress();
+    void showJoinPreparing();
     void startJoinProgress();
     void updateJoinProgress();
     void showJoinProgress();
@@ -244,6 +254,10 @@ private:
     JoinPathProblem outputProblem() const;
     // Posts the graph's notification to this window; runs on the graph's threads.
     std::function<void()> graphEventNotifier();
+    // Checks the prepared join's sources on a thread of their own; the
+    // window stays live and Stop ends the check.
+    void checkSourcesAside();
+    void sourcesChecked(int generation);
     void joinStarted();
     void endJoin();
     void failJoin(const QString& reason);
@@ -280,6 +294,11 @@ private:
     // meanwhile) looked before it.
     JoinRun run_;
     FileStamp joinOutputBefore_;
+    // The check of a starting join's sources; each start counts one up, so
+    // that a check's late report is not taken for the next one's.
+    std::jthread sourceCheck_;
+    bool preparing_ = false;
+    int checkGeneration_ = 0;
 
     QPixmap lightTile_;
     QPixmap backgroundTile_;

@@ -68,8 +68,40 @@ void MainDialog::joinCheckedList()
 
     // Every source was checked, and replaced where the user chose to, before.
     joinOutputBefore_ = stampFile(pathToBytes(output_.outputPath));
-    if (succeeded(run_.start(clipList_.items(), audioList_.items(), output_.outputPath, graphEventNotifier())))
+    if (succeeded(run_.prepare(clipList_.items(), audioList_.items(), output_.outputPath, graphEventNotifier())))
+        checkSourcesAside();
+}
+
+void MainDialog::checkSourcesAside()
+{
+    preparing_ = true;
+    joining_ = true;
+    setJoinCaption(QStringLiteral("Stop"));
+    showJoinPreparing();
+    const int generation = ++checkGeneration_;
+    // Opening a thousand sources takes a while: meanwhile the window paints,
+    // and Stop ends the check. Nothing else touches the run until it reports.
+    sourceCheck_ = std::jthread([this, generation](std::stop_token stop) {
+        run_.checkSources(stop);
+        QCoreApplication::postEvent(this, new SourcesCheckedEvent(generation));
+    });
+}
+
+void MainDialog::sourcesChecked(int generation)
+{
+    // A check that Stop ended was waited for there.
+    if (!preparing_ || generation != checkGeneration_)
+        return;
+    sourceCheck_.join();
+    preparing_ = false;
+    if (succeeded(run_.launch())) {
         joinStarted();
+        return;
+    }
+    // The graph has shown why it could not start; nothing was written.
+    endJoin();
+    showJoinEnd();
+    showOutputFile();
 }
 
 JoinPathProblem MainDialog::outputProblem() const
@@ -199,6 +231,8 @@ void MainDialog::clockTick()
 
 void MainDialog::handleGraphEvents()
 {
+    if (preparing_)
+        return;
     switch (run_.takeEvents()) {
     case JoinState::Completed:
         markJoinComplete();
@@ -218,6 +252,12 @@ void MainDialog::handleGraphEvents()
 
 void MainDialog::endJoin()
 {
+    // The check stops before its next file, so this wait is short.
+    if (sourceCheck_.joinable()) {
+        sourceCheck_.request_stop();
+        sourceCheck_.join();
+    }
+    preparing_ = false;
     stopJoinProgress();
     if (clockTimer_ != 0) {
         killTimer(clockTimer_);

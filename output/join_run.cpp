@@ -32,6 +32,18 @@ MediaResult JoinRun::start(std::span<const ClipItem> clipList, std::span<const C
                            const QString& output, std::function<void()> notify,
                            MissingSourceHandler missingSourceHandler, const MarkerOptions& markers)
 {
+    if (const MediaResult prepared =
+            prepare(clipList, audioList, output, std::move(notify), std::move(missingSourceHandler), markers);
+        failed(prepared))
+        return prepared;
+    checkSources();
+    return launch();
+}
+
+MediaResult JoinRun::prepare(std::span<const ClipItem> clipList, std::span<const ClipItem> audioList,
+                             const QString& output, std::function<void()> notify,
+                             MissingSourceHandler missingSourceHandler, const MarkerOptions& markers)
+{
     // One join at a time: whatever the last one held goes first.
     release();
     state_ = JoinState::Idle;
@@ -41,12 +53,29 @@ MediaResult JoinRun::start(std::span<const ClipItem> clipList, std::span<const C
     if (const MediaResult clash = checkOutput(output, audioList); failed(clash))
         return clash;
 
-    TimelineBuilder builder(framework_, dialogs_, std::move(missingSourceHandler));
-    builder.build(clipList, audioList, references_.timeline);
+    missingSourceHandler_ = std::move(missingSourceHandler);
+    markers_ = markers;
+    TimelineBuilder builder(framework_, dialogs_, missingSourceHandler_);
+    builder.place(clipList, audioList, references_.timeline);
     totalDuration_ = builder.totalDuration();
     output_ = output;
     notify_ = std::move(notify);
-    OutputGraph(framework_, dialogs_).start(references_, output_, *this, markers);
+    return result::kOk;
+}
+
+MediaResult JoinRun::checkSources(std::stop_token stop)
+{
+    // A timeline that could not be made is for launch() to report.
+    if (!references_.timeline)
+        return result::kOk;
+    const MediaResult checked =
+        TimelineBuilder(framework_, dialogs_, missingSourceHandler_).validate(*references_.timeline, stop);
+    return checked == result::kStopped ? checked : result::kOk;
+}
+
+MediaResult JoinRun::launch()
+{
+    OutputGraph(framework_, dialogs_).start(references_, output_, *this, markers_);
     if (state_ != JoinState::Running) {
         notify_ = {};
         return result::kFail;

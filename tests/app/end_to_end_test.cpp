@@ -7,7 +7,7 @@
 #include "media/wav_header.h"
 #include "platform/settings_store.h"
 #include "media/render_plan.h"
-#include "tests/app/wait_for_measuring.h"
+#include "tests/app/window_waits.h"
 #include "tests/support/encoded_media.h"
 #include "tests/support/fake_shell.h"
 #include "tests/support/recording_dialogs.h"
@@ -59,6 +59,7 @@ protected:
         // Each click a second after the last, whatever the real clock says.
         dialog.setClock([at = ++clicks * 1000] { return at; });
         QTest::mouseClick(join, Qt::LeftButton);
+        waitForJoinStart(dialog);
     }
 
     QTemporaryDir folder;

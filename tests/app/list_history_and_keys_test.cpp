@@ -284,6 +284,7 @@ protected:
     {
         now = at;
         QTest::mouseClick(button(control::kJoin), Qt::LeftButton);
+        waitForJoinStart(dialog());
     }
 };
 
@@ -320,6 +321,7 @@ TEST_F(JoinButtonTest, AClickSoonAfterTheCaptionChangedDoesNothing)
     now = 21'000;
     QTest::keyClick(&dialog(), Qt::Key_J, Qt::ControlModifier);
     EXPECT_TRUE(dialog().joining());
+    waitForJoinStart(dialog());
     clickAt(22'000);
 }
 

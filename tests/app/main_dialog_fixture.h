@@ -4,7 +4,7 @@
 
 #include "app/clip_list_view.h"
 #include "app/main_dialog.h"
-#include "tests/app/wait_for_measuring.h"
+#include "tests/app/window_waits.h"
 #include "output/compressor_lists.h"
 #include "output/output_settings_dialog.h"
 #include "platform/settings_store.h"
@@ -88,12 +88,14 @@ protected:
         now += 1000;
         QTest::mouseClick(target, Qt::LeftButton);
         waitForMeasuring(dialog());
+        waitForJoinStart(dialog());
     }
     // Runs a command as its menu entry or key does, and waits likewise.
     void command(int id)
     {
         ASSERT_TRUE(dialog().runCommand(id)) << id;
         waitForMeasuring(dialog());
+        waitForJoinStart(dialog());
     }
     // Selects rows the way a user does: a click, then Ctrl+clicks.
     void selectRows(const QList<int>& rows)

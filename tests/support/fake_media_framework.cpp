@@ -144,6 +144,15 @@ void FakeMediaFramework::setBeforeCall(std::function<void(FakeOp, const std::str
     state_->beforeCall = std::move(hook);
 }
 
+void FakeMediaFramework::holdValidation(bool held)
+{
+    {
+        std::lock_guard lock(state_->mutex);
+        state_->validationHeld = held;
+    }
+    state_->validationReleased.notify_all();
+}
+
 void FakeMediaFramework::setCurrentPosition(MediaTime position)
 {
     std::lock_guard lock(state_->mutex);

@@ -122,6 +122,9 @@ public:
     // Called on the caller's thread before every operation is recorded, with
     // its arguments as the call log shows them: a test may hold it there.
     void setBeforeCall(std::function<void(FakeOp, const std::string&)> hook);
+    // validateSourceNames, once called, waits until released or stopped, as
+    // the check of many slow files does.
+    void holdValidation(bool held);
 
     // --- the running graph ---
     void queueEvent(GraphEvent event);

@@ -4,6 +4,7 @@
 
 #include "tests/support/fake_media_framework.h"
 
+#include <condition_variable>
 #include <functional>
 #include <optional>
 
@@ -53,6 +54,9 @@ struct FakeState {
 
     mutable std::mutex mutex;
     std::function<void(FakeOp, const std::string&)> beforeCall;
+    // validateSourceNames waits while this holds, until released or stopped.
+    bool validationHeld = false;
+    std::condition_variable_any validationReleased;
     std::vector<FakeCall> calls;
     std::map<FakeOp, int> counts;
     std::vector<Failure> failures;
