@@ -33,6 +33,8 @@ OutputFormat outputFormatFor(const std::string& path)
         format.sampleRate = 48000; // the only rate Opus codes at without resampling
     } else if (extension == "m4a") {
         format.encoding = Encoding::M4a;
+    } else if (extension == "m4b") {
+        format.encoding = Encoding::M4b;
     }
     return format;
 }

@@ -40,12 +40,13 @@ struct OutputFileType {
     const char* filter;
     const char* extension;
 };
-constexpr std::array<OutputFileType, 5> kOutputFileTypes{{
+constexpr std::array<OutputFileType, 6> kOutputFileTypes{{
     {"WAV file (*.wav)", ".wav"},
     {"FLAC file (*.flac)", ".flac"},
     {"MP3 file (*.mp3)", ".mp3"},
     {"Opus file (*.opus)", ".opus"},
     {"M4A file (*.m4a)", ".m4a"},
+    {"M4B audiobook (*.m4b)", ".m4b"},
 }};
 
 qsizetype lastSeparator(const QString& path)

@@ -178,10 +178,12 @@ void FfmpegFilterGraph::renderOnWorker(RenderPlan plan, const std::string& path,
     // any more fails the join while the old output is still untouched, and
     // the others tell the rate their lengths were counted at.
     std::vector<int> sourceRates;
+    std::vector<SourceTags> sourceTags;
     std::ptrdiff_t failedSource = -1;
-    MediaResult rendered = findSourceRates(plan, sourceRates, failedSource, stop);
+    MediaResult rendered = findSourceRates(plan, sourceRates, failedSource, stop, &sourceTags);
     if (succeeded(rendered)) {
         placeOnSampleClock(plan, sourceRates);
+        takeSourceTitles(plan, sourceTags);
         rendered = renderJoin(plan, path, progress_, stop);
         failedSource = progress_.failedSource;
     }

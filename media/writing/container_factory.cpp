@@ -34,6 +34,9 @@ MediaResult makeContainerWriter(const OutputFormat& format, int fd, const std::s
     case Encoding::M4a:
         writer = std::make_unique<Mp4Writer>(fd, std::move(markers));
         return result::kOk;
+    case Encoding::M4b:
+        writer = std::make_unique<Mp4Writer>(fd, std::move(markers), Mp4Writer::Brand::Audiobook);
+        return result::kOk;
     case Encoding::Opus:
         return OggOpusWriter::create(fd, path, format.sampleRate, std::move(markers), writer);
     }

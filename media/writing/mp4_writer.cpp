@@ -36,6 +36,9 @@ constexpr std::uint8_t kOpening[Mp4Writer::kFirstPacketOffset] = {
     0, 0, 0, 28, 'f', 't', 'y', 'p', 'M', '4', 'A', ' ', 0, 0, 2, 0, 'M', '4', 'A', ' ', 'i', 's',
     'o', 'm', 'i', 's', 'o', '2', 0, 0, 0, 8, 'f', 'r', 'e', 'e', 0, 0, 0, 0, 'm', 'd', 'a', 't'};
 constexpr std::uint64_t kMdatAt = 36;
+constexpr std::size_t kMajorBrandAt = 8;
+constexpr std::size_t kFirstCompatibleBrandAt = 16;
+constexpr std::uint8_t kAudiobookBrand[4] = {'M', '4', 'B', ' '};
 
 // A chapter text sample ends with this: its text is UTF-8.
 constexpr std::uint8_t kTextEncoding[] = {0, 0, 0, 12, 'e', 'n', 'c', 'd', 0, 0, 1, 0};
@@ -325,8 +328,8 @@ void writeAacDescription(Boxes& boxes, const std::vector<std::uint8_t>& setup, i
 
 } // namespace
 
-Mp4Writer::Mp4Writer(int fd, std::vector<Marker> markers)
-    : ContainerWriter(std::move(markers)), fd_(fd)
+Mp4Writer::Mp4Writer(int fd, std::vector<Marker> markers, Brand brand)
+    : ContainerWriter(std::move(markers)), fd_(fd), brand_(brand)
 {
     buffer_.reserve(kBufferBytes);
 }
@@ -409,7 +412,15 @@ MediaResult Mp4Writer::writeHeader(const AVCodecContext* codec)
     sampleRate_ = codec->sample_rate;
     frameSize_ = codec->frame_size;
     setup_.assign(codec->extradata, codec->extradata + codec->extradata_size);
-    return put(kOpening, sizeof kOpening);
+    std::uint8_t opening[sizeof kOpening];
+    std::copy_n(kOpening, sizeof kOpening, opening);
+    if (brand_ == Brand::Audiobook) {
+        // Major and first compatible brand; the file is still an M4A to
+        // readers that know no audiobooks, by "isom".
+        std::copy_n(kAudiobookBrand, 4, opening + kMajorBrandAt);
+        std::copy_n(kAudiobookBrand, 4, opening + kFirstCompatibleBrandAt);
+    }
+    return put(opening, sizeof opening);
 }
 
 MediaResult Mp4Writer::writePacket(AVPacket& packet)

@@ -26,9 +26,13 @@ namespace kestrine {
 // offsets and mdat size past 4 GiB, and the markers as chapters twice: a
 // QuickTime chapter text track and a Nero chpl box. A join that ends early
 // names only the sources it reached, and its last chapter ends with its sound.
+//
+// An audiobook is the same file under the "M4B " brand, by which players
+// know to keep its place, offer its chapters and leave it out of the music.
 class Mp4Writer final : public ContainerWriter {
 public:
-    Mp4Writer(int fd, std::vector<Marker> markers);
+    enum class Brand { Music, Audiobook };
+    Mp4Writer(int fd, std::vector<Marker> markers, Brand brand = Brand::Music);
 
     EncoderSetup encoderSetup() const override;
     bool wantsGlobalHeader() const override { return true; }
@@ -51,6 +55,7 @@ private:
     MediaResult fail(MediaResult failure);
 
     int fd_;
+    Brand brand_;
     int sampleRate_ = 0;
     int frameSize_ = 0;
     std::vector<std::uint8_t> setup_; // the AAC AudioSpecificConfig

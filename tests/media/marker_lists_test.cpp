@@ -39,6 +39,29 @@ TEST(CueSheet, HasOneTrackPerSourceAtTheNearestSeventyFifthOfASecond)
               "    INDEX 01 60:00:00\n");
 }
 
+TEST(MarkerLabel, IsTheSourcesTitleElseItsFileNameWithoutFolderOrExtension)
+{
+    struct Case {
+        const char* path;
+        const char* title;
+        const char* label;
+    };
+    for (const Case& c : {Case{"/music/Intro.mp3", "", "Intro"},
+                          Case{"/music/Intro.mp3", "Chapter One", "Chapter One"},
+                          Case{"/music/archive.tar.flac", "", "archive.tar"},
+                          Case{"/music/v1.0/no extension", "", "no extension"},
+                          Case{"/music/.hidden", "", ".hidden"},
+                          Case{"plain.wav", "", "plain"}}) {
+        RenderPlan plan;
+        plan.sources.push_back({c.path, 0, 1, 0, 1});
+        plan.sourceTitles = {c.title};
+        EXPECT_EQ(markerLabelOf(plan, 0), c.label) << c.path << " titled \"" << c.title << '"';
+    }
+    RenderPlan untitled;
+    untitled.sources.push_back({"/music/one.ogg", 0, 1, 0, 1});
+    EXPECT_EQ(markerLabelOf(untitled, 0), "one") << "a plan whose files were not opened";
+}
+
 TEST(CueSheet, TakesTheRateItIsGivenAndNamesAnMp3AsSuch)
 {
     // Frame 48,100 is 75.16 seventy-fifths of a second at 48,000 Hz and
@@ -79,6 +102,7 @@ protected:
         made.sources.push_back({"/music/one.mp3", 0, 1, 0, 587});
         made.sources.push_back({"/music/two.ogg", 0, 1, 587, 44100});
         made.totalFrames = 44100;
+        made.sourceTitles = {"", "Two, as tagged"};
         made.withMarkers = false; // the lists do not depend on markers in the file
         return made;
     }
@@ -98,10 +122,10 @@ TEST_F(MarkerListFiles, AreWrittenBesideTheOutputAndNameItFromTheirOwnFolder)
 
     EXPECT_EQ(testmedia::readBytes(pathOf("lists/join.cue")),
               "FILE \"../join.wav\" WAVE\n"
-              "  TRACK 01 AUDIO\n    TITLE \"one.mp3\"\n    INDEX 01 00:00:00\n"
-              "  TRACK 02 AUDIO\n    TITLE \"two.ogg\"\n    INDEX 01 00:00:01\n");
+              "  TRACK 01 AUDIO\n    TITLE \"one\"\n    INDEX 01 00:00:00\n"
+              "  TRACK 02 AUDIO\n    TITLE \"Two, as tagged\"\n    INDEX 01 00:00:01\n");
     EXPECT_EQ(testmedia::readBytes(pathOf("join.txt")),
-              "0.000000\t0.013311\tone.mp3\n0.013311\t1.000000\ttwo.ogg\n");
+              "0.000000\t0.013311\tone\n0.013311\t1.000000\tTwo, as tagged\n");
     struct stat status {};
     EXPECT_NE(::stat(pathOf("lists/join.cue.part").c_str(), &status), 0) << "a partial file was left";
 }

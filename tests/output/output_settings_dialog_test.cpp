@@ -150,7 +150,7 @@ TEST_F(OutputSettingsDialogTest, BrowseStartsInTheFolderAndGivesAWavPath)
         EXPECT_EQ(request.filters,
                   (QStringList{QStringLiteral("WAV file (*.wav)"), QStringLiteral("FLAC file (*.flac)"),
                                QStringLiteral("MP3 file (*.mp3)"), QStringLiteral("Opus file (*.opus)"),
-                               QStringLiteral("M4A file (*.m4a)")}));
+                               QStringLiteral("M4A file (*.m4a)"), QStringLiteral("M4B audiobook (*.m4b)")}));
         EXPECT_EQ(request.initialName, QStringLiteral("*.*"));
         // The join asks about replacing the file; the picker must not ask first.
         EXPECT_FALSE(request.askToReplace);
