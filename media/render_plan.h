@@ -2,6 +2,7 @@
 // Copyright (c) 2026 The Kestrine developers
 #pragma once
 
+#include "media/output_tags.h"
 #include "output/framework/media_time.h"
 
 #include <atomic>
@@ -63,6 +64,7 @@ struct RenderPlan {
     // Each source's title tag, by the sources' index, once their files were
     // opened; empty for one that has none.
     std::vector<std::string> sourceTitles;
+    OutputTags tags; // what the output says about the join
 };
 
 struct RenderProgress {

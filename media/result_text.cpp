@@ -45,6 +45,8 @@ const char* describeOwnResult(MediaResult code)
     case result::kStopped: return "The join was stopped before it was complete.";
     case result::kMarkerListClash: return "A cue sheet or label list would overwrite the output, a file to join or each other.";
     case result::kMarkerListFailed: return "The join is complete, but its cue sheet or label list could not be written.";
+    case result::kCoverNotImage: return "The cover is not a JPEG or PNG image.";
+    case result::kCoverTooLarge: return "The cover is larger than 16 MB.";
     case result::kCueSheetTooLong: return "A cue sheet holds at most 99 tracks, one per file; the join has more files.";
     default: return nullptr;
     }

@@ -3,6 +3,8 @@
 #pragma once
 
 #include "media/ffmpeg.h"
+#include "media/output_tags.h"
+#include "output/framework/media_framework.h"
 #include "output/framework/media_result.h"
 
 #include <cstdint>
@@ -11,13 +13,6 @@
 #include <vector>
 
 namespace kestrine {
-
-// An image a file carries as its cover.
-struct Picture {
-    std::vector<std::uint8_t> bytes;
-    std::string mimeType; // "image/jpeg" or "image/png"
-    bool empty() const { return bytes.empty(); }
-};
 
 // The tags a join carries from its sources to its output, by FFmpeg's
 // generic names: album, artist, album_artist, genre, date, composer and
@@ -42,5 +37,27 @@ SourceTags tagsOf(const AVFormatContext& context);
 
 // Opens the container of the file at `path` (nothing is decoded) and reads its tags.
 MediaResult readSourceTags(const std::string& path, SourceTags& tags);
+
+// Covers larger than this are left out: no player needs one, and a FLAC
+// picture block cannot hold 16 MiB.
+inline constexpr std::size_t kLargestCoverBytes = 16'000'000;
+
+// The cover in the image file at `path`. result::kCoverNotImage for a file
+// that is not a JPEG or PNG image, result::kCoverTooLarge past
+// kLargestCoverBytes, FFmpeg's code when it cannot be read.
+MediaResult readCoverFile(const std::string& path, Picture& cover);
+
+// A `cover`, `folder` or `front` image (.jpg, .jpeg or .png, in any case)
+// in `folder`, as music folders keep them; empty when there is none that
+// readCoverFile takes.
+Picture findFolderCover(const std::string& folder);
+
+// The output's tags: each of kCarriedTags the sources all agree on, or else
+// the first source's that has it; the album as the title; the choices'
+// title, artist, album and cover instead of the sources'. The cover is the
+// first source's embedded one that is a JPEG or PNG image, or else an image
+// beside the first source (findFolderCover). Every value valid UTF-8.
+OutputTags outputTagsOf(const std::vector<SourceTags>& sources, const std::string& firstSourcePath,
+                        const TagOptions& choices);
 
 } // namespace kestrine

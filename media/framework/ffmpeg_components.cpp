@@ -120,6 +120,14 @@ MediaResult FfmpegWaveMux::setMarkers(const MarkerOptions& markers)
     return result::kOk;
 }
 
+MediaResult FfmpegWaveMux::setTags(const TagOptions& tags)
+{
+    if (tags.coverFile.find('\0') != std::string::npos)
+        return result::kInvalidArgument;
+    tags_ = tags;
+    return result::kOk;
+}
+
 FfmpegFileWriter::FfmpegFileWriter() : FfmpegFilter(FilterKind::FileWriter)
 {
     addPin(PinDirection::Input, StreamKind::MuxedFile);

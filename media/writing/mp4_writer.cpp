@@ -335,10 +335,56 @@ void writeAacDescription(Boxes& boxes, const std::vector<std::uint8_t>& setup, i
     boxes.close();
 }
 
+// The iTunes-style atoms every MP4 player reads tags from, by FFmpeg's names.
+constexpr std::pair<const char*, const char*> kItemNames[] = {
+    {"title", "\xa9nam"},        {"album", "\xa9" "alb"}, {"artist", "\xa9" "ART"},
+    {"album_artist", "aART"},    {"genre", "\xa9gen"},    {"date", "\xa9" "day"},
+    {"composer", "\xa9wrt"},     {"comment", "\xa9" "cmt"}};
+constexpr std::uint32_t kUtf8Data = 1;
+constexpr std::uint32_t kJpegData = 13;
+constexpr std::uint32_t kPngData = 14;
+
+void writeItem(Boxes& boxes, const char* type, std::uint32_t dataType, const std::uint8_t* data,
+               std::size_t size)
+{
+    boxes.open(type);
+    boxes.open("data");
+    boxes.u32(dataType);
+    boxes.u32(0); // no locale
+    boxes.raw(data, size);
+    boxes.close();
+    boxes.close();
+}
+
+// meta with its mdir handler and the ilst of the tags and the cover.
+void writeItemList(Boxes& boxes, const OutputTags& tags)
+{
+    boxes.openFull("meta", 0, 0);
+    boxes.openFull("hdlr", 0, 0);
+    boxes.u32(0);
+    boxes.tag("mdir");
+    boxes.tag("appl");
+    boxes.zeros(8);
+    boxes.u8(0); // no name
+    boxes.close();
+    boxes.open("ilst");
+    for (const auto& [name, type] : kItemNames) {
+        const std::string value = tags.valueOf(name);
+        if (!value.empty())
+            writeItem(boxes, type, kUtf8Data, reinterpret_cast<const std::uint8_t*>(value.data()),
+                      value.size());
+    }
+    if (!tags.cover.empty())
+        writeItem(boxes, "covr", tags.cover.mimeType == "image/png" ? kPngData : kJpegData,
+                  tags.cover.bytes.data(), tags.cover.bytes.size());
+    boxes.close(); // ilst
+    boxes.close(); // meta
+}
+
 } // namespace
 
-Mp4Writer::Mp4Writer(int fd, std::vector<Marker> markers, Brand brand)
-    : ContainerWriter(std::move(markers)), fd_(fd), brand_(brand)
+Mp4Writer::Mp4Writer(int fd, std::vector<Marker> markers, Brand brand, OutputTags tags)
+    : ContainerWriter(std::move(markers), std::move(tags)), fd_(fd), brand_(brand)
 {
     buffer_.reserve(kBufferBytes);
 }
@@ -599,7 +645,10 @@ MediaResult Mp4Writer::writeTrailer(const AVCodecContext* codec, std::int64_t fr
         boxes.close(); // mdia
         boxes.close(); // trak
 
+    }
+    if (!chapters.empty() || !tags().empty())
         boxes.open("udta");
+    if (!chapters.empty()) {
         const std::size_t listed = std::min(chapters.size(), kChplChapters);
         boxes.openFull("chpl", 1, 0);
         boxes.u32(0);
@@ -612,8 +661,11 @@ MediaResult Mp4Writer::writeTrailer(const AVCodecContext* codec, std::int64_t fr
             boxes.raw(title);
         }
         boxes.close();
-        boxes.close();
     }
+    if (!tags().empty())
+        writeItemList(boxes, tags());
+    if (!chapters.empty() || !tags().empty())
+        boxes.close(); // udta
     boxes.close(); // moov
 
     const std::vector<std::uint8_t>& moov = boxes.bytes();

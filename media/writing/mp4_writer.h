@@ -27,13 +27,14 @@ namespace kestrine {
 // offsets and mdat size past 4 GiB, and the markers as chapters twice: a
 // QuickTime chapter text track and a Nero chpl box. A join that ends early
 // names only the sources it reached, and its last chapter ends with its sound.
+// The tags and the cover are iTunes-style atoms (ilst) in the moov's udta.
 //
 // An audiobook is the same file under the "M4B " brand, by which players
 // know to keep its place, offer its chapters and leave it out of the music.
 class Mp4Writer final : public ContainerWriter {
 public:
     enum class Brand { Music, Audiobook };
-    Mp4Writer(int fd, std::vector<Marker> markers, Brand brand = Brand::Music);
+    Mp4Writer(int fd, std::vector<Marker> markers, Brand brand = Brand::Music, OutputTags tags = {});
 
     EncoderSetup encoderSetup() const override;
     bool wantsGlobalHeader() const override { return true; }

@@ -55,7 +55,9 @@ constexpr MediaResult makeFailure(std::uint32_t code) { return static_cast<Media
     X(kStopped, makeFailure(0x80040430u)) \
     X(kMarkerListClash, makeFailure(0x80040440u)) \
     X(kMarkerListFailed, makeFailure(0x80040441u)) \
-    X(kCueSheetTooLong, makeFailure(0x80040448u))
+    X(kCueSheetTooLong, makeFailure(0x80040448u)) \
+    X(kCoverNotImage, makeFailure(0x80040449u)) \
+    X(kCoverTooLarge, makeFailure(0x8004044Au))
 
 #define KESTRINE_RESULT_CONSTANT(name, value) inline constexpr MediaResult name = value;
 KESTRINE_RESULT_CODES(KESTRINE_RESULT_CONSTANT)

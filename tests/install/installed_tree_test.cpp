@@ -237,7 +237,7 @@ TEST(InstalledTree, CompletionOffersOptionsAndFiles)
           QStringLiteral("outro.ogg")}},
         {QStringLiteral("kestrine-join -- -"), {}},
         {QStringLiteral("kestrine-join --me"), {QStringLiteral("--measure")}},
-        {QStringLiteral("kestrine-join --no"), {QStringLiteral("--no-markers")}},
+        {QStringLiteral("kestrine-join --no"), {QStringLiteral("--no-markers"), QStringLiteral("--no-tags")}},
         {QStringLiteral("kestrine-join --cue ''"), {QStringLiteral("music")}},
     };
     const QString script =
