@@ -25,6 +25,7 @@ enum class Encoding {
     Mp3,  // LAME VBR with a Xing/LAME header, for gapless players
     Opus, // in Ogg, 48,000 Hz only
     M4a,  // AAC-LC in MP4, with an edit list
+    Aiff, // big-endian PCM
 };
 
 struct OutputFormat {
@@ -35,7 +36,8 @@ struct OutputFormat {
 };
 
 // The format an output path asks for by its extension, in any case: .flac,
-// .mp3, .opus (at 48,000 Hz) or .m4a; anything else is a WAV.
+// .mp3, .opus and .ogg (Opus in Ogg, at 48,000 Hz), .m4a, .aif and .aiff;
+// anything else is a WAV (isUnwritableMediaName tells the names to refuse).
 OutputFormat outputFormatFor(const std::string& path);
 
 // One source of a join: which part of which file, and where it lands in the

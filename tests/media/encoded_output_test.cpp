@@ -2,6 +2,7 @@
 // Copyright (c) 2026 The Kestrine developers
 #include "media/early_chapters.h"
 #include "media/markers.h"
+#include "output/framework/output_formats.h"
 #include "tests/media/media_fixture.h"
 #include "tests/support/encoded_media.h"
 
@@ -398,6 +399,7 @@ TEST_P(EncodedJoin, APartialFileNamesNoSourceAsAChapter)
         EXPECT_EQ(written.find("chpl"), std::string::npos);
         break;
     case Encoding::Wav:
+    case Encoding::Aiff:
         break;
     }
 }
@@ -603,7 +605,10 @@ TEST(OutputFormatFor, TheExtensionChoosesTheEncodingInAnyCase)
         int sampleRate;
     } cases[] = {{"/a/join.wav", Encoding::Wav, 44100}, {"/a/join.FLAC", Encoding::Flac, 44100},
                  {"join.Mp3", Encoding::Mp3, 44100},    {"/a/join.opus", Encoding::Opus, 48000},
-                 {"/a/join.m4a", Encoding::M4a, 44100}, {"/a/join.ogg", Encoding::Wav, 44100},
+                 {"/a/join.m4a", Encoding::M4a, 44100}, {"/a/join.ogg", Encoding::Opus, 48000},
+                 {"/a/join.AIF", Encoding::Aiff, 44100}, {"/a/join.aiff", Encoding::Aiff, 44100},
+                 {"/a/join.Ogg", Encoding::Opus, 48000}, {"/a/join.AiFf", Encoding::Aiff, 44100},
+                 {"/a/join.txt", Encoding::Wav, 44100},
                  {"/a/join", Encoding::Wav, 44100},     {"/a.flac/join", Encoding::Wav, 44100},
                  {"/a/.mp3", Encoding::Mp3, 44100},     {"/a/join.mp3.part", Encoding::Wav, 44100}};
     for (const auto& each : cases) {
@@ -612,6 +617,17 @@ TEST(OutputFormatFor, TheExtensionChoosesTheEncodingInAnyCase)
         EXPECT_EQ(format.sampleRate, each.sampleRate) << each.path;
         EXPECT_EQ(format.channels, 2);
         EXPECT_EQ(format.bitsPerSample, 16);
+    }
+}
+
+// The names refused before a join and the names the engine writes as more
+// than WAV never meet: a format the engine learns to write is no longer refused.
+TEST(OutputFormatFor, NoNameItWritesIsRefused)
+{
+    for (const char* extension : {"wav", "flac", "mp3", "m4a", "m4b", "opus", "ogg", "oga", "aif", "aiff", "aifc",
+                                  "aac", "wma", "mp4", "mkv", "mka", "webm", "caf", "w64", "txt"}) {
+        const std::string path = std::string("/a/join.") + extension;
+        EXPECT_FALSE(isUnwritableMediaName(path) && outputFormatFor(path).encoding != Encoding::Wav) << path;
     }
 }
 
