@@ -242,19 +242,28 @@ void writeTimesToSamples(Boxes& boxes, const Runs& durations)
 }
 
 // stsz. With `hole`, a table of sizes is left as a hole in its place.
-template <typename Sizes>
-void writeSampleSizes(Boxes& boxes, const Sizes& sizes, bool hole)
+void writeSampleSizes(Boxes& boxes, const std::vector<std::uint32_t>& sizes)
 {
     const bool same = !sizes.empty() && std::all_of(sizes.begin(), sizes.end(),
                                                     [&](auto size) { return size == sizes[0]; });
     boxes.openFull("stsz", 0, 0);
     boxes.u32(same ? sizes[0] : 0);
     boxes.u32(sizes.size());
-    if (!same && hole)
-        boxes.hole(std::uint64_t{4} * sizes.size());
-    else if (!same)
+    if (!same)
         for (const auto size : sizes)
             boxes.u32(size);
+    boxes.close();
+}
+
+// The sound's table is too long to build in memory: a hole that
+// putSampleSizes fills as the moov is written.
+void writeSoundSampleSizes(Boxes& boxes, const PacketSizes& sizes)
+{
+    boxes.openFull("stsz", 0, 0);
+    boxes.u32(sizes.commonSize());
+    boxes.u32(sizes.count());
+    if (sizes.commonSize() == 0)
+        boxes.hole(std::uint64_t{4} * sizes.count());
     boxes.close();
 }
 
@@ -343,7 +352,6 @@ void Mp4Writer::skipForTesting(std::uint64_t bytes)
 {
     if (succeeded(flush())) {
         bufferAt_ += bytes;
-        firstPacketAt_ += bytes;
     }
 }
 
@@ -387,17 +395,27 @@ MediaResult Mp4Writer::putSampleSizes()
 {
     std::uint8_t block[4096];
     std::size_t filled = 0;
-    for (const std::uint16_t size : sizes_) {
-        block[filled++] = 0;
-        block[filled++] = 0;
-        block[filled++] = static_cast<std::uint8_t>(size >> 8);
-        block[filled++] = static_cast<std::uint8_t>(size);
-        if (filled == sizeof block) {
-            if (const MediaResult written = put(block, filled); failed(written))
-                return written;
-            filled = 0;
+    MediaResult written = result::kOk;
+    const bool complete = sizes_.forEach([&](std::span<const std::uint16_t> sizes) {
+        for (const std::uint16_t size : sizes) {
+            block[filled++] = 0;
+            block[filled++] = 0;
+            block[filled++] = static_cast<std::uint8_t>(size >> 8);
+            block[filled++] = static_cast<std::uint8_t>(size);
+            if (filled == sizeof block) {
+                written = put(block, filled);
+                if (failed(written))
+                    return false;
+                filled = 0;
+            }
         }
-    }
+        return true;
+    });
+    if (failed(written))
+        return written;
+    // The sizes went to a temporary file that cannot be read back.
+    if (!complete)
+        return fail(result::kUnexpected);
     return put(block, filled);
 }
 
@@ -416,13 +434,15 @@ MediaResult Mp4Writer::writePacket(AVPacket& packet)
 {
     if (packet.size <= 0)
         return result::kOk;
-    if (const MediaResult written = put(packet.data, static_cast<std::size_t>(packet.size));
-        failed(written))
-        return written;
     // An AAC frame holds at most 6,144 bits a channel.
     if (packet.size > std::numeric_limits<std::uint16_t>::max())
         return fail(result::kUnexpected);
-    sizes_.push_back(static_cast<std::uint16_t>(packet.size));
+    if (sizes_.count() % kPacketsPerChunk == 0)
+        chunkOffsets_.push_back(bufferAt_ + buffer_.size());
+    if (const MediaResult written = put(packet.data, static_cast<std::size_t>(packet.size));
+        failed(written))
+        return written;
+    sizes_.add(static_cast<std::uint16_t>(packet.size));
     addToRuns(durations_, static_cast<std::uint32_t>(packet.duration > 0 ? packet.duration : frameSize_));
     return result::kOk;
 }
@@ -458,24 +478,14 @@ MediaResult Mp4Writer::writeTrailer(const AVCodecContext* codec, std::int64_t fr
     }
     const std::uint64_t mdatEnd = bufferAt_ + buffer_.size();
 
-    std::uint64_t dataBytes = 0;
+    const std::uint64_t dataBytes = sizes_.totalBytes();
     std::uint64_t mediaLength = 0;
-    for (const std::uint16_t size : sizes_)
-        dataBytes += size;
     for (const auto& [count, duration] : durations_)
         mediaLength += std::uint64_t{count} * duration;
     const auto averageBitRate = static_cast<std::uint32_t>(
         mediaLength > 0 ? dataBytes * 8 * static_cast<std::uint64_t>(sampleRate_) / mediaLength : 0);
     const auto maxBitRate =
         std::max(averageBitRate, static_cast<std::uint32_t>(std::max<std::int64_t>(codec->bit_rate, 0)));
-    std::vector<std::uint64_t> soundChunks;
-    std::uint64_t offset = firstPacketAt_;
-    std::size_t packet = 0;
-    for (const std::uint16_t size : sizes_) {
-        if (packet++ % kPacketsPerChunk == 0)
-            soundChunks.push_back(offset);
-        offset += size;
-    }
 
     Track sound;
     sound.id = kSoundTrack;
@@ -529,9 +539,9 @@ MediaResult Mp4Writer::writeTrailer(const AVCodecContext* codec, std::int64_t fr
     boxes.open("stbl");
     writeAacDescription(boxes, setup_, sampleRate_, averageBitRate, maxBitRate);
     writeTimesToSamples(boxes, durations_);
-    writeSamplesToChunks(boxes, sizes_.size(), kPacketsPerChunk);
-    writeSampleSizes(boxes, sizes_, true);
-    writeChunkOffsets(boxes, soundChunks);
+    writeSamplesToChunks(boxes, sizes_.count(), kPacketsPerChunk);
+    writeSoundSampleSizes(boxes, sizes_);
+    writeChunkOffsets(boxes, chunkOffsets_);
     // Every AAC packet needs the one before it to decode in full.
     boxes.openFull("sgpd", 1, 0);
     boxes.tag("roll");
@@ -542,7 +552,7 @@ MediaResult Mp4Writer::writeTrailer(const AVCodecContext* codec, std::int64_t fr
     boxes.openFull("sbgp", 0, 0);
     boxes.tag("roll");
     boxes.u32(1);
-    boxes.u32(sizes_.size());
+    boxes.u32(sizes_.count());
     boxes.u32(1);
     boxes.close();
     boxes.close(); // stbl
@@ -571,7 +581,7 @@ MediaResult Mp4Writer::writeTrailer(const AVCodecContext* codec, std::int64_t fr
         boxes.close();
         writeTimesToSamples(boxes, chapterDurations);
         writeSamplesToChunks(boxes, chapters.size(), chapters.size());
-        writeSampleSizes(boxes, chapterSizes, false);
+        writeSampleSizes(boxes, chapterSizes);
         writeChunkOffsets(boxes, {chaptersAt});
         boxes.close(); // stbl
         boxes.close(); // minf
