@@ -40,6 +40,7 @@ int exitCodeOf(const JoinPathProblem& problem)
 {
     switch (problem.kind) {
     case JoinPathProblem::Kind::NoOutputName:
+    case JoinPathProblem::Kind::UnwritableFormat:
     case JoinPathProblem::Kind::IsSource:
     case JoinPathProblem::Kind::SameFile:
     case JoinPathProblem::Kind::TooManyCueTracks:

@@ -27,6 +27,7 @@ enum class Encoding {
     Opus, // in Ogg, 48,000 Hz only
     M4a,  // AAC-LC in MP4, with an edit list
     M4b,  // the same, branded as an audiobook
+    Aiff, // big-endian PCM
 };
 
 struct OutputFormat {
@@ -37,7 +38,9 @@ struct OutputFormat {
 };
 
 // The format an output path asks for by its extension, in any case: .flac,
-// .mp3, .opus (at 48,000 Hz), .m4a or .m4b; anything else is a WAV.
+// .mp3, .opus and .ogg (Opus in Ogg, at 48,000 Hz), .m4a, .m4b (an
+// audiobook), .aif and .aiff; anything else is a WAV (isUnwritableMediaName
+// tells the names to refuse).
 OutputFormat outputFormatFor(const std::string& path);
 
 // One source of a join: which part of which file, and where it lands in the

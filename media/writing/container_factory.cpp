@@ -5,6 +5,7 @@
 #include "media/encoded_output.h"
 #include "media/output_file.h"
 #include "media/partial_file.h"
+#include "media/writing/aiff_writer.h"
 #include "media/writing/flac_writer.h"
 #include "media/writing/mp3_writer.h"
 #include "media/writing/mp4_writer.h"
@@ -20,7 +21,7 @@ MediaResult makeContainerWriter(const OutputFormat& format, int fd, const std::s
     if (format.bitsPerSample != 16)
         return result::kInvalidArgument;
     // The encoders are set up for the stereo sound every front end asks for.
-    if (format.encoding != Encoding::Wav && format.channels != 2)
+    if (format.encoding != Encoding::Wav && format.encoding != Encoding::Aiff && format.channels != 2)
         return result::kInvalidArgument;
     switch (format.encoding) {
     case Encoding::Wav:
@@ -42,6 +43,9 @@ MediaResult makeContainerWriter(const OutputFormat& format, int fd, const std::s
         return result::kOk;
     case Encoding::Opus:
         return OggOpusWriter::create(fd, path, format.sampleRate, std::move(markers), writer, std::move(tags));
+    case Encoding::Aiff:
+        writer = std::make_unique<AiffWriter>(fd, format, std::move(markers), totalFrames);
+        return result::kOk;
     }
     return result::kInvalidArgument;
 }

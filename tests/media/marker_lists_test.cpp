@@ -72,12 +72,26 @@ TEST(CueSheet, TakesTheRateItIsGivenAndNamesAnMp3AsSuch)
               "  TRACK 01 AUDIO\n"
               "    TITLE \"b.opus\"\n"
               "    INDEX 01 00:01:00\n");
-    EXPECT_EQ(cueSheetText(markers, 44100, "x.flac").substr(0, 20), "FILE \"x.flac\" WAVE\n ");
-    // An extension is the same in any case.
-    for (const char* name : {"x.Mp3", "x.MP3", "x.mP3"})
-        EXPECT_EQ(cueSheetText(markers, 44100, name).rfind(std::string("FILE \"") + name + "\" MP3\n", 0), 0u)
-            << cueSheetText(markers, 44100, name);
     EXPECT_NE(cueSheetText(markers, 44100, "x.flac").find("INDEX 01 00:01:07"), std::string::npos);
+}
+
+// MP3 and AIFF by their names in any case; WAVE, which cue readers take as
+// "decode it", for every other file.
+TEST(CueSheet, NamesTheFileTypeByTheOutputsExtensionInAnyCase)
+{
+    const std::vector<Marker> markers{{0, "a.wav"}};
+    const struct {
+        const char* name;
+        const char* type;
+    } cases[] = {{"x.mp3", "MP3"},     {"x.Mp3", "MP3"},     {"x.MP3", "MP3"},    {"x.aif", "AIFF"},
+                 {"x.AIF", "AIFF"},    {"x.aiff", "AIFF"},   {"x.AiFf", "AIFF"},  {"x.wav", "WAVE"},
+                 {"x.flac", "WAVE"},   {"x.ogg", "WAVE"},    {"x.m4a", "WAVE"},   {"x", "WAVE"},
+                 {"a.aiff/x", "WAVE"}, {"x.aiff.txt", "WAVE"}};
+    for (const auto& each : cases) {
+        const std::string text = cueSheetText(markers, 44100, each.name);
+        EXPECT_EQ(text.substr(0, text.find('\n')), std::string("FILE \"") + each.name + "\" " + each.type)
+            << each.name;
+    }
 }
 
 TEST(LabelList, GivesStartEndAndNameOfEverySourceToTheMicrosecond)
