@@ -20,6 +20,11 @@ struct JoinOptions {
     bool markers = true;      // a marker inside the output where each file starts
     QString cueSheet;         // a cue sheet to write once the join is complete
     QString labelList;        // a label list, likewise
+    bool tags = true;         // tags and a cover, from the sources and the options below
+    std::string title;        // the output's tags, as the system's bytes; empty: the sources'
+    std::string artist;
+    std::string album;
+    QString cover;            // an image to use as the cover
 };
 
 struct ParsedJoinOptions {

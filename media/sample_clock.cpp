@@ -70,12 +70,15 @@ void placeOnSampleClock(RenderPlan& plan, const std::vector<int>& sourceRates)
 }
 
 MediaResult findSourceRates(const RenderPlan& plan, std::vector<int>& sourceRates, std::ptrdiff_t& failedSource,
-                            std::stop_token stop)
+                            std::stop_token stop, std::vector<SourceTags>* sourceTags)
 {
     // Each file once, however many sources name it.
     std::map<std::string, std::pair<MediaResult, int>> files;
-    for (const PlannedSource& source : plan.sources)
+    std::map<std::string, SourceTags> tagsOfFiles;
+    for (const PlannedSource& source : plan.sources) {
         files.emplace(source.path, std::pair<MediaResult, int>{result::kStopped, 0});
+        tagsOfFiles.emplace(source.path, SourceTags{});
+    }
     std::vector<std::pair<const std::string, std::pair<MediaResult, int>>*> entries;
     for (auto& entry : files)
         entries.push_back(&entry);
@@ -87,6 +90,9 @@ MediaResult findSourceRates(const RenderPlan& plan, std::vector<int>& sourceRate
             // A file that was measured and is empty now has lost its sound.
             if (failed(found.first) && found.first != result::kStopped && sourceFileSize(path) == 0)
                 found.first = result::kSourceShrank;
+            // Every entry of the map exists already: each worker writes its own.
+            if (sourceTags && succeeded(found.first))
+                (void)readSourceTags(path, tagsOfFiles.at(path));
         }
     });
     if (stop.stop_requested())
@@ -100,7 +106,19 @@ MediaResult findSourceRates(const RenderPlan& plan, std::vector<int>& sourceRate
         }
         sourceRates[i] = rate;
     }
+    if (sourceTags) {
+        sourceTags->clear();
+        for (const PlannedSource& source : plan.sources)
+            sourceTags->push_back(tagsOfFiles.at(source.path));
+    }
     return result::kOk;
+}
+
+void takeSourceTitles(RenderPlan& plan, const std::vector<SourceTags>& sourceTags)
+{
+    plan.sourceTitles.clear();
+    for (const SourceTags& tags : sourceTags)
+        plan.sourceTitles.push_back(tags.title);
 }
 
 } // namespace kestrine

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "media/render_plan.h"
+#include "media/source_tags.h"
 #include "output/framework/media_result.h"
 
 #include <cstddef>
@@ -26,7 +27,12 @@ void placeOnSampleClock(RenderPlan& plan, const std::vector<int>& sourceRates);
 // files opened side by side. On failure, `failedSource` is the plan's index
 // of the first source that cannot be opened any more, and the result says
 // why: FFmpeg's reason, or result::kSourceShrank for a file that is now empty.
+// With `sourceTags`, each source's tags are read while its file is at hand
+// (a file whose tags cannot be read has none).
 MediaResult findSourceRates(const RenderPlan& plan, std::vector<int>& sourceRates, std::ptrdiff_t& failedSource,
-                            std::stop_token stop = {});
+                            std::stop_token stop = {}, std::vector<SourceTags>* sourceTags = nullptr);
+
+// Names each source by the title its tags give it.
+void takeSourceTitles(RenderPlan& plan, const std::vector<SourceTags>& sourceTags);
 
 } // namespace kestrine

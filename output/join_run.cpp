@@ -30,10 +30,11 @@ MediaResult JoinRun::checkOutput(const QString& output, std::span<const ClipItem
 
 MediaResult JoinRun::start(std::span<const ClipItem> clipList, std::span<const ClipItem> audioList,
                            const QString& output, std::function<void()> notify,
-                           MissingSourceHandler missingSourceHandler, const MarkerOptions& markers)
+                           MissingSourceHandler missingSourceHandler, const MarkerOptions& markers,
+                           const TagOptions& tags)
 {
     if (const MediaResult prepared =
-            prepare(clipList, audioList, output, std::move(notify), std::move(missingSourceHandler), markers);
+            prepare(clipList, audioList, output, std::move(notify), std::move(missingSourceHandler), markers, tags);
         failed(prepared))
         return prepared;
     checkSources();
@@ -42,7 +43,8 @@ MediaResult JoinRun::start(std::span<const ClipItem> clipList, std::span<const C
 
 MediaResult JoinRun::prepare(std::span<const ClipItem> clipList, std::span<const ClipItem> audioList,
                              const QString& output, std::function<void()> notify,
-                             MissingSourceHandler missingSourceHandler, const MarkerOptions& markers)
+                             MissingSourceHandler missingSourceHandler, const MarkerOptions& markers,
+                             const TagOptions& tags)
 {
     // One join at a time: whatever the last one held goes first.
     release();
@@ -55,6 +57,7 @@ MediaResult JoinRun::prepare(std::span<const ClipItem> clipList, std::span<const
 
     missingSourceHandler_ = std::move(missingSourceHandler);
     markers_ = markers;
+    tags_ = tags;
     TimelineBuilder builder(framework_, dialogs_, missingSourceHandler_);
     builder.place(clipList, audioList, references_.timeline);
     totalDuration_ = builder.totalDuration();
@@ -75,7 +78,7 @@ MediaResult JoinRun::checkSources(std::stop_token stop)
 
 MediaResult JoinRun::launch()
 {
-    OutputGraph(framework_, dialogs_).start(references_, output_, *this, markers_);
+    OutputGraph(framework_, dialogs_).start(references_, output_, *this, markers_, tags_);
     if (state_ != JoinState::Running) {
         notify_ = {};
         return result::kFail;

@@ -44,10 +44,12 @@ public:
     // the graph's threads whenever events wait, and may only post. An output
     // that clashes with a source is refused before anything is built; a start
     // that fails has shown its reason and keeps nothing. kOk when running.
-    // markers says what the join tells about where each source starts.
+    // markers says what the join tells about where each source starts, tags
+    // what it says about the join.
     MediaResult start(std::span<const ClipItem> clipList, std::span<const ClipItem> audioList,
                       const QString& output, std::function<void()> notify,
-                      MissingSourceHandler missingSourceHandler = {}, const MarkerOptions& markers = {});
+                      MissingSourceHandler missingSourceHandler = {}, const MarkerOptions& markers = {},
+                      const TagOptions& tags = {});
 
     // start() in its three steps, for a front end that stays live while the
     // sources are checked. prepare() and launch() run on the front end's
@@ -56,7 +58,8 @@ public:
     // while nothing else touches this run. Each step answers kOk to go on.
     MediaResult prepare(std::span<const ClipItem> clipList, std::span<const ClipItem> audioList,
                         const QString& output, std::function<void()> notify,
-                        MissingSourceHandler missingSourceHandler = {}, const MarkerOptions& markers = {});
+                        MissingSourceHandler missingSourceHandler = {}, const MarkerOptions& markers = {},
+                        const TagOptions& tags = {});
     // kStopped when stop was requested before the check was done; the run
     // then holds nothing that release() would not let go.
     MediaResult checkSources(std::stop_token stop = {});
@@ -105,6 +108,7 @@ private:
     QString output_;
     MissingSourceHandler missingSourceHandler_;
     MarkerOptions markers_;
+    TagOptions tags_;
     MediaTime totalDuration_ = 0;
 };
 

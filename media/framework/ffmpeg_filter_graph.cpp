@@ -108,6 +108,7 @@ MediaResult FfmpegFilterGraph::findChain(Chain& chain) const
         }
         chain.writer = std::move(writer);
         chain.markers = static_cast<const FfmpegWaveMux*>(muxOutput->owner())->markers();
+        chain.tags = static_cast<const FfmpegWaveMux*>(muxOutput->owner())->tags();
         for (const auto& [otherName, other] : filters_) {
             if (other.get() == groupOutput->owner())
                 chain.source = std::static_pointer_cast<FfmpegGroupSource>(other);
@@ -130,6 +131,7 @@ MediaResult FfmpegFilterGraph::run()
     RenderPlan plan;
     std::string path;
     MarkerOptions markers;
+    TagOptions tags;
     {
         const std::lock_guard lock(filtersMutex_);
         Chain chain;
@@ -155,6 +157,7 @@ MediaResult FfmpegFilterGraph::run()
         if (const MediaResult checked = checkMarkerLists(chain.markers, path, sources); failed(checked))
             return checked;
         markers = chain.markers;
+        tags = chain.tags;
         runLength_ = groupLength(*chain.source->group());
         runSampleRate_ = plan.format.sampleRate;
         progress_.framesComplete = 0;
@@ -164,24 +167,27 @@ MediaResult FfmpegFilterGraph::run()
         active_ = true;
     }
     worker_ = std::jthread([this, plan = std::move(plan), path = std::move(path),
-                            markers = std::move(markers)](std::stop_token stop) mutable {
-        renderOnWorker(std::move(plan), path, markers, stop);
+                            markers = std::move(markers), tags = std::move(tags)](std::stop_token stop) mutable {
+        renderOnWorker(std::move(plan), path, markers, tags, stop);
     });
     return result::kOk;
 }
 
 void FfmpegFilterGraph::renderOnWorker(RenderPlan plan, const std::string& path, const MarkerOptions& markers,
-                                       std::stop_token stop)
+                                       const TagOptions& tags, std::stop_token stop)
 {
     workerId_ = std::this_thread::get_id();
     // Every source is opened before anything is written: one that cannot be
     // any more fails the join while the old output is still untouched, and
     // the others tell the rate their lengths were counted at.
     std::vector<int> sourceRates;
+    std::vector<SourceTags> sourceTags;
     std::ptrdiff_t failedSource = -1;
-    MediaResult rendered = findSourceRates(plan, sourceRates, failedSource, stop);
+    MediaResult rendered = findSourceRates(plan, sourceRates, failedSource, stop, &sourceTags);
     if (succeeded(rendered)) {
         placeOnSampleClock(plan, sourceRates);
+        takeSourceTitles(plan, sourceTags);
+        plan.tags = outputTagsOf(sourceTags, plan.sources.empty() ? std::string() : plan.sources[0].path, tags);
         rendered = renderJoin(plan, path, progress_, stop);
         failedSource = progress_.failedSource;
     }
