@@ -112,13 +112,17 @@ TEST_F(AiffOutput, HoldsTheSameSoundAsAWavOfTheJoinAndAMarkerPerSource)
 // Stopped, the AIFF claims what is complete and marks only the sources reached.
 TEST_F(AiffOutput, AStoppedJoinClaimsWhatIsCompleteAndMarksTheSourcesReached)
 {
+    // Decoding mp3 keeps the join slow enough to be stopped on a loaded
+    // machine; a WAV source would be copied to its end first.
     ToneSpec tone;
-    tone.seconds = 30;
-    const std::string path = makeTone("long", MediaFormat::WavS16, tone);
+    tone.seconds = 20;
+    const std::string path = makeTone("long", MediaFormat::Mp3, tone);
+    if (skipped())
+        GTEST_SKIP() << skipReason();
     ASSERT_FALSE(path.empty());
     MediaTime length = 0;
     ASSERT_EQ(measureDuration(path, length), result::kOk);
-    const RenderPlan plan = planOf(std::vector<std::pair<std::string, MediaTime>>(10, {path, length}),
+    const RenderPlan plan = planOf(std::vector<std::pair<std::string, MediaTime>>(40, {path, length}),
                                    outputFormatFor(pathOf("join.aif")));
     RenderProgress progress;
     std::stop_source stop;
