@@ -4,7 +4,9 @@
 
 #include "app/clip_list_view.h"
 #include "controls/skin_button.h"
+#include "media/format_choice.h"
 #include "output/codec_preference.h"
+#include "output/format_settings.h"
 #include "output/join_paths.h"
 #include "output/framework/path_bytes.h"
 #include "platform/shell.h"
@@ -59,7 +61,10 @@ void MainDialog::onJoin()
 
     // Every source was checked, and replaced where the user chose to, above.
     joinOutputBefore_ = stampFile(pathToBytes(outputPath_));
-    if (succeeded(run_.start(clipList_.items(), audioList_.items(), outputPath_, graphEventNotifier())))
+    // The choices of Options, as near as the output's format comes to them.
+    const AudioFormatRequest format =
+        fitFormatRequest(readFormatRequest(settings_), outputFormatFor(pathToBytes(outputPath_)).encoding);
+    if (succeeded(run_.start(clipList_.items(), audioList_.items(), outputPath_, graphEventNotifier(), {}, {}, format)))
         joinStarted();
 }
 

@@ -93,6 +93,8 @@ int ConsoleJoin::run(const JoinOptions& options, const std::atomic<bool>& interr
                           .arg(options.files.size())
                           .arg(kMostFilesPerJoin),
                       kExitUsage);
+    if (const QString problem = formatOptionsProblem(options); !problem.isEmpty())
+        return refuse(problem + QStringLiteral(" (see --help)"), kExitUsage);
     // Every name the join writes is checked before any file is read: an
     // hour's join is not lost to a mistake in one of them.
     JoinPaths paths{pathToBytes(options.output), pathToBytes(options.cueSheet), pathToBytes(options.labelList)};
@@ -122,7 +124,7 @@ int ConsoleJoin::run(const JoinOptions& options, const std::atomic<bool>& interr
             dialogs_.inform(QStringLiteral("cannot read %1").arg(pathFromBytes(path)));
             return std::optional<std::string>();
         },
-        markerOptionsOf(options));
+        markerOptionsOf(options), options.format);
     if (failed(started))
         return refuse(QStringLiteral("the join could not be started"), kExitFailed);
     return waitForEnd(run, replaced, interrupted, showProgress);

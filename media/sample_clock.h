@@ -2,6 +2,7 @@
 // Copyright (c) 2026 The Kestrine developers
 #pragma once
 
+#include "media/format_choice.h"
 #include "media/render_plan.h"
 #include "output/framework/media_result.h"
 
@@ -22,11 +23,13 @@ namespace kestrine {
 // set to the frames its range holds.
 void placeOnSampleClock(RenderPlan& plan, const std::vector<int>& sourceRates);
 
-// The rate each source of the plan was counted at when it was measured, the
-// files opened side by side. On failure, `failedSource` is the plan's index
-// of the first source that cannot be opened any more, and the result says
-// why: FFmpeg's reason, or result::kSourceShrank for a file that is now empty.
-MediaResult findSourceRates(const RenderPlan& plan, std::vector<int>& sourceRates, std::ptrdiff_t& failedSource,
-                            std::stop_token stop = {});
+// What each source of the plan brings to the output's format: the rate it
+// was counted at when it was measured, its channels, its resolution, and its
+// share of the timeline. The files are opened side by side. On failure,
+// `failedSource` is the plan's index of the first source that cannot be
+// opened any more, and the result says why: FFmpeg's reason, or
+// result::kSourceShrank for a file that is now empty.
+MediaResult findSourceFormats(const RenderPlan& plan, std::vector<SourceFormat>& sourceFormats,
+                              std::ptrdiff_t& failedSource, std::stop_token stop = {});
 
 } // namespace kestrine

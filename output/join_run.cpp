@@ -30,7 +30,8 @@ MediaResult JoinRun::checkOutput(const QString& output, std::span<const ClipItem
 
 MediaResult JoinRun::start(std::span<const ClipItem> clipList, std::span<const ClipItem> audioList,
                            const QString& output, std::function<void()> notify,
-                           MissingSourceHandler missingSourceHandler, const MarkerOptions& markers)
+                           MissingSourceHandler missingSourceHandler, const MarkerOptions& markers,
+                           const AudioFormatRequest& format)
 {
     // One join at a time: whatever the last one held goes first.
     release();
@@ -41,7 +42,7 @@ MediaResult JoinRun::start(std::span<const ClipItem> clipList, std::span<const C
     if (const MediaResult clash = checkOutput(output, audioList); failed(clash))
         return clash;
 
-    TimelineBuilder builder(framework_, dialogs_, std::move(missingSourceHandler));
+    TimelineBuilder builder(framework_, dialogs_, std::move(missingSourceHandler), format);
     builder.build(clipList, audioList, references_.timeline);
     totalDuration_ = builder.totalDuration();
     output_ = output;

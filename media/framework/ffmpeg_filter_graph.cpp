@@ -2,6 +2,7 @@
 // Copyright (c) 2026 The Kestrine developers
 #include "media/framework/ffmpeg_filter_graph.h"
 
+#include "media/format_choice.h"
 #include "media/framework/group_render_plan.h"
 #include "media/marker_lists.h"
 #include "media/measure_duration.h"
@@ -130,6 +131,7 @@ MediaResult FfmpegFilterGraph::run()
     RenderPlan plan;
     std::string path;
     MarkerOptions markers;
+    AudioFormatRequest request;
     {
         const std::lock_guard lock(filtersMutex_);
         Chain chain;
@@ -141,6 +143,10 @@ MediaResult FfmpegFilterGraph::run()
             failed(planned))
             return planned;
         plan.withMarkers = chain.markers.inFile;
+        // A format the container cannot hold is refused before any file is touched.
+        request = chain.source->group()->formatRequest();
+        if (!formatRequestProblem(request, plan.format.encoding).empty())
+            return result::kInvalidArgument;
         std::error_code error;
         // Without overwrite mode an existing file is left alone rather than
         // written over in place, which would leave its old tail behind.
@@ -163,24 +169,33 @@ MediaResult FfmpegFilterGraph::run()
         hasRun_ = true;
         active_ = true;
     }
-    worker_ = std::jthread([this, plan = std::move(plan), path = std::move(path),
-                            markers = std::move(markers)](std::stop_token stop) mutable {
-        renderOnWorker(std::move(plan), path, markers, stop);
+    worker_ = std::jthread([this, plan = std::move(plan), path = std::move(path), markers = std::move(markers),
+                            request](std::stop_token stop) mutable {
+        renderOnWorker(std::move(plan), path, markers, request, stop);
     });
     return result::kOk;
 }
 
 void FfmpegFilterGraph::renderOnWorker(RenderPlan plan, const std::string& path, const MarkerOptions& markers,
-                                       std::stop_token stop)
+                                       const AudioFormatRequest& request, std::stop_token stop)
 {
     workerId_ = std::this_thread::get_id();
     // Every source is opened before anything is written: one that cannot be
     // any more fails the join while the old output is still untouched, and
-    // the others tell the rate their lengths were counted at.
-    std::vector<int> sourceRates;
+    // the others tell the format the output takes and the rate their
+    // lengths were counted at.
+    std::vector<SourceFormat> sourceFormats;
     std::ptrdiff_t failedSource = -1;
-    MediaResult rendered = findSourceRates(plan, sourceRates, failedSource, stop);
+    MediaResult rendered = findSourceFormats(plan, sourceFormats, failedSource, stop);
     if (succeeded(rendered)) {
+        plan.format = chooseOutputFormat(plan.format.encoding, request, sourceFormats);
+        rendered = countPlanFrames(plan);
+    }
+    if (succeeded(rendered)) {
+        runSampleRate_ = plan.format.sampleRate;
+        std::vector<int> sourceRates;
+        for (const SourceFormat& format : sourceFormats)
+            sourceRates.push_back(format.sampleRate);
         placeOnSampleClock(plan, sourceRates);
         rendered = renderJoin(plan, path, progress_, stop);
         failedSource = progress_.failedSource;

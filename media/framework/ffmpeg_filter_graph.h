@@ -76,7 +76,7 @@ private:
     MediaResult findChain(Chain& chain) const;
     bool onWorkerThread() const { return workerId_.load() == std::this_thread::get_id(); }
     void renderOnWorker(RenderPlan plan, const std::string& path, const MarkerOptions& markers,
-                        std::stop_token stop);
+                        const AudioFormatRequest& request, std::stop_token stop);
     void postEvent(const GraphEvent& event);
 
     // Building the graph belongs to one thread at a time; filtersMutex_ keeps
