@@ -38,7 +38,7 @@ AboutDialog::AboutDialog(Shell& shell, UserDialogs& dialogs, QWidget* parent) : 
 
     auto* purpose = new QLabel(
         QStringLiteral("Joins the sound of your audio and video files, one after another, "
-                       "into one WAV, FLAC, MP3, Opus or M4A file, as the output file's name "
+                       "into one WAV, FLAC, MP3, Opus, M4A or AIFF file, as the output file's name "
                        "says: exact, without gaps."),
         this);
     purpose->setObjectName(QStringLiteral("purpose"));

@@ -52,7 +52,7 @@ QString commandLineUsage(const QString& program)
     return QStringLiteral(
                "Usage: %1 [FILE...]\n"
                "Joins the sound of a list of media files, one after another, into one WAV,\n"
-               "FLAC, MP3, Opus or M4A file, as the output file's name says. The window\n"
+               "FLAC, MP3, Opus, M4A or AIFF file, as the output file's name says. The window\n"
                "starts with the given files added to the list, measured and checked as the\n"
                "Add button would.\n"
                "\n"

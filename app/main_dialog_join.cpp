@@ -64,7 +64,7 @@ void MainDialog::onJoin()
     // The choices of Options, as near as the output's format comes to them.
     const AudioFormatRequest format =
         fitFormatRequest(readFormatRequest(settings_), outputFormatFor(pathToBytes(outputPath_)).encoding);
-    if (succeeded(run_.start(clipList_.items(), audioList_.items(), outputPath_, graphEventNotifier(), {}, {}, format)))
+    if (succeeded(run_.start(clipList_.items(), audioList_.items(), outputPath_, graphEventNotifier(), {}, {}, {}, format)))
         joinStarted();
 }
 

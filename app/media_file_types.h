@@ -22,7 +22,7 @@ int naturalCompare(const QString& a, const QString& b);
 QStringList expandFolders(const QStringList& paths);
 
 // The short name of the format a join into path writes, as its extension
-// spells it: "wav", "flac", "mp3", "opus" or "m4a".
+// spells it: "wav", "flac", "mp3", "opus", "m4a" or "m4b".
 QString outputFormatName(const QString& path);
 
 } // namespace kestrine

@@ -3,6 +3,7 @@
 #include "cli/console_join.h"
 
 #include "cli/marker_list_paths.h"
+#include "media/source_tags.h"
 #include "output/duration_probe.h"
 #include "output/file_stamp.h"
 #include "output/join_paths.h"
@@ -39,6 +40,7 @@ int exitCodeOf(const JoinPathProblem& problem)
 {
     switch (problem.kind) {
     case JoinPathProblem::Kind::NoOutputName:
+    case JoinPathProblem::Kind::UnwritableFormat:
     case JoinPathProblem::Kind::IsSource:
     case JoinPathProblem::Kind::SameFile:
     case JoinPathProblem::Kind::TooManyCueTracks:
@@ -110,6 +112,14 @@ int ConsoleJoin::run(const JoinOptions& options, const std::atomic<bool>& interr
     if (const int refused = checkMarkerListsReplaceable(options, dialogs_); refused != kExitJoined)
         return refused;
 
+    // A cover that cannot be used is left out: the join is worth more than its picture.
+    if (!options.cover.isEmpty()) {
+        Picture cover;
+        if (const MediaResult read = readCoverFile(pathToBytes(options.cover), cover); failed(read))
+            dialogs_.inform(QStringLiteral("warning: %1 is left out as the cover: %2")
+                                .arg(options.cover, QString::fromStdString(framework_.errorText(read))));
+    }
+
     std::vector<ClipItem> items;
     if (!measure(options.files, items, interrupted))
         return interrupted ? kExitInterrupted : kExitFailed;
@@ -124,7 +134,7 @@ int ConsoleJoin::run(const JoinOptions& options, const std::atomic<bool>& interr
             dialogs_.inform(QStringLiteral("cannot read %1").arg(pathFromBytes(path)));
             return std::optional<std::string>();
         },
-        markerOptionsOf(options), options.format);
+        markerOptionsOf(options), tagOptionsOf(options), options.format);
     if (failed(started))
         return refuse(QStringLiteral("the join could not be started"), kExitFailed);
     return waitForEnd(run, replaced, interrupted, showProgress);

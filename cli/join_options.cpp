@@ -29,6 +29,21 @@ bool takeFileOption(ArgumentReader& reader, std::string_view name, QString& valu
     return false;
 }
 
+// A long option that takes a tag's text, as "--name TEXT" or "--name=TEXT".
+bool takeTextOption(ArgumentReader& reader, std::string_view name, std::string& value, QString& error)
+{
+    switch (reader.takeValue({}, name, value)) {
+    case ArgumentReader::Value::Absent:
+        return false;
+    case ArgumentReader::Value::Missing:
+        error = QStringLiteral("%1 needs a text").arg(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
+        return true;
+    case ArgumentReader::Value::Taken:
+        return true;
+    }
+    return false;
+}
+
 struct NumberOption {
     std::string_view name;
     const char* unit; // what the number counts, for the sentence of a missing one
@@ -93,6 +108,8 @@ ParsedJoinOptions parseJoinOptions(const std::vector<std::string>& arguments)
             options.overwrite = true;
         } else if (reader.takeFlag({"--no-markers"})) {
             options.markers = false;
+        } else if (reader.takeFlag({"--no-tags"})) {
+            options.tags = false;
         } else if (const auto output = reader.takeValue("-o", "--output", value);
                    output != ArgumentReader::Value::Absent) {
             if (output == ArgumentReader::Value::Missing) {
@@ -102,6 +119,10 @@ ParsedJoinOptions parseJoinOptions(const std::vector<std::string>& arguments)
             options.output = pathFromBytes(value);
         } else if (!takeFileOption(reader, "--cue", options.cueSheet, parsed.error) &&
                    !takeFileOption(reader, "--labels", options.labelList, parsed.error) &&
+                   !takeFileOption(reader, "--cover", options.cover, parsed.error) &&
+                   !takeTextOption(reader, "--title", options.title, parsed.error) &&
+                   !takeTextOption(reader, "--artist", options.artist, parsed.error) &&
+                   !takeTextOption(reader, "--album", options.album, parsed.error) &&
                    !takeNumberOption(reader, options.format, parsed.error)) {
             parsed.error = QStringLiteral("unknown option %1").arg(pathFromBytes(reader.takeAny()));
             return parsed;
@@ -109,6 +130,9 @@ ParsedJoinOptions parseJoinOptions(const std::vector<std::string>& arguments)
         if (!parsed.error.isEmpty())
             return parsed;
     }
+    if (!options.tags && (!options.title.empty() || !options.artist.empty() || !options.album.empty() ||
+                          !options.cover.isEmpty()))
+        parsed.error = QStringLiteral("--no-tags writes no tags: it cannot go with --title, --artist, --album or --cover");
     return parsed;
 }
 
@@ -139,13 +163,16 @@ QString joinUsage(const QString& program)
                "       %1 --measure FILE...\n"
                "Joins the sound of the media files, one after another in the given order,\n"
                "into one file, with no gaps at the joins and a marker where each file starts\n"
-               "(in a WAV file a cue point labelled with the file's name).\n"
+               "(in a WAV file a cue point), named by the file's title tag or else its name.\n"
                "OUTPUT's extension chooses the format:\n"
                "  .flac  FLAC, lossless, with a cue sheet\n"
                "  .mp3   MP3, LAME VBR quality 2, gapless\n"
                "  .m4a   AAC in MP4, 192 kbit/s, gapless\n"
-               "  .opus  Opus in Ogg, always 48,000 Hz, 128 kbit/s, gapless\n"
-               "  other  WAV (RF64 past 4 GiB)\n"
+               "  .m4b   the same as an audiobook, with chapters, tags and cover\n"
+               "  .opus, .ogg  Opus in Ogg, always 48,000 Hz, 128 kbit/s, gapless\n"
+               "  .aif, .aiff  AIFF, 16-bit big-endian, at most 4 GiB\n"
+               "  other  WAV (RF64 past 4 GiB); the ending of a media format not listed\n"
+               "         here (.aac, .wma, .mp4, ...) is refused\n"
                "The output keeps the files' sample rate (the one that carries most of the\n"
                "join when they differ, or the nearest the format holds), is mono when every\n"
                "file is, and in WAV and FLAC has 24-bit samples when any file has more than\n"
@@ -160,6 +187,13 @@ QString joinUsage(const QString& program)
                "      --labels FILE    also write a label list: one line per file with its\n"
                "                       start, end and name, tab-separated, in seconds, as\n"
                "                       audio editors (Audacity) import labels\n"
+               "      --title TEXT     the output's title (else its album's name)\n"
+               "      --artist TEXT    the output's artist (else the files' artist)\n"
+               "      --album TEXT     the output's album (else the files' album)\n"
+               "      --cover FILE     a JPEG or PNG image of at most 16 MB as the cover\n"
+               "                       (else the first file's cover, or a cover, folder or\n"
+               "                       front image beside the first file)\n"
+               "      --no-tags        write no tags and no cover into OUTPUT\n"
                "      --rate HZ        write at this sample rate (MP3: 32000, 44100 or 48000;\n"
                "                       M4A: up to 96000; Opus: 48000 only)\n"
                "      --channels N     1 (mono) or 2 (stereo)\n"
@@ -176,7 +210,9 @@ QString joinUsage(const QString& program)
                "any file is read. A progress line is shown when standard error is a\n"
                "terminal; Ctrl-C stops and leaves a valid file of what was written, with the\n"
                "markers of the files it reached. The cue sheet and the label list are only\n"
-               "written when the whole join was.\n"
+               "written when the whole join was. The files' album, artist, album artist,\n"
+               "genre, date, composer and comment go into OUTPUT where they all agree, else\n"
+               "the first file's that has one.\n"
                "\n"
                "Exit status: 0 when the whole file was written, 1 when the join failed or\n"
                "was refused, 2 for wrong arguments, 130 when stopped by Ctrl-C.\n")

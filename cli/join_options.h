@@ -22,6 +22,11 @@ struct JoinOptions {
     bool markers = true;      // a marker inside the output where each file starts
     QString cueSheet;         // a cue sheet to write once the join is complete
     QString labelList;        // a label list, likewise
+    bool tags = true;         // tags and a cover, from the sources and the options below
+    std::string title;        // the output's tags, as the system's bytes; empty: the sources'
+    std::string artist;
+    std::string album;
+    QString cover;            // an image to use as the cover
     // The output's format as asked for; what is not asked follows the
     // sources. A value given as 0 is kept as -1: asked for, and impossible.
     AudioFormatRequest format;

@@ -20,6 +20,18 @@ MarkerOptions markerOptionsOf(const JoinOptions& options)
     return markers;
 }
 
+TagOptions tagOptionsOf(const JoinOptions& options)
+{
+    TagOptions tags;
+    tags.fromSources = options.tags;
+    tags.title = options.title;
+    tags.artist = options.artist;
+    tags.album = options.album;
+    if (!options.cover.isEmpty())
+        tags.coverFile = pathToBytes(options.cover);
+    return tags;
+}
+
 int checkMarkerListsReplaceable(const JoinOptions& options, UserDialogs& dialogs)
 {
     for (const QString& list : {options.cueSheet, options.labelList}) {

@@ -4,6 +4,7 @@
 
 #include "media/ffmpeg.h"
 #include "media/markers.h"
+#include "media/output_tags.h"
 #include "output/framework/media_result.h"
 
 #include <cstdint>
@@ -59,15 +60,21 @@ public:
     MediaResult finish(const AVCodecContext* codec, std::int64_t frames);
 
 protected:
-    explicit ContainerWriter(std::vector<Marker> markers) : markers_(std::move(markers)) {}
+    explicit ContainerWriter(std::vector<Marker> markers, OutputTags tags = {})
+        : markers_(std::move(markers)), tags_(std::move(tags))
+    {
+    }
 
     // Every marker of the join, as planned.
     const std::vector<Marker>& markers() const { return markers_; }
+    // What the file says about the join: the same from its start to its end.
+    const OutputTags& tags() const { return tags_; }
     virtual MediaResult writeTrailer(const AVCodecContext* codec, std::int64_t frames,
                                      const std::vector<Marker>& kept) = 0;
 
 private:
     std::vector<Marker> markers_;
+    OutputTags tags_;
 };
 
 } // namespace kestrine

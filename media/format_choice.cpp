@@ -56,6 +56,7 @@ bool holdsRate(Encoding encoding, int rate)
 {
     switch (encoding) {
     case Encoding::Wav:
+    case Encoding::Aiff:
         return rate >= kLowestSampleRate && rate <= kHighestSampleRate;
     case Encoding::Flac:
         return rate >= kLowestSampleRate &&
@@ -63,6 +64,7 @@ bool holdsRate(Encoding encoding, int rate)
     case Encoding::Mp3:
         return isOneOf(kMp3Rates, rate);
     case Encoding::M4a:
+    case Encoding::M4b:
         return isOneOf(kAacRates, rate);
     case Encoding::Opus:
         return rate == kOpusRate;
@@ -70,9 +72,15 @@ bool holdsRate(Encoding encoding, int rate)
     return false;
 }
 
+// The formats whose samples keep 16 or 24 bits as the sources have them.
 bool isLossless(Encoding encoding)
 {
     return encoding == Encoding::Wav || encoding == Encoding::Flac;
+}
+
+bool isPcmOrLossless(Encoding encoding)
+{
+    return isLossless(encoding) || encoding == Encoding::Aiff;
 }
 
 // 48000 as "48,000".
@@ -100,6 +108,7 @@ std::string ratesAllowed(Encoding encoding)
 {
     switch (encoding) {
     case Encoding::Wav:
+    case Encoding::Aiff:
         return "sample rates from " + grouped(kLowestSampleRate) + " to " + grouped(kHighestSampleRate) + " Hz";
     case Encoding::Flac:
         return "sample rates from " + grouped(kLowestSampleRate) + " to " + grouped(kLowestFlacTenHertzRate) +
@@ -107,6 +116,7 @@ std::string ratesAllowed(Encoding encoding)
     case Encoding::Mp3:
         return "a sample rate of " + listed(kMp3Rates, true) + " Hz";
     case Encoding::M4a:
+    case Encoding::M4b:
         return "a sample rate of " + listed(kAacRates, true) + " Hz";
     case Encoding::Opus:
         return "a sample rate of " + grouped(kOpusRate) + " Hz only";
@@ -124,6 +134,8 @@ std::string encodingName(Encoding encoding)
     case Encoding::Mp3: return "MP3";
     case Encoding::Opus: return "Opus";
     case Encoding::M4a: return "M4A";
+    case Encoding::M4b: return "M4B";
+    case Encoding::Aiff: return "AIFF";
     }
     return {};
 }
@@ -132,6 +144,7 @@ int nearestRateFor(Encoding encoding, int rate)
 {
     switch (encoding) {
     case Encoding::Wav:
+    case Encoding::Aiff:
         return std::clamp(rate, kLowestSampleRate, kHighestSampleRate);
     case Encoding::Flac:
         rate = std::max(rate, kLowestSampleRate);
@@ -144,6 +157,7 @@ int nearestRateFor(Encoding encoding, int rate)
     case Encoding::Mp3:
         return nearestOf(kMp3Rates, rate);
     case Encoding::M4a:
+    case Encoding::M4b:
         return nearestOf(kAacRates, rate);
     case Encoding::Opus:
         return kOpusRate;
@@ -187,6 +201,7 @@ OutputFormat chooseOutputFormat(Encoding encoding, const AudioFormatRequest& req
             format.vbrQuality = request.vbrQuality >= 0 ? request.vbrQuality : kDefaultMp3Quality;
         break;
     case Encoding::M4a:
+    case Encoding::M4b:
         format.bitRateKbps = request.bitRateKbps > 0 ? request.bitRateKbps : kDefaultAacBitRate;
         break;
     case Encoding::Opus:
@@ -194,6 +209,7 @@ OutputFormat chooseOutputFormat(Encoding encoding, const AudioFormatRequest& req
         break;
     case Encoding::Wav:
     case Encoding::Flac:
+    case Encoding::Aiff:
         break;
     }
     return format;
@@ -216,14 +232,16 @@ std::string formatRequestProblem(const AudioFormatRequest& request, Encoding enc
         switch (encoding) {
         case Encoding::Wav:
         case Encoding::Flac:
+        case Encoding::Aiff:
             return name + " is lossless and has no bit rate: a bit rate is for MP3, M4A and Opus only.";
         case Encoding::Mp3:
             if (!isOneOf(kMp3BitRates, request.bitRateKbps))
                 return "MP3 takes a bit rate of " + listed(kMp3BitRates, false) + " kbit/s.";
             break;
         case Encoding::M4a:
+        case Encoding::M4b:
             if (request.bitRateKbps < kLowestAacBitRate || request.bitRateKbps > kHighestAacBitRate)
-                return "M4A takes a bit rate from " + std::to_string(kLowestAacBitRate) + " to " +
+                return name + " takes a bit rate from " + std::to_string(kLowestAacBitRate) + " to " +
                        std::to_string(kHighestAacBitRate) + " kbit/s.";
             break;
         case Encoding::Opus:
@@ -257,13 +275,15 @@ AudioFormatRequest fitFormatRequest(const AudioFormatRequest& request, Encoding 
         switch (encoding) {
         case Encoding::Mp3: fitted.bitRateKbps = nearestOf(kMp3BitRates, request.bitRateKbps); break;
         case Encoding::M4a:
+        case Encoding::M4b:
             fitted.bitRateKbps = std::clamp(request.bitRateKbps, kLowestAacBitRate, kHighestAacBitRate);
             break;
         case Encoding::Opus:
             fitted.bitRateKbps = std::clamp(request.bitRateKbps, kLowestOpusBitRate, kHighestOpusBitRate);
             break;
         case Encoding::Wav:
-        case Encoding::Flac: break;
+        case Encoding::Flac:
+        case Encoding::Aiff: break;
         }
     }
     if (encoding == Encoding::Mp3 && fitted.bitRateKbps == 0 && request.vbrQuality >= 0)
@@ -277,7 +297,7 @@ std::string formatSummary(const OutputFormat& format)
                        (format.channels == 1 ? "mono" : format.channels == 2 ? "stereo"
                                                                              : std::to_string(format.channels) + " channels") +
                        ", ";
-    if (isLossless(format.encoding))
+    if (isPcmOrLossless(format.encoding))
         return text + std::to_string(format.bitsPerSample) + "-bit " + encodingName(format.encoding);
     text += encodingName(format.encoding);
     if (format.bitRateKbps > 0)

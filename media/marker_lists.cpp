@@ -51,14 +51,18 @@ std::string labelTime(std::int64_t frame, int sampleRate)
     return text;
 }
 
-// The file type a cue sheet knows the joined file as: MP3 for MP3, and WAVE,
-// which players take as "decode it", for everything else.
+// The file type a cue sheet knows the joined file as: MP3 for MP3, AIFF for
+// AIFF, and WAVE, which players take as "decode it", for everything else.
 std::string cueFileType(const std::string& audioFile)
 {
     std::string extension = std::filesystem::path(audioFile).extension().string();
     for (char& c : extension)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return extension == ".mp3" ? "MP3" : "WAVE";
+    if (extension == ".mp3")
+        return "MP3";
+    if (extension == ".aif" || extension == ".aiff")
+        return "AIFF";
+    return "WAVE";
 }
 
 // The joined file as the list at `listPath` names it: relative to the

@@ -4,6 +4,19 @@
 
 namespace kestrine {
 
+std::string markerLabelOf(const RenderPlan& plan, std::size_t source)
+{
+    if (source < plan.sourceTitles.size() && !plan.sourceTitles[source].empty())
+        return plan.sourceTitles[source];
+    const std::string& path = plan.sources[source].path;
+    const std::size_t slash = path.find_last_of('/');
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    // A name that is all extension (".hidden") keeps it.
+    if (const std::size_t dot = name.find_last_of('.'); dot != std::string::npos && dot > 0)
+        name.erase(dot);
+    return name;
+}
+
 std::vector<Marker> markersOf(const RenderPlan& plan)
 {
     if (!plan.withMarkers)
@@ -15,11 +28,8 @@ std::vector<Marker> sourceStartsOf(const RenderPlan& plan)
 {
     std::vector<Marker> markers;
     markers.reserve(plan.sources.size());
-    for (const PlannedSource& source : plan.sources) {
-        const std::size_t slash = source.path.find_last_of('/');
-        markers.push_back({source.firstFrame,
-                           slash == std::string::npos ? source.path : source.path.substr(slash + 1)});
-    }
+    for (std::size_t i = 0; i < plan.sources.size(); ++i)
+        markers.push_back({plan.sources[i].firstFrame, markerLabelOf(plan, i)});
     return markers;
 }
 

@@ -13,8 +13,12 @@ namespace kestrine {
 // Where one source starts in the output, for players and editors to find.
 struct Marker {
     std::int64_t frame = 0; // the source's first frame, at the plan's rate
-    std::string label;      // the source's file name, without its folder
+    std::string label;      // the source's title, else its file name without folder and extension
 };
+
+// The name a source's marker has: its title tag, or without one the file's
+// name without its folder and extension.
+std::string markerLabelOf(const RenderPlan& plan, std::size_t source);
 
 // One marker per source, in output order; none when the plan asks for none.
 std::vector<Marker> markersOf(const RenderPlan& plan);

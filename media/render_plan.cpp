@@ -50,11 +50,15 @@ OutputFormat outputFormatFor(const std::string& path)
         format.encoding = Encoding::Flac;
     } else if (extension == "mp3") {
         format.encoding = Encoding::Mp3;
-    } else if (extension == "opus") {
+    } else if (extension == "opus" || extension == "ogg") {
         format.encoding = Encoding::Opus;
         format.sampleRate = 48000; // the only rate Opus codes at without resampling
     } else if (extension == "m4a") {
         format.encoding = Encoding::M4a;
+    } else if (extension == "m4b") {
+        format.encoding = Encoding::M4b;
+    } else if (extension == "aif" || extension == "aiff") {
+        format.encoding = Encoding::Aiff;
     }
     return format;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "output/framework/media_result.h"
+#include "media/output_tags.h"
 #include "output/framework/media_time.h"
 
 #include <atomic>
@@ -27,6 +28,8 @@ enum class Encoding {
     Mp3,  // LAME VBR with a Xing/LAME header, for gapless players
     Opus, // in Ogg, 48,000 Hz only
     M4a,  // AAC-LC in MP4, with an edit list
+    M4b,  // the same, branded as an audiobook
+    Aiff, // big-endian PCM
 };
 
 struct OutputFormat {
@@ -40,8 +43,10 @@ struct OutputFormat {
 };
 
 // The format an output path asks for by its extension, in any case: .flac,
-// .mp3, .opus (at 48,000 Hz) or .m4a; anything else is a WAV. Its rate,
-// channels and bits are where a join starts before its sources choose them.
+// .mp3, .opus and .ogg (Opus in Ogg, at 48,000 Hz), .m4a, .m4b (an
+// audiobook), .aif and .aiff; anything else is a WAV (isUnwritableMediaName
+// tells the names to refuse). Its rate, channels and bits are where a join
+// starts before its sources choose them.
 OutputFormat outputFormatFor(const std::string& path);
 
 // One source of a join: which part of which file, and where it lands in the
@@ -70,6 +75,10 @@ struct RenderPlan {
     std::int64_t totalFrames = 0;
     MediaTime length = 0; // the timeline's
     bool withMarkers = true; // a marker where each source starts
+    // Each source's title tag, by the sources' index, once their files were
+    // opened; empty for one that has none.
+    std::vector<std::string> sourceTitles;
+    OutputTags tags; // what the output says about the join
 };
 
 struct RenderProgress {

@@ -41,10 +41,14 @@ const char* describeOwnResult(MediaResult code)
     case result::kOutputLost: return "The output file or its folder was removed while the join wrote it.";
     case result::kNoEncoder: return "The encoder or container for the output's format is missing from this FFmpeg.";
     case result::kOutputBusy: return "Another join is writing the same output file right now; this one wrote nothing.";
+    case result::kUnwritableFormat: return "The output's name asks for a format Kestrine cannot write: it writes WAV, FLAC, MP3, M4A, Opus (.opus, .ogg) and AIFF (.aif, .aiff).";
+    case result::kOutputTooLarge: return "The join is too long for an AIFF file, which holds at most 4 GiB (about 6 hours 45 minutes of CD-quality stereo sound); write it as WAV or FLAC.";
     case result::kDiskFull: return "The disk is full; the output file could not be completed.";
     case result::kStopped: return "The join was stopped before it was complete.";
     case result::kMarkerListClash: return "A cue sheet or label list would overwrite the output, a file to join or each other.";
     case result::kMarkerListFailed: return "The join is complete, but its cue sheet or label list could not be written.";
+    case result::kCoverNotImage: return "The cover is not a JPEG or PNG image.";
+    case result::kCoverTooLarge: return "The cover is larger than 16 MB.";
     case result::kCueSheetTooLong: return "A cue sheet holds at most 99 tracks, one per file; the join has more files.";
     default: return nullptr;
     }

@@ -70,12 +70,15 @@ void placeOnSampleClock(RenderPlan& plan, const std::vector<int>& sourceRates)
 }
 
 MediaResult findSourceFormats(const RenderPlan& plan, std::vector<SourceFormat>& sourceFormats,
-                              std::ptrdiff_t& failedSource, std::stop_token stop)
+                              std::ptrdiff_t& failedSource, std::stop_token stop, std::vector<SourceTags>* sourceTags)
 {
     // Each file once, however many sources name it.
     std::map<std::string, std::pair<MediaResult, SourceFormat>> files;
-    for (const PlannedSource& source : plan.sources)
+    std::map<std::string, SourceTags> tagsOfFiles;
+    for (const PlannedSource& source : plan.sources) {
         files.emplace(source.path, std::pair<MediaResult, SourceFormat>{result::kStopped, {}});
+        tagsOfFiles.emplace(source.path, SourceTags{});
+    }
     std::vector<std::pair<const std::string, std::pair<MediaResult, SourceFormat>>*> entries;
     for (auto& entry : files)
         entries.push_back(&entry);
@@ -87,6 +90,9 @@ MediaResult findSourceFormats(const RenderPlan& plan, std::vector<SourceFormat>&
             // A file that was measured and is empty now has lost its sound.
             if (failed(found.first) && found.first != result::kStopped && sourceFileSize(path) == 0)
                 found.first = result::kSourceShrank;
+            // Every entry of the map exists already: each worker writes its own.
+            if (sourceTags && succeeded(found.first))
+                (void)readSourceTags(path, tagsOfFiles.at(path));
         }
     });
     if (stop.stop_requested())
@@ -102,7 +108,19 @@ MediaResult findSourceFormats(const RenderPlan& plan, std::vector<SourceFormat>&
         sourceFormats[i] = format;
         sourceFormats[i].length = source.stop - source.start;
     }
+    if (sourceTags) {
+        sourceTags->clear();
+        for (const PlannedSource& source : plan.sources)
+            sourceTags->push_back(tagsOfFiles.at(source.path));
+    }
     return result::kOk;
+}
+
+void takeSourceTitles(RenderPlan& plan, const std::vector<SourceTags>& sourceTags)
+{
+    plan.sourceTitles.clear();
+    for (const SourceTags& tags : sourceTags)
+        plan.sourceTitles.push_back(tags.title);
 }
 
 } // namespace kestrine

@@ -4,6 +4,7 @@
 
 #include "media/format_choice.h"
 #include "media/render_plan.h"
+#include "media/source_tags.h"
 #include "output/framework/media_result.h"
 
 #include <cstddef>
@@ -29,7 +30,12 @@ void placeOnSampleClock(RenderPlan& plan, const std::vector<int>& sourceRates);
 // `failedSource` is the plan's index of the first source that cannot be
 // opened any more, and the result says why: FFmpeg's reason, or
 // result::kSourceShrank for a file that is now empty.
+// With `sourceTags`, each source's tags are read while its file is at hand
+// (a file whose tags cannot be read has none).
 MediaResult findSourceFormats(const RenderPlan& plan, std::vector<SourceFormat>& sourceFormats,
-                              std::ptrdiff_t& failedSource, std::stop_token stop = {});
+                              std::ptrdiff_t& failedSource, std::stop_token stop = {},
+                              std::vector<SourceTags>* sourceTags = nullptr);
+// Names each source by the title its tags give it.
+void takeSourceTitles(RenderPlan& plan, const std::vector<SourceTags>& sourceTags);
 
 } // namespace kestrine

@@ -247,4 +247,42 @@ bool matchesOutputFormat(const PcmWavLayout& layout, const OutputFormat& format)
            layout.blockAlign == format.channels * format.bitsPerSample / 8;
 }
 
+namespace {
+
+void putChunk(std::vector<std::uint8_t>& out, const char* id, const std::uint8_t* data, std::size_t size)
+{
+    out.insert(out.end(), id, id + 4);
+    for (int i = 0; i < 4; ++i)
+        out.push_back(static_cast<std::uint8_t>(size >> (8 * i)));
+    out.insert(out.end(), data, data + size);
+    if (size % 2 != 0)
+        out.push_back(0); // chunks start on even offsets
+}
+
+// The INFO names of the tags, as FFmpeg and most players read them.
+constexpr std::pair<const char*, const char*> kInfoNames[] = {
+    {"title", "INAM"}, {"album", "IPRD"}, {"artist", "IART"}, {"genre", "IGNR"},
+    {"date", "ICRD"},  {"comment", "ICMT"}};
+
+} // namespace
+
+void appendWavTagChunks(std::vector<std::uint8_t>& trailer, const OutputTags& tags,
+                        const std::vector<std::uint8_t>& id3)
+{
+    std::vector<std::uint8_t> info = {'I', 'N', 'F', 'O'};
+    for (const auto& [name, id] : kInfoNames) {
+        const std::string value = tags.valueOf(name);
+        if (value.empty())
+            continue;
+        // Each is a zero-terminated string.
+        std::vector<std::uint8_t> text(value.begin(), value.end());
+        text.push_back(0);
+        putChunk(info, id, text.data(), text.size());
+    }
+    if (info.size() > 4)
+        putChunk(trailer, "LIST", info.data(), info.size());
+    if (!id3.empty())
+        putChunk(trailer, "id3 ", id3.data(), id3.size());
+}
+
 } // namespace kestrine

@@ -39,6 +39,12 @@ std::uint64_t wavTrailerOffset(std::uint64_t dataBytes);
 // offset can say is left out.
 std::vector<std::uint8_t> wavTrailer(const std::vector<Marker>& markers);
 
+// Appends to `trailer` the chunks that carry `tags`: a LIST chunk of type
+// INFO with the tags it has names for, and, unless `id3` is empty, an `id3 `
+// chunk holding it: an ID3v2 tag with the cover.
+void appendWavTagChunks(std::vector<std::uint8_t>& trailer, const OutputTags& tags,
+                        const std::vector<std::uint8_t>& id3);
+
 // Where the samples of a PCM WAV file lie, as read from its chunks.
 struct PcmWavLayout {
     bool valid = false;

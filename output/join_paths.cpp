@@ -3,6 +3,7 @@
 #include "output/join_paths.h"
 
 #include "output/framework/media_result.h"
+#include "output/framework/output_formats.h"
 #include "output/framework/output_path_check.h"
 #include "output/framework/path_bytes.h"
 
@@ -159,6 +160,12 @@ JoinPathProblem checkJoinPaths(const JoinPaths& paths, const std::vector<std::st
         problem.kind = Kind::NoOutputName;
         return problem;
     }
+    if (isUnwritableMediaName(paths.output)) {
+        JoinPathProblem problem;
+        problem.kind = Kind::UnwritableFormat;
+        problem.path = paths.output;
+        return problem;
+    }
     if (!paths.cueSheet.empty() && sources.size() > kMostCueTracks) {
         JoinPathProblem problem;
         problem.kind = Kind::TooManyCueTracks;
@@ -195,6 +202,8 @@ QString joinPathProblemText(const JoinPathProblem& problem)
         return {};
     case Kind::NoOutputName:
         return QStringLiteral("No output file has been given.");
+    case Kind::UnwritableFormat:
+        return QString::fromStdString(unwritableFormatText(problem.path));
     case Kind::IsSource:
         return QStringLiteral("%1 is also one of the files to join.").arg(what);
     case Kind::NotRegularFile:

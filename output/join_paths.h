@@ -23,6 +23,7 @@ struct JoinPathProblem {
     enum class Kind {
         None,
         NoOutputName,
+        UnwritableFormat, // the output's extension names a media format Kestrine does not write
         IsSource,         // the path, or its partial file, is one of the sources
         NotRegularFile,   // a folder, a device or a pipe stands at the path
         PartialInTheWay,  // something that is no regular file stands at its partial file's name

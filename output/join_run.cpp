@@ -31,7 +31,7 @@ MediaResult JoinRun::checkOutput(const QString& output, std::span<const ClipItem
 MediaResult JoinRun::start(std::span<const ClipItem> clipList, std::span<const ClipItem> audioList,
                            const QString& output, std::function<void()> notify,
                            MissingSourceHandler missingSourceHandler, const MarkerOptions& markers,
-                           const AudioFormatRequest& format)
+                           const TagOptions& tags, const AudioFormatRequest& format)
 {
     // One join at a time: whatever the last one held goes first.
     release();
@@ -47,7 +47,7 @@ MediaResult JoinRun::start(std::span<const ClipItem> clipList, std::span<const C
     totalDuration_ = builder.totalDuration();
     output_ = output;
     notify_ = std::move(notify);
-    OutputGraph(framework_, dialogs_).start(references_, output_, *this, markers);
+    OutputGraph(framework_, dialogs_).start(references_, output_, *this, markers, tags);
     if (state_ != JoinState::Running) {
         notify_ = {};
         return result::kFail;

@@ -43,12 +43,12 @@ public:
     // the graph's threads whenever events wait, and may only post. An output
     // that clashes with a source is refused before anything is built; a start
     // that fails has shown its reason and keeps nothing. kOk when running.
-    // markers says what the join tells about where each source starts;
-    // format what the output is asked to be.
+    // markers says what the join tells about where each source starts, tags
+    // what it says about the join, format what the output is asked to be.
     MediaResult start(std::span<const ClipItem> clipList, std::span<const ClipItem> audioList,
                       const QString& output, std::function<void()> notify,
                       MissingSourceHandler missingSourceHandler = {}, const MarkerOptions& markers = {},
-                      const AudioFormatRequest& format = {});
+                      const TagOptions& tags = {}, const AudioFormatRequest& format = {});
 
     // Takes the waiting events, in order, up to the first that ends the join,
     // and answers the state after them. Completion, an error abort and a

@@ -32,9 +32,9 @@ OutputGraph::OutputGraph(MediaFramework& framework, UserDialogs& dialogs)
 }
 
 void OutputGraph::start(JoinReferences& references, const QString& outputPath, JoinHost& host,
-                        const MarkerOptions& markers)
+                        const MarkerOptions& markers, const TagOptions& tags)
 {
-    if (!build(references, outputPath, host, markers)) {
+    if (!build(references, outputPath, host, markers, tags)) {
         // Nothing of a join that never ran is kept: no notification can reach
         // an idle program, and the next join starts from a clean slate.
         release(references);
@@ -49,7 +49,7 @@ void OutputGraph::showFrameworkText(MediaResult code)
 }
 
 bool OutputGraph::build(JoinReferences& references, const QString& outputPath, JoinHost& host,
-                        const MarkerOptions& markers)
+                        const MarkerOptions& markers, const TagOptions& tags)
 {
     if (failed(framework_.createRenderEngine(references.renderEngine)) ||
         !references.renderEngine) {
@@ -134,6 +134,11 @@ bool OutputGraph::build(JoinReferences& references, const QString& outputPath, J
     // was asked of it would not.
     if (const MediaResult set = mux->setMarkers(markers);
         failed(set) && !(set == result::kNoInterface && markers == MarkerOptions{})) {
+        showFrameworkText(set);
+        return false;
+    }
+    if (const MediaResult set = mux->setTags(tags);
+        failed(set) && !(set == result::kNoInterface && tags == TagOptions{})) {
         showFrameworkText(set);
         return false;
     }

@@ -32,9 +32,9 @@ public:
     // host hears joinStarted() only when the graph runs. A start that fails
     // releases the references again (as release() does), so nothing of it
     // stays registered or open. `markers` says what the join tells about
-    // where each source starts.
+    // where each source starts, `tags` what it says about the join.
     void start(JoinReferences& references, const QString& outputPath, JoinHost& host,
-               const MarkerOptions& markers = {});
+               const MarkerOptions& markers = {}, const TagOptions& tags = {});
 
     // Stops the graph and releases the join's objects, in the order that lets
     // each one shut down cleanly.
@@ -42,7 +42,7 @@ public:
 
 private:
     bool build(JoinReferences& references, const QString& outputPath, JoinHost& host,
-               const MarkerOptions& markers);
+               const MarkerOptions& markers, const TagOptions& tags);
     void showFrameworkText(MediaResult code);
 
     MediaFramework& framework_;

@@ -3,6 +3,8 @@
 #include "output/output_settings_dialog.h"
 
 #include "output/compressor_lists.h"
+#include "output/framework/output_formats.h"
+#include "output/framework/path_bytes.h"
 #include "platform/settings_store.h"
 #include "platform/user_dialogs.h"
 #include "platform/widgets/dialog_units.h"
@@ -40,12 +42,15 @@ struct OutputFileType {
     const char* filter;
     const char* extension;
 };
-constexpr std::array<OutputFileType, 5> kOutputFileTypes{{
+constexpr std::array<OutputFileType, 8> kOutputFileTypes{{
     {"WAV file (*.wav)", ".wav"},
     {"FLAC file (*.flac)", ".flac"},
     {"MP3 file (*.mp3)", ".mp3"},
     {"Opus file (*.opus)", ".opus"},
     {"M4A file (*.m4a)", ".m4a"},
+    {"M4B audiobook (*.m4b)", ".m4b"},
+    {"Ogg Opus file (*.ogg)", ".ogg"},
+    {"AIFF file (*.aif *.aiff)", ".aiff"},
 }};
 
 qsizetype lastSeparator(const QString& path)
@@ -176,6 +181,11 @@ void OutputSettingsDialog::accept()
     const double rate = roundedFrameRate(settings_.frameRate);
     if (rate < kSmallestFrameRate) {
         dialogs_.inform(QStringLiteral("The frame rate is too small!"));
+        return;
+    }
+    // A name whose format cannot be written would only be refused at Join.
+    if (const std::string path = pathToBytes(outputPath()); isUnwritableMediaName(path)) {
+        dialogs_.inform(QString::fromStdString(unwritableFormatText(path)));
         return;
     }
     const int index =

@@ -12,7 +12,7 @@ required_packages=(
     libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
     googletest libgtest-dev libgmock-dev
     desktop-file-utils appstream bash-completion
-    flac ffmpeg
+    flac ffmpeg opus-tools
     xvfb xdotool imagemagick tesseract-ocr qt6ct
 )
 

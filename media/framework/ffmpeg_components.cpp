@@ -3,6 +3,7 @@
 #include "media/framework/ffmpeg_components.h"
 
 #include "media/framework/ffmpeg_timeline.h"
+#include "output/framework/output_formats.h"
 
 #include <algorithm>
 #include <cctype>
@@ -120,6 +121,14 @@ MediaResult FfmpegWaveMux::setMarkers(const MarkerOptions& markers)
     return result::kOk;
 }
 
+MediaResult FfmpegWaveMux::setTags(const TagOptions& tags)
+{
+    if (tags.coverFile.find('\0') != std::string::npos)
+        return result::kInvalidArgument;
+    tags_ = tags;
+    return result::kOk;
+}
+
 FfmpegFileWriter::FfmpegFileWriter() : FfmpegFilter(FilterKind::FileWriter)
 {
     addPin(PinDirection::Input, StreamKind::MuxedFile);
@@ -129,6 +138,9 @@ MediaResult FfmpegFileWriter::setFileName(const std::string& path)
 {
     if (path.empty() || path.find('\0') != std::string::npos)
         return result::kInvalidArgument;
+    // WAV data under a name that says otherwise would mislead every reader.
+    if (isUnwritableMediaName(path))
+        return result::kUnwritableFormat;
     fileName_ = path;
     // The name chooses the file's format, once, as the file is named.
     format_ = outputFormatFor(path);

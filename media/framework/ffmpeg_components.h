@@ -99,10 +99,13 @@ public:
     bool fullInterleaving() const { return fullInterleaving_; }
     MediaResult setMarkers(const MarkerOptions& markers) override;
     const MarkerOptions& markers() const { return markers_; }
+    MediaResult setTags(const TagOptions& tags) override;
+    const TagOptions& tags() const { return tags_; }
 
 private:
     bool fullInterleaving_ = false;
     MarkerOptions markers_;
+    TagOptions tags_;
 };
 
 class FfmpegFileWriter final : public FfmpegFilter {

@@ -109,6 +109,7 @@ MediaResult FfmpegFilterGraph::findChain(Chain& chain) const
         }
         chain.writer = std::move(writer);
         chain.markers = static_cast<const FfmpegWaveMux*>(muxOutput->owner())->markers();
+        chain.tags = static_cast<const FfmpegWaveMux*>(muxOutput->owner())->tags();
         for (const auto& [otherName, other] : filters_) {
             if (other.get() == groupOutput->owner())
                 chain.source = std::static_pointer_cast<FfmpegGroupSource>(other);
@@ -132,6 +133,7 @@ MediaResult FfmpegFilterGraph::run()
     std::string path;
     MarkerOptions markers;
     AudioFormatRequest request;
+    TagOptions tags;
     {
         const std::lock_guard lock(filtersMutex_);
         Chain chain;
@@ -161,6 +163,7 @@ MediaResult FfmpegFilterGraph::run()
         if (const MediaResult checked = checkMarkerLists(chain.markers, path, sources); failed(checked))
             return checked;
         markers = chain.markers;
+        tags = chain.tags;
         runLength_ = groupLength(*chain.source->group());
         runSampleRate_ = plan.format.sampleRate;
         progress_.framesComplete = 0;
@@ -170,23 +173,25 @@ MediaResult FfmpegFilterGraph::run()
         active_ = true;
     }
     worker_ = std::jthread([this, plan = std::move(plan), path = std::move(path), markers = std::move(markers),
-                            request](std::stop_token stop) mutable {
-        renderOnWorker(std::move(plan), path, markers, request, stop);
+                            request, tags = std::move(tags)](std::stop_token stop) mutable {
+        renderOnWorker(std::move(plan), path, markers, request, tags, stop);
     });
     return result::kOk;
 }
 
 void FfmpegFilterGraph::renderOnWorker(RenderPlan plan, const std::string& path, const MarkerOptions& markers,
-                                       const AudioFormatRequest& request, std::stop_token stop)
+                                       const AudioFormatRequest& request, const TagOptions& tags,
+                                       std::stop_token stop)
 {
     workerId_ = std::this_thread::get_id();
     // Every source is opened before anything is written: one that cannot be
     // any more fails the join while the old output is still untouched, and
-    // the others tell the format the output takes and the rate their
-    // lengths were counted at.
+    // the others tell the format the output takes, the rate their lengths
+    // were counted at, and their tags.
     std::vector<SourceFormat> sourceFormats;
+    std::vector<SourceTags> sourceTags;
     std::ptrdiff_t failedSource = -1;
-    MediaResult rendered = findSourceFormats(plan, sourceFormats, failedSource, stop);
+    MediaResult rendered = findSourceFormats(plan, sourceFormats, failedSource, stop, &sourceTags);
     if (succeeded(rendered)) {
         plan.format = chooseOutputFormat(plan.format.encoding, request, sourceFormats);
         rendered = countPlanFrames(plan);
@@ -197,6 +202,8 @@ void FfmpegFilterGraph::renderOnWorker(RenderPlan plan, const std::string& path,
         for (const SourceFormat& format : sourceFormats)
             sourceRates.push_back(format.sampleRate);
         placeOnSampleClock(plan, sourceRates);
+        takeSourceTitles(plan, sourceTags);
+        plan.tags = outputTagsOf(sourceTags, plan.sources.empty() ? std::string() : plan.sources[0].path, tags);
         rendered = renderJoin(plan, path, progress_, stop);
         failedSource = progress_.failedSource;
     }

@@ -5,6 +5,7 @@
 #include "media/encoded_output.h"
 #include "media/output_file.h"
 #include "media/partial_file.h"
+#include "media/writing/aiff_writer.h"
 #include "media/writing/flac_writer.h"
 #include "media/writing/mp3_writer.h"
 #include "media/writing/mp4_writer.h"
@@ -15,28 +16,38 @@ namespace kestrine {
 
 MediaResult makeContainerWriter(const OutputFormat& format, int fd, const std::string& path,
                                 std::vector<Marker> markers, std::int64_t totalFrames,
-                                std::unique_ptr<ContainerWriter>& writer)
+                                std::unique_ptr<ContainerWriter>& writer, OutputTags tags)
 {
     // 24 bits only where the container keeps them; the encoders take mono and stereo.
     const bool keepsBits = format.encoding == Encoding::Wav || format.encoding == Encoding::Flac;
     if (format.bitsPerSample != 16 && !(keepsBits && format.bitsPerSample == 24))
         return result::kInvalidArgument;
-    if (format.encoding != Encoding::Wav && format.channels != 1 && format.channels != 2)
+    if (format.encoding != Encoding::Wav && format.encoding != Encoding::Aiff && format.channels != 1 &&
+        format.channels != 2)
         return result::kInvalidArgument;
     switch (format.encoding) {
     case Encoding::Wav:
-        writer = std::make_unique<WavWriter>(fd, format, std::move(markers));
+        writer = std::make_unique<WavWriter>(fd, format, std::move(markers), std::move(tags));
         return result::kOk;
     case Encoding::Flac:
-        writer = std::make_unique<FlacWriter>(fd, format.sampleRate, std::move(markers), totalFrames);
+        writer = std::make_unique<FlacWriter>(fd, format.sampleRate, std::move(markers), totalFrames,
+                                              std::move(tags));
         return result::kOk;
     case Encoding::Mp3:
-        return Mp3Writer::create(fd, path, format.sampleRate, std::move(markers), totalFrames, writer);
+        return Mp3Writer::create(fd, path, format.sampleRate, std::move(markers), totalFrames, writer,
+                                 std::move(tags));
     case Encoding::M4a:
-        writer = std::make_unique<Mp4Writer>(fd, std::move(markers));
+        writer = std::make_unique<Mp4Writer>(fd, std::move(markers), Mp4Writer::Brand::Music, std::move(tags));
+        return result::kOk;
+    case Encoding::M4b:
+        writer = std::make_unique<Mp4Writer>(fd, std::move(markers), Mp4Writer::Brand::Audiobook,
+                                             std::move(tags));
         return result::kOk;
     case Encoding::Opus:
-        return OggOpusWriter::create(fd, path, format.sampleRate, std::move(markers), writer);
+        return OggOpusWriter::create(fd, path, format.sampleRate, std::move(markers), writer, std::move(tags));
+    case Encoding::Aiff:
+        writer = std::make_unique<AiffWriter>(fd, format, std::move(markers), totalFrames);
+        return result::kOk;
     }
     return result::kInvalidArgument;
 }
@@ -49,7 +60,7 @@ MediaResult createOutputSink(const RenderPlan& plan, const std::string& path,
         return created;
     std::unique_ptr<ContainerWriter> writer;
     if (const MediaResult made = makeContainerWriter(plan.format, partial.fd, partial.target,
-                                                     markersOf(plan), plan.totalFrames, writer);
+                                                     markersOf(plan), plan.totalFrames, writer, plan.tags);
         failed(made)) {
         discardPartialFile(partial);
         return made;

@@ -19,7 +19,7 @@ namespace kestrine {
 // muxer.
 MediaResult makeContainerWriter(const OutputFormat& format, int fd, const std::string& path,
                                 std::vector<Marker> markers, std::int64_t totalFrames,
-                                std::unique_ptr<ContainerWriter>& writer);
+                                std::unique_ptr<ContainerWriter>& writer, OutputTags tags = {});
 
 // The sink a render of `plan` writes into: a partial file beside `path` in
 // the plan's container, with its markers, which takes the output's place

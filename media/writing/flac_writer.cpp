@@ -4,6 +4,7 @@
 
 #include "media/chapter_comments.h"
 #include "media/partial_file.h"
+#include "media/writing/vorbis_tags.h"
 
 #include <algorithm>
 #include <string>
@@ -20,6 +21,7 @@ constexpr std::uint8_t kStreamInfoBlock = 0;
 constexpr std::uint8_t kPaddingBlock = 1;
 constexpr std::uint8_t kCommentBlock = 4;
 constexpr std::uint8_t kCueSheetBlock = 5;
+constexpr std::uint8_t kPictureBlock = 6;
 constexpr std::uint8_t kLastBlockFlag = 0x80;
 constexpr std::uint8_t kLeadOutTrack = 255; // a cue sheet not of a CD
 constexpr char kVendor[] = "Kestrine";
@@ -49,9 +51,12 @@ void putBlock(std::vector<std::uint8_t>& out, std::uint8_t type,
     out.insert(out.end(), body.begin(), body.end());
 }
 
-std::vector<std::uint8_t> commentBody(const std::vector<Marker>& markers, int sampleRate)
+std::vector<std::uint8_t> commentBody(const OutputTags& tags, const std::vector<Marker>& markers,
+                                      int sampleRate)
 {
     std::vector<std::string> comments;
+    for (const auto& [key, value] : vorbisCommentsOf(tags))
+        comments.push_back(key + "=" + value);
     for (const auto& [key, value] : chapterComments(markers, sampleRate))
         comments.push_back(key + "=" + value);
     std::vector<std::uint8_t> body;
@@ -109,8 +114,8 @@ std::vector<std::uint8_t> streamInfoWithoutMd5(const AVCodecContext& codec, std:
 } // namespace
 
 FlacWriter::FlacWriter(int fd, int sampleRate, std::vector<Marker> markers,
-                       std::int64_t totalFrames)
-    : ContainerWriter(std::move(markers)), fd_(fd), sampleRate_(sampleRate),
+                       std::int64_t totalFrames, OutputTags tags)
+    : ContainerWriter(std::move(markers), std::move(tags)), fd_(fd), sampleRate_(sampleRate),
       totalFrames_(totalFrames)
 {
 }
@@ -132,7 +137,9 @@ std::vector<std::uint8_t> FlacWriter::metadata(const std::vector<std::uint8_t>& 
     // comments' names then stay on the cue sheet's tracks of the same number.
     if (!kept.empty())
         putBlock(out, kCueSheetBlock, cueSheetBody(kept, frames));
-    putBlock(out, kCommentBlock, commentBody(kept, sampleRate_));
+    putBlock(out, kCommentBlock, commentBody(tags(), kept, sampleRate_));
+    if (!tags().cover.empty())
+        putBlock(out, kPictureBlock, flacPictureOf(tags().cover));
     // Markers left out at the end leave their room as padding, so the
     // frames stay where they were written.
     if (metadataBytes_ > 0 && out.size() < metadataBytes_) {

@@ -14,13 +14,15 @@ namespace kestrine {
 
 // A native FLAC file around FFmpeg's FLAC frames: STREAMINFO, the markers as
 // a CUESHEET (one track per source at its sample, and the lead-out) and as
-// CHAPTERnnn/CHAPTERnnnNAME comments, then the frames. FFmpeg's own FLAC
+// CHAPTERnnn/CHAPTERnnnNAME comments after the tags, the cover as a PICTURE
+// block, then the frames. FFmpeg's own FLAC
 // muxer (5.1) writes no cue sheet, and no chapters at all. While the join runs, padding holds the room of
 // the markers, so that a partial file names no source it may lack; the end
 // writes the markers of what was written into that room.
 class FlacWriter final : public ContainerWriter {
 public:
-    FlacWriter(int fd, int sampleRate, std::vector<Marker> markers, std::int64_t totalFrames);
+    FlacWriter(int fd, int sampleRate, std::vector<Marker> markers, std::int64_t totalFrames,
+               OutputTags tags = {});
 
     EncoderSetup encoderSetup() const override;
     MediaResult writeHeader(const AVCodecContext* codec) override;

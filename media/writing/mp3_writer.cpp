@@ -3,6 +3,7 @@
 #include "media/writing/mp3_writer.h"
 
 #include "media/early_chapters.h"
+#include "media/writing/id3_tag.h"
 
 namespace kestrine {
 namespace {
@@ -20,14 +21,15 @@ DictionaryPtr headerOptions()
 
 } // namespace
 
-Mp3Writer::Mp3Writer(std::unique_ptr<FfmpegMuxer> muxer, int sampleRate, std::vector<Marker> markers)
-    : ContainerWriter(std::move(markers)), muxer_(std::move(muxer)), sampleRate_(sampleRate)
+Mp3Writer::Mp3Writer(std::unique_ptr<FfmpegMuxer> muxer, int sampleRate, std::vector<Marker> markers,
+                     OutputTags tags)
+    : ContainerWriter(std::move(markers), std::move(tags)), muxer_(std::move(muxer)), sampleRate_(sampleRate)
 {
 }
 
 MediaResult Mp3Writer::create(int fd, const std::string& path, int sampleRate,
                               std::vector<Marker> markers, std::int64_t totalFrames,
-                              std::unique_ptr<ContainerWriter>& writer)
+                              std::unique_ptr<ContainerWriter>& writer, OutputTags tags)
 {
     std::unique_ptr<FfmpegMuxer> muxer;
     if (const MediaResult made = FfmpegMuxer::create("mp3", fd, path, muxer); failed(made))
@@ -36,7 +38,14 @@ MediaResult Mp3Writer::create(int fd, const std::string& path, int sampleRate,
     if (const MediaResult added = addChapters(muxer->context(), markers, sampleRate, totalFrames);
         failed(added))
         return added;
-    writer.reset(new Mp3Writer(std::move(muxer), sampleRate, std::move(markers)));
+    for (const auto& [key, value] : tags.fields)
+        if (av_dict_set(&muxer->context().metadata, key.c_str(), value.c_str(), 0) < 0)
+            return result::kOutOfMemory;
+    // FFmpeg's muxer takes no picture before the sound; its room is kept as
+    // padding, which the tag with the cover then takes.
+    if (!tags.cover.empty())
+        muxer->context().metadata_header_padding = static_cast<int>(id3CoverBytes(tags));
+    writer.reset(new Mp3Writer(std::move(muxer), sampleRate, std::move(markers), std::move(tags)));
     return result::kOk;
 }
 
@@ -54,7 +63,7 @@ MediaResult Mp3Writer::writeHeader(const AVCodecContext* codec)
         return result::kInvalidArgument;
     if (const MediaResult written = muxer_->writeHeader(*codec, headerOptions()); failed(written))
         return written;
-    if (markers().empty())
+    if (markers().empty() && tags().cover.empty())
         return result::kOk;
     std::vector<std::uint8_t> tag;
     if (const MediaResult made = id3TagWith({}, 0, tag); failed(made))
@@ -72,7 +81,7 @@ MediaResult Mp3Writer::writeTrailer(const AVCodecContext*, std::int64_t frames,
 {
     if (const MediaResult ended = muxer_->writeTrailer(); failed(ended))
         return ended;
-    if (markers().empty())
+    if (markers().empty() && tags().cover.empty())
         return result::kOk;
     std::vector<std::uint8_t> tag;
     if (const MediaResult made = id3TagWith(kept, frames, tag); failed(made))
@@ -83,38 +92,7 @@ MediaResult Mp3Writer::writeTrailer(const AVCodecContext*, std::int64_t frames,
 MediaResult Mp3Writer::id3TagWith(const std::vector<Marker>& markers, std::int64_t frames,
                                   std::vector<std::uint8_t>& tag) const
 {
-    // FFmpeg's MP3 muxer writes only the tag when its output cannot seek.
-    AVFormatContext* raw = nullptr;
-    if (avformat_alloc_output_context2(&raw, nullptr, "mp3", nullptr) < 0 || !raw)
-        return result::kNoEncoder;
-    const OutputFormatPtr context(raw);
-    AVStream* stream = avformat_new_stream(raw, nullptr);
-    if (!stream)
-        return result::kOutOfMemory;
-    if (const int error = avcodec_parameters_copy(stream->codecpar, muxer_->stream().codecpar);
-        error < 0)
-        return muxer_->resultOf(error);
-    stream->time_base = muxer_->stream().time_base;
-    if (const MediaResult added = addChapters(*raw, markers, sampleRate_, frames); failed(added))
-        return added;
-    AVIOContext* opened = nullptr;
-    if (avio_open_dyn_buf(&opened) < 0)
-        return result::kOutOfMemory;
-    DynamicBufferPtr buffer(opened);
-    raw->pb = buffer.get();
-    raw->flags |= AVFMT_FLAG_CUSTOM_IO;
-    DictionaryPtr options = headerOptions();
-    AVDictionary* given = options.release();
-    const int error = avformat_write_header(raw, &given);
-    options.reset(given);
-    if (error < 0)
-        return muxer_->resultOf(error);
-    std::uint8_t* bytes = nullptr;
-    const int size = avio_get_dyn_buf(buffer.get(), &bytes);
-    if (size <= 0)
-        return result::kOutOfMemory;
-    tag.assign(bytes, bytes + size);
-    return result::kOk;
+    return id3TagOf(tags(), markers, sampleRate_, frames, muxer_->stream().codecpar, tag);
 }
 
 } // namespace kestrine

@@ -36,6 +36,9 @@ constexpr std::uint8_t kOpening[Mp4Writer::kFirstPacketOffset] = {
     0, 0, 0, 28, 'f', 't', 'y', 'p', 'M', '4', 'A', ' ', 0, 0, 2, 0, 'M', '4', 'A', ' ', 'i', 's',
     'o', 'm', 'i', 's', 'o', '2', 0, 0, 0, 8, 'f', 'r', 'e', 'e', 0, 0, 0, 0, 'm', 'd', 'a', 't'};
 constexpr std::uint64_t kMdatAt = 36;
+constexpr std::size_t kMajorBrandAt = 8;
+constexpr std::size_t kFirstCompatibleBrandAt = 16;
+constexpr std::uint8_t kAudiobookBrand[4] = {'M', '4', 'B', ' '};
 
 // A chapter text sample ends with this: its text is UTF-8.
 constexpr std::uint8_t kTextEncoding[] = {0, 0, 0, 12, 'e', 'n', 'c', 'd', 0, 0, 1, 0};
@@ -242,19 +245,28 @@ void writeTimesToSamples(Boxes& boxes, const Runs& durations)
 }
 
 // stsz. With `hole`, a table of sizes is left as a hole in its place.
-template <typename Sizes>
-void writeSampleSizes(Boxes& boxes, const Sizes& sizes, bool hole)
+void writeSampleSizes(Boxes& boxes, const std::vector<std::uint32_t>& sizes)
 {
     const bool same = !sizes.empty() && std::all_of(sizes.begin(), sizes.end(),
                                                     [&](auto size) { return size == sizes[0]; });
     boxes.openFull("stsz", 0, 0);
     boxes.u32(same ? sizes[0] : 0);
     boxes.u32(sizes.size());
-    if (!same && hole)
-        boxes.hole(std::uint64_t{4} * sizes.size());
-    else if (!same)
+    if (!same)
         for (const auto size : sizes)
             boxes.u32(size);
+    boxes.close();
+}
+
+// The sound's table is too long to build in memory: a hole that
+// putSampleSizes fills as the moov is written.
+void writeSoundSampleSizes(Boxes& boxes, const PacketSizes& sizes)
+{
+    boxes.openFull("stsz", 0, 0);
+    boxes.u32(sizes.commonSize());
+    boxes.u32(sizes.count());
+    if (sizes.commonSize() == 0)
+        boxes.hole(std::uint64_t{4} * sizes.count());
     boxes.close();
 }
 
@@ -323,10 +335,56 @@ void writeAacDescription(Boxes& boxes, const std::vector<std::uint8_t>& setup, i
     boxes.close();
 }
 
+// The iTunes-style atoms every MP4 player reads tags from, by FFmpeg's names.
+constexpr std::pair<const char*, const char*> kItemNames[] = {
+    {"title", "\xa9nam"},        {"album", "\xa9" "alb"}, {"artist", "\xa9" "ART"},
+    {"album_artist", "aART"},    {"genre", "\xa9gen"},    {"date", "\xa9" "day"},
+    {"composer", "\xa9wrt"},     {"comment", "\xa9" "cmt"}};
+constexpr std::uint32_t kUtf8Data = 1;
+constexpr std::uint32_t kJpegData = 13;
+constexpr std::uint32_t kPngData = 14;
+
+void writeItem(Boxes& boxes, const char* type, std::uint32_t dataType, const std::uint8_t* data,
+               std::size_t size)
+{
+    boxes.open(type);
+    boxes.open("data");
+    boxes.u32(dataType);
+    boxes.u32(0); // no locale
+    boxes.raw(data, size);
+    boxes.close();
+    boxes.close();
+}
+
+// meta with its mdir handler and the ilst of the tags and the cover.
+void writeItemList(Boxes& boxes, const OutputTags& tags)
+{
+    boxes.openFull("meta", 0, 0);
+    boxes.openFull("hdlr", 0, 0);
+    boxes.u32(0);
+    boxes.tag("mdir");
+    boxes.tag("appl");
+    boxes.zeros(8);
+    boxes.u8(0); // no name
+    boxes.close();
+    boxes.open("ilst");
+    for (const auto& [name, type] : kItemNames) {
+        const std::string value = tags.valueOf(name);
+        if (!value.empty())
+            writeItem(boxes, type, kUtf8Data, reinterpret_cast<const std::uint8_t*>(value.data()),
+                      value.size());
+    }
+    if (!tags.cover.empty())
+        writeItem(boxes, "covr", tags.cover.mimeType == "image/png" ? kPngData : kJpegData,
+                  tags.cover.bytes.data(), tags.cover.bytes.size());
+    boxes.close(); // ilst
+    boxes.close(); // meta
+}
+
 } // namespace
 
-Mp4Writer::Mp4Writer(int fd, std::vector<Marker> markers)
-    : ContainerWriter(std::move(markers)), fd_(fd)
+Mp4Writer::Mp4Writer(int fd, std::vector<Marker> markers, Brand brand, OutputTags tags)
+    : ContainerWriter(std::move(markers), std::move(tags)), fd_(fd), brand_(brand)
 {
     buffer_.reserve(kBufferBytes);
 }
@@ -343,7 +401,6 @@ void Mp4Writer::skipForTesting(std::uint64_t bytes)
 {
     if (succeeded(flush())) {
         bufferAt_ += bytes;
-        firstPacketAt_ += bytes;
     }
 }
 
@@ -387,17 +444,27 @@ MediaResult Mp4Writer::putSampleSizes()
 {
     std::uint8_t block[4096];
     std::size_t filled = 0;
-    for (const std::uint16_t size : sizes_) {
-        block[filled++] = 0;
-        block[filled++] = 0;
-        block[filled++] = static_cast<std::uint8_t>(size >> 8);
-        block[filled++] = static_cast<std::uint8_t>(size);
-        if (filled == sizeof block) {
-            if (const MediaResult written = put(block, filled); failed(written))
-                return written;
-            filled = 0;
+    MediaResult written = result::kOk;
+    const bool complete = sizes_.forEach([&](std::span<const std::uint16_t> sizes) {
+        for (const std::uint16_t size : sizes) {
+            block[filled++] = 0;
+            block[filled++] = 0;
+            block[filled++] = static_cast<std::uint8_t>(size >> 8);
+            block[filled++] = static_cast<std::uint8_t>(size);
+            if (filled == sizeof block) {
+                written = put(block, filled);
+                if (failed(written))
+                    return false;
+                filled = 0;
+            }
         }
-    }
+        return true;
+    });
+    if (failed(written))
+        return written;
+    // The sizes went to a temporary file that cannot be read back.
+    if (!complete)
+        return fail(result::kUnexpected);
     return put(block, filled);
 }
 
@@ -410,20 +477,30 @@ MediaResult Mp4Writer::writeHeader(const AVCodecContext* codec)
     channels_ = codec->ch_layout.nb_channels;
     frameSize_ = codec->frame_size;
     setup_.assign(codec->extradata, codec->extradata + codec->extradata_size);
-    return put(kOpening, sizeof kOpening);
+    std::uint8_t opening[sizeof kOpening];
+    std::copy_n(kOpening, sizeof kOpening, opening);
+    if (brand_ == Brand::Audiobook) {
+        // Major and first compatible brand; the file is still an M4A to
+        // readers that know no audiobooks, by "isom".
+        std::copy_n(kAudiobookBrand, 4, opening + kMajorBrandAt);
+        std::copy_n(kAudiobookBrand, 4, opening + kFirstCompatibleBrandAt);
+    }
+    return put(opening, sizeof opening);
 }
 
 MediaResult Mp4Writer::writePacket(AVPacket& packet)
 {
     if (packet.size <= 0)
         return result::kOk;
-    if (const MediaResult written = put(packet.data, static_cast<std::size_t>(packet.size));
-        failed(written))
-        return written;
     // An AAC frame holds at most 6,144 bits a channel.
     if (packet.size > std::numeric_limits<std::uint16_t>::max())
         return fail(result::kUnexpected);
-    sizes_.push_back(static_cast<std::uint16_t>(packet.size));
+    if (sizes_.count() % kPacketsPerChunk == 0)
+        chunkOffsets_.push_back(bufferAt_ + buffer_.size());
+    if (const MediaResult written = put(packet.data, static_cast<std::size_t>(packet.size));
+        failed(written))
+        return written;
+    sizes_.add(static_cast<std::uint16_t>(packet.size));
     addToRuns(durations_, static_cast<std::uint32_t>(packet.duration > 0 ? packet.duration : frameSize_));
     return result::kOk;
 }
@@ -459,24 +536,14 @@ MediaResult Mp4Writer::writeTrailer(const AVCodecContext* codec, std::int64_t fr
     }
     const std::uint64_t mdatEnd = bufferAt_ + buffer_.size();
 
-    std::uint64_t dataBytes = 0;
+    const std::uint64_t dataBytes = sizes_.totalBytes();
     std::uint64_t mediaLength = 0;
-    for (const std::uint16_t size : sizes_)
-        dataBytes += size;
     for (const auto& [count, duration] : durations_)
         mediaLength += std::uint64_t{count} * duration;
     const auto averageBitRate = static_cast<std::uint32_t>(
         mediaLength > 0 ? dataBytes * 8 * static_cast<std::uint64_t>(sampleRate_) / mediaLength : 0);
     const auto maxBitRate =
         std::max(averageBitRate, static_cast<std::uint32_t>(std::max<std::int64_t>(codec->bit_rate, 0)));
-    std::vector<std::uint64_t> soundChunks;
-    std::uint64_t offset = firstPacketAt_;
-    std::size_t packet = 0;
-    for (const std::uint16_t size : sizes_) {
-        if (packet++ % kPacketsPerChunk == 0)
-            soundChunks.push_back(offset);
-        offset += size;
-    }
 
     Track sound;
     sound.id = kSoundTrack;
@@ -530,9 +597,9 @@ MediaResult Mp4Writer::writeTrailer(const AVCodecContext* codec, std::int64_t fr
     boxes.open("stbl");
     writeAacDescription(boxes, setup_, sampleRate_, channels_, averageBitRate, maxBitRate);
     writeTimesToSamples(boxes, durations_);
-    writeSamplesToChunks(boxes, sizes_.size(), kPacketsPerChunk);
-    writeSampleSizes(boxes, sizes_, true);
-    writeChunkOffsets(boxes, soundChunks);
+    writeSamplesToChunks(boxes, sizes_.count(), kPacketsPerChunk);
+    writeSoundSampleSizes(boxes, sizes_);
+    writeChunkOffsets(boxes, chunkOffsets_);
     // Every AAC packet needs the one before it to decode in full.
     boxes.openFull("sgpd", 1, 0);
     boxes.tag("roll");
@@ -543,7 +610,7 @@ MediaResult Mp4Writer::writeTrailer(const AVCodecContext* codec, std::int64_t fr
     boxes.openFull("sbgp", 0, 0);
     boxes.tag("roll");
     boxes.u32(1);
-    boxes.u32(sizes_.size());
+    boxes.u32(sizes_.count());
     boxes.u32(1);
     boxes.close();
     boxes.close(); // stbl
@@ -572,14 +639,17 @@ MediaResult Mp4Writer::writeTrailer(const AVCodecContext* codec, std::int64_t fr
         boxes.close();
         writeTimesToSamples(boxes, chapterDurations);
         writeSamplesToChunks(boxes, chapters.size(), chapters.size());
-        writeSampleSizes(boxes, chapterSizes, false);
+        writeSampleSizes(boxes, chapterSizes);
         writeChunkOffsets(boxes, {chaptersAt});
         boxes.close(); // stbl
         boxes.close(); // minf
         boxes.close(); // mdia
         boxes.close(); // trak
 
+    }
+    if (!chapters.empty() || !tags().empty())
         boxes.open("udta");
+    if (!chapters.empty()) {
         const std::size_t listed = std::min(chapters.size(), kChplChapters);
         boxes.openFull("chpl", 1, 0);
         boxes.u32(0);
@@ -592,8 +662,11 @@ MediaResult Mp4Writer::writeTrailer(const AVCodecContext* codec, std::int64_t fr
             boxes.raw(title);
         }
         boxes.close();
-        boxes.close();
     }
+    if (!tags().empty())
+        writeItemList(boxes, tags());
+    if (!chapters.empty() || !tags().empty())
+        boxes.close(); // udta
     boxes.close(); // moov
 
     const std::vector<std::uint8_t>& moov = boxes.bytes();

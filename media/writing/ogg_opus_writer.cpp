@@ -5,6 +5,7 @@
 #include "media/chapter_comments.h"
 #include "media/early_chapters.h"
 #include "media/partial_file.h"
+#include "media/writing/vorbis_tags.h"
 
 namespace kestrine {
 namespace {
@@ -14,24 +15,33 @@ constexpr std::int64_t kOpusBitRate = 128000;
 } // namespace
 
 OggOpusWriter::OggOpusWriter(std::unique_ptr<FfmpegMuxer> muxer, int sampleRate,
-                             std::vector<Marker> markers)
-    : ContainerWriter(std::move(markers)), muxer_(std::move(muxer)), sampleRate_(sampleRate)
+                             std::vector<Marker> markers, OutputTags tags)
+    : ContainerWriter(std::move(markers), std::move(tags)), muxer_(std::move(muxer)), sampleRate_(sampleRate)
 {
 }
 
 MediaResult OggOpusWriter::create(int fd, const std::string& path, int sampleRate,
                                   std::vector<Marker> markers,
-                                  std::unique_ptr<ContainerWriter>& writer)
+                                  std::unique_ptr<ContainerWriter>& writer, OutputTags tags)
 {
     std::unique_ptr<FfmpegMuxer> muxer;
     if (const MediaResult made = FfmpegMuxer::create("opus", fd, path, muxer); failed(made))
         return made;
+    // The tags first: readers list them before the chapters.
+    for (const auto& [key, value] : vorbisCommentsOf(tags))
+        if (av_dict_set(&muxer->stream().metadata, key.c_str(), value.c_str(), 0) < 0)
+            return result::kOutOfMemory;
+    // FFmpeg's Ogg muxer (5.1) writes no pictures at all.
+    if (!tags.cover.empty())
+        if (av_dict_set(&muxer->stream().metadata, "METADATA_BLOCK_PICTURE",
+                        metadataBlockPictureOf(tags.cover).c_str(), 0) < 0)
+            return result::kOutOfMemory;
     // FFmpeg's Ogg muxer rounds a chapter's whole seconds up from the half
     // second, so the comments are written here, exact to the millisecond.
     for (const auto& [key, value] : chapterComments(markers, sampleRate))
         if (av_dict_set(&muxer->stream().metadata, key.c_str(), value.c_str(), 0) < 0)
             return result::kOutOfMemory;
-    writer.reset(new OggOpusWriter(std::move(muxer), sampleRate, std::move(markers)));
+    writer.reset(new OggOpusWriter(std::move(muxer), sampleRate, std::move(markers), std::move(tags)));
     return result::kOk;
 }
 

@@ -11,13 +11,15 @@
 namespace kestrine {
 
 // An Ogg Opus file by FFmpeg's muxer, at 48,000 Hz, with the markers as
-// CHAPTERnnn comments in its OpusTags header. The header keeps its pages
+// CHAPTERnnn comments in its OpusTags header, after the tags and the cover
+// (METADATA_BLOCK_PICTURE). The header keeps its pages
 // whatever the end rewrites in it: the partial file's names no chapter, the
 // finished file's those of the sources reached.
 class OggOpusWriter final : public ContainerWriter {
 public:
     static MediaResult create(int fd, const std::string& path, int sampleRate,
-                              std::vector<Marker> markers, std::unique_ptr<ContainerWriter>& writer);
+                              std::vector<Marker> markers, std::unique_ptr<ContainerWriter>& writer,
+                              OutputTags tags = {});
 
     EncoderSetup encoderSetup() const override;
     bool wantsGlobalHeader() const override { return muxer_->wantsGlobalHeader(); }
@@ -25,7 +27,8 @@ public:
     MediaResult writePacket(AVPacket& packet) override;
 
 private:
-    OggOpusWriter(std::unique_ptr<FfmpegMuxer> muxer, int sampleRate, std::vector<Marker> markers);
+    OggOpusWriter(std::unique_ptr<FfmpegMuxer> muxer, int sampleRate, std::vector<Marker> markers,
+                  OutputTags tags);
     MediaResult writeTrailer(const AVCodecContext* codec, std::int64_t frames,
                              const std::vector<Marker>& kept) override;
 

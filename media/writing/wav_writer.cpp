@@ -4,6 +4,7 @@
 
 #include "media/partial_file.h"
 #include "media/wav_header.h"
+#include "media/writing/id3_tag.h"
 
 #include <unistd.h>
 
@@ -11,8 +12,8 @@
 
 namespace kestrine {
 
-WavWriter::WavWriter(int fd, const OutputFormat& format, std::vector<Marker> markers)
-    : ContainerWriter(std::move(markers)), fd_(fd), format_(format),
+WavWriter::WavWriter(int fd, const OutputFormat& format, std::vector<Marker> markers, OutputTags tags)
+    : ContainerWriter(std::move(markers), std::move(tags)), fd_(fd), format_(format),
       bytesPerFrame_(static_cast<std::uint64_t>(format.channels * format.bitsPerSample / 8))
 {
 }
@@ -53,7 +54,17 @@ MediaResult WavWriter::writeTrailer(const AVCodecContext*, std::int64_t frames,
         return resultOfWriteError(errno);
     // The markers go after the data, which never moves, and the header that
     // counts them comes last: until then it still claims only the data.
-    const std::vector<std::uint8_t> trailer = wavTrailer(kept);
+    std::vector<std::uint8_t> trailer = wavTrailer(kept);
+    if (!tags().empty()) {
+        // The id3 chunk holds the cover. Its text would repeat the INFO
+        // chunk's, which FFmpeg then discards with a warning.
+        std::vector<std::uint8_t> id3;
+        if (!tags().cover.empty())
+            if (const MediaResult made = id3TagOf(OutputTags{{}, tags().cover}, {}, format_.sampleRate, 0, nullptr, id3);
+                failed(made))
+                return made;
+        appendWavTagChunks(trailer, tags(), id3);
+    }
     if (!trailer.empty()) {
         const std::uint64_t at = wavTrailerOffset(offsetOfFrame(frames) - kWavHeaderSize);
         if (const MediaResult written = writeAll(fd_, trailer.data(), trailer.size(), at);

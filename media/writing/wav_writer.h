@@ -11,10 +11,11 @@ namespace kestrine {
 // header only ever claims frames that are complete and on the disk; until
 // the first claim it is blank, since a WAV header that says "no data" reads,
 // to FFmpeg and many players, as "data up to the end". The finished file
-// carries the markers after its data, as a `cue ` chunk and a LIST/adtl chunk.
+// carries the markers after its data, as a `cue ` chunk and a LIST/adtl chunk,
+// and its tags as a LIST/INFO chunk and its cover in an `id3 ` chunk.
 class WavWriter final : public ContainerWriter {
 public:
-    WavWriter(int fd, const OutputFormat& format, std::vector<Marker> markers);
+    WavWriter(int fd, const OutputFormat& format, std::vector<Marker> markers, OutputTags tags = {});
 
     MediaResult writeHeader(const AVCodecContext* codec) override;
     MediaResult writeFrames(std::int64_t frame, const std::uint8_t* data,

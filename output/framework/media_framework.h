@@ -125,6 +125,18 @@ struct MarkerOptions {
     friend bool operator==(const MarkerOptions&, const MarkerOptions&) = default;
 };
 
+// What a join says about itself in its output's tags. Paths and values are
+// the system's bytes; values that are not UTF-8 are made so where a format
+// needs it.
+struct TagOptions {
+    bool fromSources = true; // false: the output carries no tags and no cover
+    std::string title;       // instead of the album's name; empty: the album's
+    std::string artist;      // instead of the sources' artist; empty: theirs
+    std::string album;       // likewise
+    std::string coverFile;   // a JPEG or PNG image as the cover; empty: the sources'
+    friend bool operator==(const TagOptions&, const TagOptions&) = default;
+};
+
 class Filter;
 
 class Pin {
@@ -144,6 +156,8 @@ public:
     virtual MediaResult setFullInterleaving() = 0;
     // Muxes take the markers of the file they lay out.
     virtual MediaResult setMarkers(const MarkerOptions& markers) = 0;
+    // And what the file says about the join; kNoInterface elsewhere.
+    virtual MediaResult setTags(const TagOptions&) { return result::kNoInterface; }
 };
 
 class MediaControl {

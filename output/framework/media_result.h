@@ -51,11 +51,15 @@ constexpr MediaResult makeFailure(std::uint32_t code) { return static_cast<Media
     X(kOutputNotRegularFile, makeFailure(0x80040424u)) \
     X(kOutputLost, makeFailure(0x80040425u)) \
     X(kNoEncoder, makeFailure(0x80040426u)) \
+    X(kUnwritableFormat, makeFailure(0x80040427u)) \
+    X(kOutputTooLarge, makeFailure(0x80040429u)) \
     X(kOutputBusy, makeFailure(0x8004042Au)) \
     X(kStopped, makeFailure(0x80040430u)) \
     X(kMarkerListClash, makeFailure(0x80040440u)) \
     X(kMarkerListFailed, makeFailure(0x80040441u)) \
-    X(kCueSheetTooLong, makeFailure(0x80040448u))
+    X(kCueSheetTooLong, makeFailure(0x80040448u)) \
+    X(kCoverNotImage, makeFailure(0x80040449u)) \
+    X(kCoverTooLarge, makeFailure(0x8004044Au))
 
 #define KESTRINE_RESULT_CONSTANT(name, value) inline constexpr MediaResult name = value;
 KESTRINE_RESULT_CODES(KESTRINE_RESULT_CONSTANT)

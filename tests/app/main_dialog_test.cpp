@@ -121,7 +121,8 @@ TEST_F(MainDialogTest, TheJoinTipNamesTheFormatTheOutputIsWrittenIn)
 {
     const std::pair<const char*, const char*> cases[] = {
         {"joined.wav", "wav"},   {"joined.mp3", "mp3"},   {"Joined.FLAC", "flac"}, {"talk.opus", "opus"},
-        {"book.m4a", "m4a"},     {"joined", "wav"},       {"joined.ogg", "wav"},   {"a.mp3.d/joined", "wav"},
+        {"book.m4a", "m4a"},     {"joined", "wav"},       {"joined.ogg", "ogg"},   {"a.mp3.d/joined", "wav"},
+        {"joined.AIFF", "aiff"}, {"joined.txt", "wav"},
     };
     for (const auto& [name, format] : cases) {
         dialog_.reset();

@@ -6,6 +6,7 @@
 #include "media/render_plan.h"
 #include "tests/cli/program_run.h"
 #include "tests/support/encoded_media.h"
+#include "tests/support/probe.h"
 #include "tests/support/test_media.h"
 
 #include <QFileInfo>
@@ -53,7 +54,7 @@ TEST_P(CompressedOutputProgram, WritesTheJoinsExactLengthWithAMarkerAtEveryFile)
         MediaTime length = 0;
         ASSERT_EQ(measureDuration(file.path, length), result::kOk);
         starts.push_back(frameAt(total, format.sampleRate));
-        names.push_back(QFileInfo(QString::fromStdString(file.path)).fileName().toStdString());
+        names.push_back(piece.name);
         total += length;
         arguments.append(QString::fromStdString(file.path));
     }
@@ -61,10 +62,19 @@ TEST_P(CompressedOutputProgram, WritesTheJoinsExactLengthWithAMarkerAtEveryFile)
     const ProgramRun run = runProgram(arguments);
     ASSERT_EQ(run.exitCode, kExitJoined) << run.err.toStdString();
     EXPECT_EQ(run.err, QString());
-    EXPECT_EQ(testmedia::codecOf(output), format.encoding == Encoding::M4a ? "aac" : GetParam());
+    EXPECT_EQ(testmedia::codecOf(output), format.encoding == Encoding::M4a || format.encoding == Encoding::M4b ? "aac" : GetParam());
     EXPECT_EQ(testmedia::playedFrames(output, format.encoding), frameAt(total, format.sampleRate));
     if (format.encoding == Encoding::Flac) {
         EXPECT_EQ(testmedia::flacTestFailure(output), "");
+    }
+    // Audiobook players know an audiobook by its brand alone.
+    const QJsonObject probed = testmedia::probeFile(output);
+    ASSERT_FALSE(probed.isEmpty()) << "ffprobe cannot read " << output;
+    const QString brand = probed["format"]["tags"]["major_brand"].toString();
+    if (format.encoding == Encoding::M4b) {
+        EXPECT_EQ(brand, QStringLiteral("M4B ")) << "an audiobook";
+    } else if (format.encoding == Encoding::M4a) {
+        EXPECT_EQ(brand, QStringLiteral("M4A "));
     }
     const std::vector<testmedia::Chapter> chapters = testmedia::chaptersOf(output);
     ASSERT_EQ(chapters.size(), starts.size());
@@ -76,7 +86,7 @@ TEST_P(CompressedOutputProgram, WritesTheJoinsExactLengthWithAMarkerAtEveryFile)
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, CompressedOutputProgram,
-                         ::testing::Values("flac", "mp3", "m4a", "opus"));
+                         ::testing::Values("flac", "mp3", "m4a", "m4b", "opus"));
 
 } // namespace
 } // namespace kestrine::testing

@@ -91,7 +91,7 @@ TEST_F(MarkersProgramTest, EveryFileIsMarkedWhereTheJoinPutsIt)
         starts.push_back(frameAt(at, 44'100));
         at += length;
         files.append(file);
-        names.push_back(piece.name + testmedia::extensionOf(piece.format));
+        names.push_back(piece.name);
     }
     const std::int64_t total = frameAt(at, 44'100);
     ASSERT_NE(starts[2] % 100, 0) << "the starts should not be round numbers";

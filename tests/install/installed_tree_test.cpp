@@ -218,7 +218,7 @@ TEST(InstalledTree, CompletionOffersOptionsAndFiles)
         GTEST_SKIP() << "bash-completion is not installed";
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
-    for (const char* name : {"intro.mp3", "joined.wav", "outro.ogg"})
+    for (const char* name : {"intro.mp3", "joined.wav", "outro.ogg", "talk.AAC"})
         QFile(folder.filePath(QString::fromLatin1(name))).open(QIODevice::WriteOnly);
     QDir(folder.path()).mkdir(QStringLiteral("music"));
 
@@ -229,15 +229,16 @@ TEST(InstalledTree, CompletionOffersOptionsAndFiles)
     const std::vector<Case> cases{
         {QStringLiteral("kestrine-join --o"),
          {QStringLiteral("--output="), QStringLiteral("--overwrite")}},
-        // Outputs are the formats a join writes: no .ogg.
+        // Outputs are the formats a join writes: no .aac.
         {QStringLiteral("kestrine-join -o ''"),
-         {QStringLiteral("intro.mp3"), QStringLiteral("joined.wav"), QStringLiteral("music")}},
-        {QStringLiteral("kestrine-join -y -o out.wav ''"),
          {QStringLiteral("intro.mp3"), QStringLiteral("joined.wav"), QStringLiteral("music"),
           QStringLiteral("outro.ogg")}},
+        {QStringLiteral("kestrine-join -y -o out.wav ''"),
+         {QStringLiteral("intro.mp3"), QStringLiteral("joined.wav"), QStringLiteral("music"),
+          QStringLiteral("outro.ogg"), QStringLiteral("talk.AAC")}},
         {QStringLiteral("kestrine-join -- -"), {}},
         {QStringLiteral("kestrine-join --me"), {QStringLiteral("--measure")}},
-        {QStringLiteral("kestrine-join --no"), {QStringLiteral("--no-markers")}},
+        {QStringLiteral("kestrine-join --no"), {QStringLiteral("--no-markers"), QStringLiteral("--no-tags")}},
         {QStringLiteral("kestrine-join --cue ''"), {QStringLiteral("music")}},
     };
     const QString script =

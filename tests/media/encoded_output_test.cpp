@@ -2,6 +2,7 @@
 // Copyright (c) 2026 The Kestrine developers
 #include "media/early_chapters.h"
 #include "media/markers.h"
+#include "output/framework/output_formats.h"
 #include "tests/media/media_fixture.h"
 #include "tests/support/encoded_media.h"
 
@@ -47,6 +48,7 @@ std::string nameOf(const ::testing::TestParamInfo<Encoded>& info)
 const Encoded kEncodings[] = {{"flac", Encoding::Flac, 44100, "flac"},
                               {"mp3", Encoding::Mp3, 44100, "mp3"},
                               {"m4a", Encoding::M4a, 44100, "aac"},
+                              {"m4b", Encoding::M4b, 44100, "aac"},
                               {"opus", Encoding::Opus, 48000, "opus"}};
 
 std::uint64_t bigEndian(const std::string& bytes, std::size_t at, int count)
@@ -122,7 +124,10 @@ protected:
 
     // Ten 30 s tones at the output's rate: a join long enough to stop or
     // kill while it runs.
-    void planTenLongTones(RenderPlan& plan)
+    // Half an hour of a tone in sixty sources, for joins that are stopped
+    // 40 seconds in: FLAC encodes it fast enough that a shorter join may end
+    // before a test on a loaded machine gets to stop it.
+    void planLongTones(RenderPlan& plan)
     {
         ToneSpec tone;
         tone.seconds = 30;
@@ -131,7 +136,7 @@ protected:
         ASSERT_FALSE(path.empty());
         MediaTime length = 0;
         ASSERT_EQ(measureDuration(path, length), result::kOk);
-        plan = planOf(std::vector<std::pair<std::string, MediaTime>>(10, {path, length}), format());
+        plan = planOf(std::vector<std::pair<std::string, MediaTime>>(60, {path, length}), format());
     }
 
     MediaResult renderTo(const RenderPlan& plan, const std::string& output,
@@ -206,7 +211,7 @@ TEST_P(EncodedJoin, DecodesToTheJoinsLengthWithAMarkerAtEverySource)
         EXPECT_EQ(found.tracks.back().first, 255);
         EXPECT_EQ(found.tracks.back().second, static_cast<std::uint64_t>(plan.totalFrames));
         EXPECT_NE(
-            std::find(found.comments.begin(), found.comments.end(), "CHAPTER002NAME=second.mp3"),
+            std::find(found.comments.begin(), found.comments.end(), "CHAPTER002NAME=second"),
             found.comments.end());
     }
     const std::vector<Chapter> chapters = chaptersOf(output);
@@ -301,7 +306,7 @@ TEST_P(EncodedJoin, SplitSineJoinsBackWithoutGapOrClick)
 TEST_P(EncodedJoin, StopLeavesAFinishedFileOfWhatWasWritten)
 {
     RenderPlan plan;
-    ASSERT_NO_FATAL_FAILURE(planTenLongTones(plan));
+    ASSERT_NO_FATAL_FAILURE(planLongTones(plan));
     const std::string output = pathOf(std::string("join.") + GetParam().extension);
 
     RenderProgress progress;
@@ -353,7 +358,7 @@ TEST_P(EncodedJoin, StopLeavesAFinishedFileOfWhatWasWritten)
 TEST_P(EncodedJoin, APartialFileNamesNoSourceAsAChapter)
 {
     RenderPlan plan;
-    ASSERT_NO_FATAL_FAILURE(planTenLongTones(plan));
+    ASSERT_NO_FATAL_FAILURE(planLongTones(plan));
     const std::string output = pathOf(std::string("join.") + GetParam().extension);
     const std::string partial = output + ".part";
 
@@ -393,11 +398,13 @@ TEST_P(EncodedJoin, APartialFileNamesNoSourceAsAChapter)
         EXPECT_TRUE(chaptersOf(copy).empty()) << chaptersOf(copy).size() << " chapters";
         break;
     case Encoding::M4a:
+    case Encoding::M4b:
         // No index yet: no reader takes it for a file, let alone its chapters.
         EXPECT_EQ(written.find("moov"), std::string::npos);
         EXPECT_EQ(written.find("chpl"), std::string::npos);
         break;
     case Encoding::Wav:
+    case Encoding::Aiff:
         break;
     }
 }
@@ -436,7 +443,7 @@ TEST_P(EncodedJoin, ANameThatIsNotUtf8BecomesValidUtf8)
         GTEST_SKIP() << "this FFmpeg has no encoder for " << GetParam().extension;
     ASSERT_EQ(rendered, result::kOk);
 
-    const std::string expected = "caf\xef\xbf\xbd \xef\xbf\xbd \xc3\xa9.wav";
+    const std::string expected = "caf\xef\xbf\xbd \xef\xbf\xbd \xc3\xa9";
     const std::vector<Chapter> chapters = chaptersOf(output);
     ASSERT_EQ(chapters.size(), 2u);
     EXPECT_EQ(chapters[1].title, expected);
@@ -603,7 +610,10 @@ TEST(OutputFormatFor, TheExtensionChoosesTheEncodingInAnyCase)
         int sampleRate;
     } cases[] = {{"/a/join.wav", Encoding::Wav, 44100}, {"/a/join.FLAC", Encoding::Flac, 44100},
                  {"join.Mp3", Encoding::Mp3, 44100},    {"/a/join.opus", Encoding::Opus, 48000},
-                 {"/a/join.m4a", Encoding::M4a, 44100}, {"/a/join.ogg", Encoding::Wav, 44100},
+                 {"/a/join.m4a", Encoding::M4a, 44100}, {"/a/join.ogg", Encoding::Opus, 48000},
+                 {"/a/join.AIF", Encoding::Aiff, 44100}, {"/a/join.aiff", Encoding::Aiff, 44100},
+                 {"/a/join.Ogg", Encoding::Opus, 48000}, {"/a/join.AiFf", Encoding::Aiff, 44100},
+                 {"/a/join.txt", Encoding::Wav, 44100},  {"/a/book.M4B", Encoding::M4b, 44100},
                  {"/a/join", Encoding::Wav, 44100},     {"/a.flac/join", Encoding::Wav, 44100},
                  {"/a/.mp3", Encoding::Mp3, 44100},     {"/a/join.mp3.part", Encoding::Wav, 44100}};
     for (const auto& each : cases) {
@@ -612,6 +622,17 @@ TEST(OutputFormatFor, TheExtensionChoosesTheEncodingInAnyCase)
         EXPECT_EQ(format.sampleRate, each.sampleRate) << each.path;
         EXPECT_EQ(format.channels, 2);
         EXPECT_EQ(format.bitsPerSample, 16);
+    }
+}
+
+// The names refused before a join and the names the engine writes as more
+// than WAV never meet: a format the engine learns to write is no longer refused.
+TEST(OutputFormatFor, NoNameItWritesIsRefused)
+{
+    for (const char* extension : {"wav", "flac", "mp3", "m4a", "m4b", "opus", "ogg", "oga", "aif", "aiff", "aifc",
+                                  "aac", "wma", "mp4", "mkv", "mka", "webm", "caf", "w64", "txt"}) {
+        const std::string path = std::string("/a/join.") + extension;
+        EXPECT_FALSE(isUnwritableMediaName(path) && outputFormatFor(path).encoding != Encoding::Wav) << path;
     }
 }
 

@@ -80,15 +80,34 @@ TEST_F(FfmpegGraphMarkersTest, MarkersInTheFileAndListsBesideItAreWhatTheMuxWasG
     const testmedia::WavChunks marked = testmedia::readWavChunks(file("marked.wav"));
     ASSERT_EQ(marked.cues.size(), 2u) << marked.message;
     EXPECT_EQ(marked.cues[1].sampleOffset, 4410u);
-    EXPECT_EQ(marked.labels.at(2), "two.wav");
+    EXPECT_EQ(marked.labels.at(2), "two");
 
     MarkerOptions lists{false, file("plain.cue"), file("plain.txt")};
     ASSERT_EQ(join(lists, file("plain.wav")), result::kOk);
     const testmedia::WavChunks plain = testmedia::readWavChunks(file("plain.wav"));
     ASSERT_TRUE(plain.ok) << plain.message;
     EXPECT_EQ(plain.ids(), (std::vector<std::string>{"JUNK", "fmt ", "data"}));
-    EXPECT_EQ(testmedia::readBytes(file("plain.txt")), "0.000000\t0.100000\tone.wav\n0.100000\t0.200000\ttwo.wav\n");
+    EXPECT_EQ(testmedia::readBytes(file("plain.txt")), "0.000000\t0.100000\tone\n0.100000\t0.200000\ttwo\n");
     EXPECT_NE(testmedia::readBytes(file("plain.cue")).find("FILE \"plain.wav\" WAVE\n"), std::string::npos);
+}
+
+// A source's title tag names its marker, in the file and in both lists; a
+// source without one is named by its file's name without the extension.
+TEST_F(FfmpegGraphMarkersTest, ASourcesTitleTagNamesItsMarker)
+{
+    testmedia::ToneSpec tagged;
+    tagged.frames = 4410;
+    ASSERT_TRUE(testmedia::writeTone(dir.path().toStdString(), "one", testmedia::MediaFormat::WavS16, tagged,
+                                     {{"title", "Chapter \xC3\x9C\xC3\xB1\xC3\xAD"}, {"artist", "Someone"}}));
+    ASSERT_EQ(join({true, file("joined.cue"), file("joined.txt")}, file("joined.wav")), result::kOk);
+    const testmedia::WavChunks chunks = testmedia::readWavChunks(file("joined.wav"));
+    ASSERT_EQ(chunks.cues.size(), 2u) << chunks.message;
+    EXPECT_EQ(chunks.labels.at(1), "Chapter \xC3\x9C\xC3\xB1\xC3\xAD");
+    EXPECT_EQ(chunks.labels.at(2), "two");
+    EXPECT_EQ(testmedia::readBytes(file("joined.txt")),
+              "0.000000\t0.100000\tChapter \xC3\x9C\xC3\xB1\xC3\xAD\n0.100000\t0.200000\ttwo\n");
+    EXPECT_NE(testmedia::readBytes(file("joined.cue")).find("TITLE \"Chapter \xC3\x9C\xC3\xB1\xC3\xAD\""),
+              std::string::npos);
 }
 
 TEST_F(FfmpegGraphMarkersTest, ListsThatWouldOverwriteTheJoinOrItsSourcesAreRefusedBeforeItRuns)

@@ -301,6 +301,9 @@ TEST_F(FfmpegMediaFrameworkTest, ComponentsHaveTheirPinsAndOptions)
     EXPECT_EQ(writer->setFullInterleaving(), result::kNoInterface);
     EXPECT_EQ(writer->setOverwriteMode(true), result::kOk);
     EXPECT_EQ(writer->setFileName(""), result::kInvalidArgument);
+    // A name whose format cannot be written fails as it is named, before any file exists.
+    EXPECT_EQ(writer->setFileName(file("out.WMA")), result::kUnwritableFormat);
+    EXPECT_FALSE(std::filesystem::exists(file("out.WMA")));
     EXPECT_EQ(writer->setFileName(file("out.wav")), result::kOk);
 }
 

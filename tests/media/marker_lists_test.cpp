@@ -39,6 +39,29 @@ TEST(CueSheet, HasOneTrackPerSourceAtTheNearestSeventyFifthOfASecond)
               "    INDEX 01 60:00:00\n");
 }
 
+TEST(MarkerLabel, IsTheSourcesTitleElseItsFileNameWithoutFolderOrExtension)
+{
+    struct Case {
+        const char* path;
+        const char* title;
+        const char* label;
+    };
+    for (const Case& c : {Case{"/music/Intro.mp3", "", "Intro"},
+                          Case{"/music/Intro.mp3", "Chapter One", "Chapter One"},
+                          Case{"/music/archive.tar.flac", "", "archive.tar"},
+                          Case{"/music/v1.0/no extension", "", "no extension"},
+                          Case{"/music/.hidden", "", ".hidden"},
+                          Case{"plain.wav", "", "plain"}}) {
+        RenderPlan plan;
+        plan.sources.push_back({c.path, 0, 1, 0, 1});
+        plan.sourceTitles = {c.title};
+        EXPECT_EQ(markerLabelOf(plan, 0), c.label) << c.path << " titled \"" << c.title << '"';
+    }
+    RenderPlan untitled;
+    untitled.sources.push_back({"/music/one.ogg", 0, 1, 0, 1});
+    EXPECT_EQ(markerLabelOf(untitled, 0), "one") << "a plan whose files were not opened";
+}
+
 TEST(CueSheet, TakesTheRateItIsGivenAndNamesAnMp3AsSuch)
 {
     // Frame 48,100 is 75.16 seventy-fifths of a second at 48,000 Hz and
@@ -49,12 +72,26 @@ TEST(CueSheet, TakesTheRateItIsGivenAndNamesAnMp3AsSuch)
               "  TRACK 01 AUDIO\n"
               "    TITLE \"b.opus\"\n"
               "    INDEX 01 00:01:00\n");
-    EXPECT_EQ(cueSheetText(markers, 44100, "x.flac").substr(0, 20), "FILE \"x.flac\" WAVE\n ");
-    // An extension is the same in any case.
-    for (const char* name : {"x.Mp3", "x.MP3", "x.mP3"})
-        EXPECT_EQ(cueSheetText(markers, 44100, name).rfind(std::string("FILE \"") + name + "\" MP3\n", 0), 0u)
-            << cueSheetText(markers, 44100, name);
     EXPECT_NE(cueSheetText(markers, 44100, "x.flac").find("INDEX 01 00:01:07"), std::string::npos);
+}
+
+// MP3 and AIFF by their names in any case; WAVE, which cue readers take as
+// "decode it", for every other file.
+TEST(CueSheet, NamesTheFileTypeByTheOutputsExtensionInAnyCase)
+{
+    const std::vector<Marker> markers{{0, "a.wav"}};
+    const struct {
+        const char* name;
+        const char* type;
+    } cases[] = {{"x.mp3", "MP3"},     {"x.Mp3", "MP3"},     {"x.MP3", "MP3"},    {"x.aif", "AIFF"},
+                 {"x.AIF", "AIFF"},    {"x.aiff", "AIFF"},   {"x.AiFf", "AIFF"},  {"x.wav", "WAVE"},
+                 {"x.flac", "WAVE"},   {"x.ogg", "WAVE"},    {"x.m4a", "WAVE"},   {"x", "WAVE"},
+                 {"a.aiff/x", "WAVE"}, {"x.aiff.txt", "WAVE"}};
+    for (const auto& each : cases) {
+        const std::string text = cueSheetText(markers, 44100, each.name);
+        EXPECT_EQ(text.substr(0, text.find('\n')), std::string("FILE \"") + each.name + "\" " + each.type)
+            << each.name;
+    }
 }
 
 TEST(LabelList, GivesStartEndAndNameOfEverySourceToTheMicrosecond)
@@ -79,6 +116,7 @@ protected:
         made.sources.push_back({"/music/one.mp3", 0, 1, 0, 587});
         made.sources.push_back({"/music/two.ogg", 0, 1, 587, 44100});
         made.totalFrames = 44100;
+        made.sourceTitles = {"", "Two, as tagged"};
         made.withMarkers = false; // the lists do not depend on markers in the file
         return made;
     }
@@ -98,10 +136,10 @@ TEST_F(MarkerListFiles, AreWrittenBesideTheOutputAndNameItFromTheirOwnFolder)
 
     EXPECT_EQ(testmedia::readBytes(pathOf("lists/join.cue")),
               "FILE \"../join.wav\" WAVE\n"
-              "  TRACK 01 AUDIO\n    TITLE \"one.mp3\"\n    INDEX 01 00:00:00\n"
-              "  TRACK 02 AUDIO\n    TITLE \"two.ogg\"\n    INDEX 01 00:00:01\n");
+              "  TRACK 01 AUDIO\n    TITLE \"one\"\n    INDEX 01 00:00:00\n"
+              "  TRACK 02 AUDIO\n    TITLE \"Two, as tagged\"\n    INDEX 01 00:00:01\n");
     EXPECT_EQ(testmedia::readBytes(pathOf("join.txt")),
-              "0.000000\t0.013311\tone.mp3\n0.013311\t1.000000\ttwo.ogg\n");
+              "0.000000\t0.013311\tone\n0.013311\t1.000000\tTwo, as tagged\n");
     struct stat status {};
     EXPECT_NE(::stat(pathOf("lists/join.cue.part").c_str(), &status), 0) << "a partial file was left";
 }

@@ -79,7 +79,7 @@ TEST_F(MediaFixture, EverySourceIsMarkedAtItsFirstFrameAndTheDataStaysAsItWas)
     ASSERT_TRUE(carriesMarkers(markedChunks, sourceStartsOf(plan)));
     EXPECT_EQ(markedChunks.riffSize + 8, markedChunks.fileSize);
     EXPECT_EQ(markedChunks.ids(), (std::vector<std::string>{"JUNK", "fmt ", "data", "cue ", "LIST"}));
-    EXPECT_EQ(markedChunks.labels.at(2), "piece Mp3.mp3");
+    EXPECT_EQ(markedChunks.labels.at(2), "piece Mp3");
 
     const WavChunks plainChunks = testmedia::readWavChunks(plain);
     ASSERT_TRUE(plainChunks.ok) << plainChunks.message;

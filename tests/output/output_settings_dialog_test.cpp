@@ -150,7 +150,8 @@ TEST_F(OutputSettingsDialogTest, BrowseStartsInTheFolderAndGivesAWavPath)
         EXPECT_EQ(request.filters,
                   (QStringList{QStringLiteral("WAV file (*.wav)"), QStringLiteral("FLAC file (*.flac)"),
                                QStringLiteral("MP3 file (*.mp3)"), QStringLiteral("Opus file (*.opus)"),
-                               QStringLiteral("M4A file (*.m4a)")}));
+                               QStringLiteral("M4A file (*.m4a)"), QStringLiteral("M4B audiobook (*.m4b)"),
+                               QStringLiteral("Ogg Opus file (*.ogg)"), QStringLiteral("AIFF file (*.aif *.aiff)")}));
         EXPECT_EQ(request.initialName, QStringLiteral("*.*"));
         // The join asks about replacing the file; the picker must not ask first.
         EXPECT_FALSE(request.askToReplace);
@@ -165,7 +166,8 @@ TEST_F(OutputSettingsDialogTest, BrowseGivesTheNameTheEndingOfTheChosenType)
 {
     const std::vector<std::pair<int, QString>> types = {
         {0, QStringLiteral(".wav")}, {1, QStringLiteral(".flac")}, {2, QStringLiteral(".mp3")},
-        {3, QStringLiteral(".opus")}, {4, QStringLiteral(".m4a")},
+        {3, QStringLiteral(".opus")}, {4, QStringLiteral(".m4a")}, {5, QStringLiteral(".m4b")},
+        {6, QStringLiteral(".ogg")},  {7, QStringLiteral(".aiff")},
     };
     // The name picked in the save dialog, and what is left of it before the ending.
     const std::vector<std::pair<QString, QString>> names = {
@@ -188,7 +190,8 @@ TEST_F(OutputSettingsDialogTest, BrowseGivesTheNameTheEndingOfTheChosenType)
 
 TEST_F(OutputSettingsDialogTest, APathTypedByHandKeepsItsEnding)
 {
-    for (const char* typed : {"/out/book.opus", "/out/mix.flac", "/out/plain", "/out/odd.xyz"}) {
+    for (const char* typed : {"/out/book.opus", "/out/mix.flac", "/out/plain", "/out/odd.xyz", "/out/take.OGG",
+                              "/out/take.Aif", "/out/a.mp4/take"}) {
         auto dialog = open(withPath(QStringLiteral("/out/joined.wav")));
         pathEdit(*dialog)->setText(QString::fromUtf8(typed));
         QTest::mouseClick(okButton(*dialog), Qt::LeftButton);
@@ -289,6 +292,33 @@ TEST_F(OutputSettingsDialogTest, TooSmallFrameRateKeepsTheDialogOpenAndStoresNot
     QTest::mouseClick(cancelButton(*dialog), Qt::LeftButton);
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_EQ(dialog->result(), QDialog::Rejected);
+}
+
+// A name of a media format that cannot be written is refused with the
+// formats that can, in any case; the dialog stays open and stores nothing.
+TEST_F(OutputSettingsDialogTest, OkRefusesTheNameOfAFormatThatCannotBeWritten)
+{
+    for (const char* typed : {"/out/mix.aac", "/out/mix.WMA", "/out/film.Mp4"}) {
+        dialogs.messages.clear();
+        auto dialog = open(withPath(QStringLiteral("/out/joined.wav")));
+        pathEdit(*dialog)->setText(QString::fromUtf8(typed));
+        QTest::mouseClick(okButton(*dialog), Qt::LeftButton);
+        EXPECT_TRUE(dialog->isVisible()) << typed;
+        EXPECT_NE(dialog->result(), QDialog::Accepted) << typed;
+        ASSERT_EQ(dialogs.messages.size(), 1) << typed;
+        const QString extension = QString::fromUtf8(typed).section(QLatin1Char('.'), -1).toLower();
+        EXPECT_EQ(dialogs.messages.front().text,
+                  QStringLiteral("Kestrine cannot write .%1 files: it writes WAV (.wav), FLAC (.flac), MP3 (.mp3), "
+                                 "M4A (.m4a), M4B (.m4b), Opus (.opus, .ogg) and AIFF (.aif, .aiff).")
+                      .arg(extension));
+        EXPECT_TRUE(storedKeys().isEmpty()) << storedKeys().join(QLatin1Char(' ')).toStdString();
+
+        // Mending the name lets it through.
+        pathEdit(*dialog)->setText(QStringLiteral("/out/mix.flac"));
+        QTest::mouseClick(okButton(*dialog), Qt::LeftButton);
+        EXPECT_EQ(dialog->result(), QDialog::Accepted) << typed;
+        QSettings(QString::fromLatin1(kCompanyName), application).clear();
+    }
 }
 
 TEST_F(OutputSettingsDialogTest, FrameRateThatRoundsToTheSmallestPasses)

@@ -39,7 +39,7 @@ std::int64_t playedFrames(const std::string& path, Encoding encoding)
     EXPECT_TRUE(decoded.ok) << decoded.message;
     if (!decoded.ok)
         return -1;
-    if (encoding != Encoding::M4a)
+    if (encoding != Encoding::M4a && encoding != Encoding::M4b)
         return decoded.frames;
     const Opened opened = openFile(path);
     EXPECT_TRUE(opened.message.empty()) << opened.message;

@@ -240,7 +240,7 @@ Generated writePictureOnly(const std::string& path, AVFormatContext& output, con
 } // namespace
 
 Generated writeTone(const std::string& folder, const std::string& baseName, MediaFormat format,
-                    const ToneSpec& tone)
+                    const ToneSpec& tone, const Tags& tags)
 {
     const FormatTraits traits = traitsOf(format);
     const std::string path = folder + "/" + baseName + traits.extension;
@@ -296,6 +296,11 @@ Generated writeTone(const std::string& folder, const std::string& baseName, Medi
             return failure(Status::Failed, "cannot open mpeg4: " + errorText(error));
     }
 
+    for (const auto& [key, value] : tags) {
+        av_dict_set(&output->metadata, key.c_str(), value.c_str(), 0);
+        // Ogg keeps its comments with the stream.
+        av_dict_set(&audio.stream->metadata, key.c_str(), value.c_str(), 0);
+    }
     error = avio_open(&output->pb, path.c_str(), AVIO_FLAG_WRITE);
     if (error < 0)
         return failure(Status::Failed, "cannot create " + path + ": " + errorText(error));

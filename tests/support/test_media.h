@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Test media made on the spot with FFmpeg's own encoders, so no binary file
@@ -44,6 +45,9 @@ struct ToneSpec {
     bool soundTrack = true;       // false: the video formats' picture alone, for the tone's length
 };
 
+// Tags by FFmpeg's generic names ("title", "album" ...), as the muxer writes them.
+using Tags = std::vector<std::pair<std::string, std::string>>;
+
 enum class Status { Ok, Unavailable, Failed };
 
 struct Generated {
@@ -67,7 +71,7 @@ inline void PrintTo(MediaFormat format, std::ostream* out)
 // Writes folder/baseName + extension. Status::Unavailable when this machine's
 // FFmpeg lacks the encoder or muxer, so a test can skip with the reason.
 Generated writeTone(const std::string& folder, const std::string& baseName, MediaFormat format,
-                    const ToneSpec& tone);
+                    const ToneSpec& tone, const Tags& tags = {});
 
 // Four files a join must refuse, each for a reason of its own.
 struct UnjoinableFiles {

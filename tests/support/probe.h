@@ -1,0 +1,28 @@
+// SPDX-License-Identifier: MIT
+// Copyright (c) 2026 The Kestrine developers
+#pragma once
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QString>
+
+#include <string>
+
+namespace kestrine::testmedia {
+
+// What ffprobe, a reader that is not ours, sees in a file: its format with
+// its tags, its streams (an attached cover among them) and its chapters.
+// Empty when ffprobe cannot read it.
+inline QJsonObject probeFile(const std::string& path)
+{
+    QProcess probe;
+    probe.start(QStringLiteral("ffprobe"),
+                {"-v", "error", "-of", "json", "-show_format", "-show_streams", "-show_chapters",
+                 QString::fromStdString(path)});
+    if (!probe.waitForFinished(60'000) || probe.exitStatus() != QProcess::NormalExit || probe.exitCode() != 0)
+        return {};
+    return QJsonDocument::fromJson(probe.readAllStandardOutput()).object();
+}
+
+} // namespace kestrine::testmedia
