@@ -114,8 +114,11 @@ int KestrineApp::run()
     dialogs.setOwner(&dialog);
     // The files are added once the window shows, so that a slow measurement
     // shows its progress and Cancel over it, as after Add's own dialog.
-    QTimer::singleShot(0, &dialog, [&dialog, &line] {
-        dialog.addFiles(line.files);
+    // The first add is the command line's; an Add of the user's comes later.
+    QObject::connect(&dialog, &MainDialog::addFinished, &dialog, [&dialog, &line, first = true]() mutable {
+        if (!first)
+            return;
+        first = false;
         if (line.reportList)
             printPlaces(dialog);
         if (line.listAndQuit) {
@@ -123,6 +126,7 @@ int KestrineApp::run()
             dialog.reject();
         }
     });
+    QTimer::singleShot(0, &dialog, [&dialog, &line] { dialog.addFiles(line.files); });
     // The dialog's answer does not matter: when it ends, the program ends.
     dialog.exec();
     if (line.reportList)

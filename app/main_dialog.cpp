@@ -83,7 +83,7 @@ double leadingNumber(const QString& text)
 MainDialog::MainDialog(MediaFramework& framework, UserDialogs& dialogs, Shell& shell,
                        SettingsStore& settings, const EncoderCatalog& encoders, QWidget* parent)
     : QDialog(parent), framework_(framework), dialogs_(dialogs), shell_(shell), settings_(settings),
-      encoders_(encoders), run_(framework, dialogs)
+      encoders_(encoders), run_(framework, dialogs), measurer_(framework, this)
 {
     static constexpr CommandEntry kCommands[] = {
         {control::kAdd, &MainDialog::onAdd},
@@ -150,7 +150,7 @@ void MainDialog::createControls()
     placeControl(listView_, control::kClipList, {7, 44, 219, 99}, kStretchWidth | kStretchHeight);
     connect(listView_, &ClipListView::playRequested, this, &MainDialog::onPlay);
     connect(listView_, &ClipListView::deleteRequested, this, &MainDialog::onDeleteSelected);
-    // Queued: a drop must finish before measuring opens its own event loop.
+    // Queued: a drop must finish before a message about its files opens a box.
     connect(listView_, &ClipListView::filesDropped, this, &MainDialog::addFiles, Qt::QueuedConnection);
     connect(listView_, &ClipListView::rowsDropped, this, &MainDialog::moveRowsTo);
     listView_->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -313,7 +313,7 @@ QString MainDialog::buttonTip(int id) const
         return {};
     QString tip = QString::fromLatin1(setUp->tip);
     if (id == control::kJoin)
-        tip = tip.arg(outputFormatName(outputPath_));
+        tip = tip.arg(outputFormatName(output_.outputPath));
     // The keys follow the words, so that whatever a tooltip says, it ends
     // with how to reach the command without the mouse.
     if (const QString keys = shortcutText(id); !keys.isEmpty())
@@ -330,27 +330,27 @@ void MainDialog::updateButtonTip(int id)
 void MainDialog::readSettings()
 {
     const QString defaultOutput = QDir::toNativeSeparators(QDir::home().filePath(QStringLiteral("kestrine.wav")));
-    outputPath_ = settings_.readText(QStringLiteral("Settings"), QStringLiteral("OutputName"), defaultOutput);
-    outputWidth_ = settings_.readInt(QStringLiteral("Settings"), QStringLiteral("OutputWidth"), 352);
-    outputHeight_ = settings_.readInt(QStringLiteral("Settings"), QStringLiteral("OutputHigh"), 240);
+    output_.outputPath = settings_.readText(QStringLiteral("Settings"), QStringLiteral("OutputName"), defaultOutput);
+    output_.outputWidth = settings_.readInt(QStringLiteral("Settings"), QStringLiteral("OutputWidth"), 352);
+    output_.outputHeight = settings_.readInt(QStringLiteral("Settings"), QStringLiteral("OutputHigh"), 240);
 }
 
 void MainDialog::readFrameRate()
 {
-    frameRateIndex_ = settings_.readInt(QStringLiteral("Settings"), QStringLiteral("OutputFrameRateIndex"), 0);
-    switch (frameRateIndex_) {
-    case 0: frameRate_ = 23.976; break;
-    case 1: frameRate_ = 24.0; break;
-    case 2: frameRate_ = 25.0; break;
-    case 3: frameRate_ = 29.97; break;
-    case 4: frameRate_ = 30.0; break;
+    output_.frameRateIndex = settings_.readInt(QStringLiteral("Settings"), QStringLiteral("OutputFrameRateIndex"), 0);
+    switch (output_.frameRateIndex) {
+    case 0: output_.frameRate = 23.976; break;
+    case 1: output_.frameRate = 24.0; break;
+    case 2: output_.frameRate = 25.0; break;
+    case 3: output_.frameRate = 29.97; break;
+    case 4: output_.frameRate = 30.0; break;
     case 5:
-        frameRate_ = leadingNumber(
+        output_.frameRate = leadingNumber(
             settings_.readText(QStringLiteral("Settings"), QStringLiteral("OutputFrameRate"), QStringLiteral("23.976")));
         break;
     default:
-        frameRateIndex_ = 0;
-        frameRate_ = 23.976;
+        output_.frameRateIndex = 0;
+        output_.frameRate = 23.976;
         break;
     }
 }
@@ -367,7 +367,7 @@ void MainDialog::setStatus(const QString& text, const QString& path)
 
 void MainDialog::showOutputFile()
 {
-    setStatus(QStringLiteral("Output File: %1").arg(outputPath_), outputPath_);
+    setStatus(QStringLiteral("Output File: %1").arg(output_.outputPath), output_.outputPath);
     // While a join runs, the progress bar has the line's right end.
     statusLine_->setSummary(joining_ ? QString() : listSummaryText());
 }
@@ -389,7 +389,7 @@ void MainDialog::onExit()
 void MainDialog::reject()
 {
     // Every way of closing ends here: the close box, Exit, Enter and Escape.
-    if (adding_)
+    if (adding())
         return;
     if (joining_) {
         dialogs_.inform(QStringLiteral("Please first stop Convert"));
@@ -420,7 +420,7 @@ void MainDialog::closeFromKeyboard()
 {
     // One key press must not throw away a list that took minutes to arrange.
     // While a join runs the close is refused anyway, with its own message.
-    if (!joining_ && !adding_ && !clipList_.isEmpty()) {
+    if (!joining_ && !adding() && !clipList_.isEmpty()) {
         // No by default: a second press of the key that asked must not lose the list.
         const MessageAnswer answer = dialogs_.showMessage(
             {QStringLiteral("Close Kestrine? The list of %1 files will be lost.").arg(clipList_.count()),
@@ -445,6 +445,10 @@ bool MainDialog::event(QEvent* event)
 {
     if (event->type() == kGraphEventMessage) {
         handleGraphEvents();
+        return true;
+    }
+    if (event->type() == kSourcesCheckedMessage) {
+        sourcesChecked(static_cast<const SourcesCheckedEvent*>(event)->generation);
         return true;
     }
     return QDialog::event(event);

@@ -3,12 +3,14 @@
 #pragma once
 
 #include "app/clip_list.h"
+#include "app/file_measurer.h"
 #include "app/join_progress.h"
 #include "app/list_edit.h"
 #include "app/written_output.h"
 #include "output/duration_probe.h"
 #include "output/join_paths.h"
 #include "output/join_run.h"
+#include "output/output_settings_dialog.h"
 #include "platform/widgets/dialog_units.h"
 
 #include <QDialog>
@@ -23,6 +25,7 @@
 #include <QStringList>
 #include <cstdint>
 #include <functional>
+#include <thread>
 #include <vector>
 
 class QAction;
@@ -67,6 +70,12 @@ inline constexpr int kElapsedTimerPeriodMs = 1000;
 // The progress bar moves more often than the clock ticks.
 inline constexpr int kProgressPeriodMs = 250;
 inline constexpr QEvent::Type kGraphEventMessage = static_cast<QEvent::Type>(QEvent::User + 13);
+// The check of a starting join's sources has ended, on a thread of its own.
+inline constexpr QEvent::Type kSourcesCheckedMessage = static_cast<QEvent::Type>(QEvent::User + 14);
+struct SourcesCheckedEvent : QEvent {
+    explicit SourcesCheckedEvent(int checkGeneration) : QEvent(kSourcesCheckedMessage), generation(checkGeneration) {}
+    const int generation; // which start's check
+};
 // Join and Stop share one button: a click this soon after its caption changed
 // was aimed at the caption before.
 inline constexpr std::int64_t kCaptionSettleMs = 500;
@@ -89,12 +98,14 @@ public:
 
     const ClipList& clipList() const { return clipList_; }
     const ClipList& audioList() const { return audioList_; }
-    const QString& outputPath() const { return outputPath_; }
-    double frameRate() const { return frameRate_; }
-    int frameRateIndex() const { return frameRateIndex_; }
-    int outputWidth() const { return outputWidth_; }
-    int outputHeight() const { return outputHeight_; }
+    const QString& outputPath() const { return output_.outputPath; }
+    double frameRate() const { return output_.frameRate; }
+    int frameRateIndex() const { return output_.frameRateIndex; }
+    int outputWidth() const { return output_.outputWidth; }
+    int outputHeight() const { return output_.outputHeight; }
     bool joining() const { return joining_; }
+    // A join whose sources are still being checked: Stop works, nothing is written yet.
+    bool preparingJoin() const { return preparing_; }
     int elapsedSeconds() const { return elapsedSeconds_; }
     const JoinReferences& joinReferences() const { return run_.references(); }
     QString statusText() const;
@@ -111,8 +122,10 @@ public:
     void finishJoin();
 
     // Measures paths and appends those that can be measured, as Add does after
-    // its dialog.
+    // its dialog. It returns at once; addFinished() says when the list has them.
     void addFiles(const QStringList& paths);
+    // From the start of measuring files until their result is taken in.
+    bool measuring() const { return measurer_.running(); }
 
     // Milliseconds on a clock that never goes back; the program's own by default.
     using Clock = std::function<std::int64_t()>;
@@ -120,6 +133,10 @@ public:
 
     // The keys of a command, in the words of its tooltip: "Ctrl+O, Insert".
     QString shortcutText(int id) const;
+
+signals:
+    // An add has ended: its files are listed, or were refused, or cancelled.
+    void addFinished();
 
 public slots:
     void reject() override;
@@ -186,6 +203,7 @@ private:
 
     // The join's progress bar, title and time left.
     void createProgress();
+    void showJoinPreparing();
     void startJoinProgress();
     void updateJoinProgress();
     void showJoinProgress();
@@ -227,21 +245,32 @@ private:
     bool openOrExplain(const QString& pathOrAddress);
     void explainOpenFailure(const QString& pathOrAddress, int code);
 
-    std::vector<ProbeOutcome> measure(const QStringList& paths, bool& cancelled);
+    void addMeasured(const Measurement& measured);
+    // Measuring files or reading a playlist: the list is about to change.
+    bool adding() const { return readingPlaylist_ || measurer_.running(); }
     void storeLastFolder();
     // Why the output may not be written, if it may not: it is a source, not a
     // regular file, in a folder that is missing or closed, ...
     JoinPathProblem outputProblem() const;
     // Posts the graph's notification to this window; runs on the graph's threads.
     std::function<void()> graphEventNotifier();
+    // Checks the prepared join's sources on a thread of their own; the
+    // window stays live and Stop ends the check.
+    void checkSourcesAside();
+    void sourcesChecked(int generation);
     void joinStarted();
     void endJoin();
     void failJoin(const QString& reason);
 
     // The join's checks before it starts, and its endings other than completion.
+    bool listCanBeJoined();
     QString sourceProblem(const QString& path) const;
-    bool sourcesCanBeJoined();
-    bool replaceSource(const QString& path);
+    // Asks about the sources that cannot be read, has them replaced one by
+    // one, and goes on to joinCheckedList() once every source can be read.
+    void checkSourcesThenJoin();
+    void replaceSources(QStringList unjoinable);
+    bool replaceSource(const QString& path, const Measurement& measured);
+    void joinCheckedList();
     void explainProbeFailure(const QString& path, const ProbeOutcome& outcome);
     void stopJoin();
     WrittenOutput writtenOutput() const;
@@ -254,22 +283,22 @@ private:
 
     ClipList clipList_;
     ClipList audioList_;
-    QString outputPath_;
-    int outputWidth_ = 352;
-    int outputHeight_ = 240;
-    double frameRate_ = 23.976;
-    int frameRateIndex_ = 0;
-    int useVideoCompressor_ = 0;
-    int useAudioCompressor_ = 0;
-    int resizeMode_ = 2;
+    // The output file, and the format values handed to Options, which the
+    // window never changes itself.
+    OutputSettings output_;
     bool joining_ = false;
     int elapsedSeconds_ = 0;
     int clockTimer_ = 0;
-    bool adding_ = false;
+    bool readingPlaylist_ = false;
     // The running join, and how the file it writes (whatever Options says
     // meanwhile) looked before it.
     JoinRun run_;
     FileStamp joinOutputBefore_;
+    // The check of a starting join's sources; each start counts one up, so
+    // that a check's late report is not taken for the next one's.
+    std::jthread sourceCheck_;
+    bool preparing_ = false;
+    int checkGeneration_ = 0;
 
     QPixmap lightTile_;
     QPixmap backgroundTile_;
@@ -297,6 +326,8 @@ private:
     // The selection the next edit starts from, and whether a restore is under way.
     QVector<int> selectionBeforeEdit_;
     bool restoring_ = false;
+    // Last, so that its worker stops before anything its results reach goes.
+    FileMeasurer measurer_;
 };
 
 } // namespace kestrine

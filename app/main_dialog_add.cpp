@@ -5,25 +5,15 @@
 #include "app/clip_list_view.h"
 #include "app/media_file_types.h"
 #include "output/measure_failure.h"
-#include "output/framework/path_bytes.h"
 #include "platform/settings_store.h"
 #include "platform/user_dialogs.h"
 
 #include <QDir>
-#include <QEventLoop>
 #include <QFileInfo>
-#include <QProgressDialog>
-#include <QTimer>
-#include <atomic>
-#include <thread>
 
 namespace kestrine {
 
 namespace {
-
-// Measuring that takes longer than this shows its progress and a Cancel button.
-constexpr int kProgressDelayMs = 500;
-constexpr int kProgressPollMs = 50;
 
 const QString kOptionSection = QStringLiteral("Option");
 const QString kLastFolderSetting = QStringLiteral("LastPhotoFolder");
@@ -52,7 +42,7 @@ QStringList MainDialog::mediaFileFilters()
 
 void MainDialog::onAdd()
 {
-    if (adding_)
+    if (adding())
         return;
     OpenFilesRequest request;
     request.title = QStringLiteral("Select Media Files...");
@@ -65,23 +55,34 @@ void MainDialog::onAdd()
 
 void MainDialog::addFiles(const QStringList& paths)
 {
-    if (adding_ || paths.isEmpty())
+    if (adding())
         return;
+    if (paths.isEmpty()) {
+        emit addFinished();
+        return;
+    }
     if (clipList_.isFull()) {
         dialogs_.inform(QStringLiteral("The list already holds %1 files, the most it can hold. "
                                        "%2 file(s) were not added.")
                             .arg(ClipList::kCapacity)
                             .arg(paths.size()));
+        emit addFinished();
         return;
     }
+    // The files are listed when their lengths come back; the window goes on
+    // painting and answering meanwhile.
+    measurer_.start(paths, [this](const Measurement& measured) {
+        addMeasured(measured);
+        emit addFinished();
+    });
+}
 
-    adding_ = true;
-    bool cancelled = false;
-    const std::vector<ProbeOutcome> outcomes = measure(paths, cancelled);
-    adding_ = false;
-    if (cancelled)
+void MainDialog::addMeasured(const Measurement& measured)
+{
+    if (measured.cancelled)
         return;
-
+    const QStringList& paths = measured.paths;
+    const std::vector<ProbeOutcome>& outcomes = measured.outcomes;
     if (paths.size() == 1) {
         const ProbeOutcome& outcome = outcomes.front();
         if (outcome.failure != ProbeFailure::None) {
@@ -118,55 +119,6 @@ void MainDialog::explainProbeFailure(const QString& path, const ProbeOutcome& ou
     // ("Can not get the duration ...") covers.
     if (outcome.failure == ProbeFailure::CannotRender)
         dialogs_.showError(measureFailureText(framework_, path, outcome));
-}
-
-std::vector<ProbeOutcome> MainDialog::measure(const QStringList& paths, bool& cancelled)
-{
-    std::vector<std::string> files;
-    files.reserve(static_cast<std::size_t>(paths.size()));
-    for (const QString& path : paths)
-        files.push_back(pathToBytes(path));
-
-    std::vector<ProbeOutcome> outcomes;
-    std::atomic<int> done{0};
-    std::atomic<bool> finished{false};
-    std::stop_source stop;
-
-    QProgressDialog progress(QStringLiteral("Measuring the files..."), QStringLiteral("Cancel"), 0,
-                             static_cast<int>(paths.size()), this);
-    progress.setWindowTitle(windowTitle());
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(kProgressDelayMs);
-    progress.setAutoClose(false);
-    progress.setAutoReset(false);
-    connect(&progress, &QProgressDialog::canceled, &progress, [&stop] { stop.request_stop(); });
-
-    QEventLoop loop;
-    QTimer poll;
-    poll.setInterval(kProgressPollMs);
-    connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (finished.load()) {
-            loop.quit();
-            return;
-        }
-        progress.setValue(done.load());
-    });
-
-    // The window keeps painting and answering while the files are measured.
-    std::jthread worker([&, token = stop.get_token()] {
-        outcomes = probeDurations(framework_, files, token, [&done](int count) { done.store(count); });
-        finished.store(true);
-    });
-    poll.start();
-    if (!finished.load())
-        loop.exec();
-    poll.stop();
-    worker.join();
-    progress.reset();
-
-    cancelled = stop.stop_requested();
-    outcomes.resize(files.size());
-    return outcomes;
 }
 
 void MainDialog::storeLastFolder()

@@ -27,19 +27,28 @@ void MainDialog::onJoin()
         stopJoin();
         return;
     }
-    if (adding_)
+    if (adding())
         return;
+    if (!listCanBeJoined())
+        return;
+    checkSourcesThenJoin();
+}
+
+bool MainDialog::listCanBeJoined()
+{
     if (clipList_.isEmpty()) {
         dialogs_.inform(QStringLiteral("Please add audio or video files into the list"));
-        return;
+        return false;
     }
-    const QString tooMany = QStringLiteral("The video files are too many! Please delete some files in the list.");
     if (clipList_.count() > ClipList::kCapacity || audioList_.count() > ClipList::kCapacity) {
-        dialogs_.inform(tooMany);
-        return;
+        dialogs_.inform(QStringLiteral("The video files are too many! Please delete some files in the list."));
+        return false;
     }
-    if (!sourcesCanBeJoined())
-        return;
+    return true;
+}
+
+void MainDialog::joinCheckedList()
+{
     // Joining into one of the sources would destroy it while it is read, and
     // a name that cannot be written would only fail once the work is done.
     if (const JoinPathProblem problem = outputProblem()) {
@@ -49,23 +58,56 @@ void MainDialog::onJoin()
     }
     // The old file is only asked about here: the join puts its new file in
     // its place once there is something to put there.
-    if (shell_.canOpenForReading(outputPath_)) {
+    if (shell_.canOpenForReading(output_.outputPath)) {
         const MessageAnswer answer = dialogs_.showMessage(
-            {QStringLiteral("%1 exists. Do you want to replace it?").arg(outputPath_), QStringLiteral("Warning"),
-             MessageIcon::Warning, MessageButtons::YesNo});
+            {QStringLiteral("%1 exists. Do you want to replace it?").arg(output_.outputPath),
+             QStringLiteral("Warning"), MessageIcon::Warning, MessageButtons::YesNo});
         if (answer != MessageAnswer::Yes)
             return;
     }
 
     disableCodecFeedback();
 
-    // Every source was checked, and replaced where the user chose to, above.
-    joinOutputBefore_ = stampFile(pathToBytes(outputPath_));
+    // Every source was checked, and replaced where the user chose to, before.
+    joinOutputBefore_ = stampFile(pathToBytes(output_.outputPath));
     // The choices of Options, as near as the output's format comes to them.
     const AudioFormatRequest format =
-        fitFormatRequest(readFormatRequest(settings_), outputFormatFor(pathToBytes(outputPath_)).encoding);
-    if (succeeded(run_.start(clipList_.items(), audioList_.items(), outputPath_, graphEventNotifier(), {}, {}, {}, format)))
+        fitFormatRequest(readFormatRequest(settings_), outputFormatFor(pathToBytes(output_.outputPath)).encoding);
+    if (succeeded(run_.prepare(clipList_.items(), audioList_.items(), output_.outputPath, graphEventNotifier(), {},
+                               {}, {}, format)))
+        checkSourcesAside();
+}
+
+void MainDialog::checkSourcesAside()
+{
+    preparing_ = true;
+    joining_ = true;
+    setJoinCaption(QStringLiteral("Stop"));
+    showJoinPreparing();
+    const int generation = ++checkGeneration_;
+    // Opening a thousand sources takes a while: meanwhile the window paints,
+    // and Stop ends the check. Nothing else touches the run until it reports.
+    sourceCheck_ = std::jthread([this, generation](std::stop_token stop) {
+        run_.checkSources(stop);
+        QCoreApplication::postEvent(this, new SourcesCheckedEvent(generation));
+    });
+}
+
+void MainDialog::sourcesChecked(int generation)
+{
+    // A check that Stop ended was waited for there.
+    if (!preparing_ || generation != checkGeneration_)
+        return;
+    sourceCheck_.join();
+    preparing_ = false;
+    if (succeeded(run_.launch())) {
         joinStarted();
+        return;
+    }
+    // The graph has shown why it could not start; nothing was written.
+    endJoin();
+    showJoinEnd();
+    showOutputFile();
 }
 
 JoinPathProblem MainDialog::outputProblem() const
@@ -73,7 +115,7 @@ JoinPathProblem MainDialog::outputProblem() const
     std::vector<std::string> sources;
     for (const ClipItem& item : audioList_.items())
         sources.push_back(pathToBytes(item.path));
-    return checkJoinPaths({pathToBytes(outputPath_), {}, {}}, sources);
+    return checkJoinPaths({pathToBytes(output_.outputPath), {}, {}}, sources);
 }
 
 QString MainDialog::sourceProblem(const QString& path) const
@@ -87,7 +129,7 @@ QString MainDialog::sourceProblem(const QString& path) const
     return {};
 }
 
-bool MainDialog::sourcesCanBeJoined()
+void MainDialog::checkSourcesThenJoin()
 {
     QStringList problems;
     QStringList unjoinable;
@@ -102,40 +144,49 @@ bool MainDialog::sourcesCanBeJoined()
         problems.append(problem);
         unjoinable.append(item.path);
     }
-    if (problems.isEmpty())
-        return true;
+    if (problems.isEmpty()) {
+        joinCheckedList();
+        return;
+    }
 
     const MessageAnswer answer = dialogs_.showMessage(
         {QStringLiteral("These files cannot be joined:\n\n%1\n\nChoose another file in place of each?")
              .arg(problems.join(QLatin1Char('\n'))),
          QStringLiteral("Warning"), MessageIcon::Warning, MessageButtons::YesNo});
-    if (answer != MessageAnswer::Yes)
-        return false;
-    for (const QString& path : unjoinable) {
-        if (!replaceSource(path))
-            return false;
-    }
-    return true;
+    if (answer == MessageAnswer::Yes)
+        replaceSources(unjoinable);
 }
 
-bool MainDialog::replaceSource(const QString& path)
+void MainDialog::replaceSources(QStringList unjoinable)
 {
+    if (unjoinable.isEmpty()) {
+        // The list stayed open to edits while the replacements were measured.
+        if (listCanBeJoined())
+            joinCheckedList();
+        return;
+    }
+    const QString path = unjoinable.takeFirst();
     OpenFilesRequest request;
     request.title = QStringLiteral("Choose a file to replace %1").arg(path);
     request.initialFolder = QFileInfo(path).absolutePath();
     request.filters = mediaFileFilters();
     const QStringList chosen = dialogs_.chooseFilesToOpen(request);
     if (chosen.isEmpty())
-        return false;
-    const QString replacement = chosen.front();
+        return;
+    // One at a time: a replacement that cannot be used ends the join's start
+    // before the next one is asked for.
+    measurer_.start({chosen.front()}, [this, path, rest = std::move(unjoinable)](const Measurement& measured) {
+        if (replaceSource(path, measured))
+            replaceSources(rest);
+    });
+}
 
-    adding_ = true;
-    bool cancelled = false;
-    const std::vector<ProbeOutcome> outcomes = measure({replacement}, cancelled);
-    adding_ = false;
-    if (cancelled)
+bool MainDialog::replaceSource(const QString& path, const Measurement& measured)
+{
+    if (measured.cancelled)
         return false;
-    const ProbeOutcome& outcome = outcomes.front();
+    const QString& replacement = measured.paths.front();
+    const ProbeOutcome& outcome = measured.outcomes.front();
     if (outcome.failure != ProbeFailure::None) {
         explainProbeFailure(replacement, outcome);
         dialogs_.showError(QStringLiteral("Can not get the duration of %1").arg(replacement));
@@ -186,6 +237,8 @@ void MainDialog::clockTick()
 
 void MainDialog::handleGraphEvents()
 {
+    if (preparing_)
+        return;
     switch (run_.takeEvents()) {
     case JoinState::Completed:
         markJoinComplete();
@@ -205,6 +258,12 @@ void MainDialog::handleGraphEvents()
 
 void MainDialog::endJoin()
 {
+    // The check stops before its next file, so this wait is short.
+    if (sourceCheck_.joinable()) {
+        sourceCheck_.request_stop();
+        sourceCheck_.join();
+    }
+    preparing_ = false;
     stopJoinProgress();
     if (clockTimer_ != 0) {
         killTimer(clockTimer_);

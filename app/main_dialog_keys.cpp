@@ -127,14 +127,14 @@ void MainDialog::restoreList(const ListState& state)
 void MainDialog::onUndo()
 {
     // Measuring appends to the list as it is when it ends.
-    if (adding_)
+    if (adding())
         return;
     history_->undo();
 }
 
 void MainDialog::onRedo()
 {
-    if (adding_)
+    if (adding())
         return;
     history_->redo();
 }

@@ -119,20 +119,11 @@ void MainDialog::onPlay()
 
 void MainDialog::onOptions()
 {
-    OutputSettings current;
-    current.outputPath = outputPath_;
-    current.outputWidth = outputWidth_;
-    current.outputHeight = outputHeight_;
-    current.frameRate = frameRate_;
-    current.frameRateIndex = frameRateIndex_;
-    current.useVideoCompressor = useVideoCompressor_;
-    current.useAudioCompressor = useAudioCompressor_;
-    current.resizeMode = resizeMode_;
-    OutputSettingsDialog options(current, settings_, dialogs_, encoders_, this);
+    OutputSettingsDialog options(output_, settings_, dialogs_, encoders_, this);
     if (options.exec() != QDialog::Accepted)
         return;
     // The dialog stored everything itself; the running program takes over only the path.
-    outputPath_ = options.outputPath();
+    output_.outputPath = options.outputPath();
     updateButtonTip(control::kJoin);
     showOutputFile();
 }

@@ -132,7 +132,7 @@ void MainDialog::moveRowsTo(const QVector<int>& rows, int target)
 
 void MainDialog::onAddPlaylist()
 {
-    if (adding_)
+    if (adding())
         return;
     OpenFilesRequest request;
     request.title = QStringLiteral("Add Playlist...");
@@ -150,7 +150,7 @@ void MainDialog::onAddPlaylist()
         QStringList missing;
     };
     std::vector<Read> reads(static_cast<std::size_t>(playlists.size()));
-    adding_ = true;
+    readingPlaylist_ = true;
     runOffTheWindowThread([&playlists, &reads] {
         for (qsizetype i = 0; i < playlists.size(); ++i) {
             Read& read = reads[static_cast<std::size_t>(i)];
@@ -159,7 +159,7 @@ void MainDialog::onAddPlaylist()
                 (QFileInfo(path).isFile() ? read.found : read.missing).append(path);
         }
     });
-    adding_ = false;
+    readingPlaylist_ = false;
 
     QStringList found;
     QStringList missing;

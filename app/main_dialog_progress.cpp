@@ -43,8 +43,21 @@ void MainDialog::createProgress()
     connect(progressTimer_, &QTimer::timeout, this, &MainDialog::updateJoinProgress);
 }
 
+void MainDialog::showJoinPreparing()
+{
+    // How long opening every source takes is not known: the bar only shows
+    // that the work goes on.
+    progressBar_->setRange(0, 0);
+    progressBar_->setToolTip(QString());
+    progressBar_->show();
+    statusLine_->setSummary(QString());
+    layoutControls();
+    setStatus(QStringLiteral("Please wait... Checking the %1 to join").arg(filesText(audioList_.count())));
+}
+
 void MainDialog::startJoinProgress()
 {
+    progressBar_->setRange(0, 100);
     progress_.start(totalLength(audioList_));
     // The frames the graph has written are the measure, not the clock.
     seeking_ = run_.seeking();
@@ -90,6 +103,7 @@ void MainDialog::showJoinEnd()
 {
     // The line about the join's end takes the whole width: the bar goes with
     // the join, and the list's summary comes back with the next edit.
+    progressBar_->setRange(0, 100);
     showJoinProgress();
     progressBar_->hide();
     layoutControls();

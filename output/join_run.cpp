@@ -33,6 +33,20 @@ MediaResult JoinRun::start(std::span<const ClipItem> clipList, std::span<const C
                            MissingSourceHandler missingSourceHandler, const MarkerOptions& markers,
                            const TagOptions& tags, const AudioFormatRequest& format)
 {
+    if (const MediaResult prepared =
+            prepare(clipList, audioList, output, std::move(notify), std::move(missingSourceHandler), markers, tags,
+                    format);
+        failed(prepared))
+        return prepared;
+    checkSources();
+    return launch();
+}
+
+MediaResult JoinRun::prepare(std::span<const ClipItem> clipList, std::span<const ClipItem> audioList,
+                             const QString& output, std::function<void()> notify,
+                             MissingSourceHandler missingSourceHandler, const MarkerOptions& markers,
+                             const TagOptions& tags, const AudioFormatRequest& format)
+{
     // One join at a time: whatever the last one held goes first.
     release();
     state_ = JoinState::Idle;
@@ -42,12 +56,30 @@ MediaResult JoinRun::start(std::span<const ClipItem> clipList, std::span<const C
     if (const MediaResult clash = checkOutput(output, audioList); failed(clash))
         return clash;
 
-    TimelineBuilder builder(framework_, dialogs_, std::move(missingSourceHandler), format);
-    builder.build(clipList, audioList, references_.timeline);
+    missingSourceHandler_ = std::move(missingSourceHandler);
+    markers_ = markers;
+    tags_ = tags;
+    TimelineBuilder builder(framework_, dialogs_, missingSourceHandler_, format);
+    builder.place(clipList, audioList, references_.timeline);
     totalDuration_ = builder.totalDuration();
     output_ = output;
     notify_ = std::move(notify);
-    OutputGraph(framework_, dialogs_).start(references_, output_, *this, markers, tags);
+    return result::kOk;
+}
+
+MediaResult JoinRun::checkSources(std::stop_token stop)
+{
+    // A timeline that could not be made is for launch() to report.
+    if (!references_.timeline)
+        return result::kOk;
+    const MediaResult checked =
+        TimelineBuilder(framework_, dialogs_, missingSourceHandler_).validate(*references_.timeline, stop);
+    return checked == result::kStopped ? checked : result::kOk;
+}
+
+MediaResult JoinRun::launch()
+{
+    OutputGraph(framework_, dialogs_).start(references_, output_, *this, markers_, tags_);
     if (state_ != JoinState::Running) {
         notify_ = {};
         return result::kFail;

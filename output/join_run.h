@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <span>
+#include <stop_token>
 
 namespace kestrine {
 
@@ -49,6 +50,20 @@ public:
                       const QString& output, std::function<void()> notify,
                       MissingSourceHandler missingSourceHandler = {}, const MarkerOptions& markers = {},
                       const TagOptions& tags = {}, const AudioFormatRequest& format = {});
+
+    // start() in its three steps, for a front end that stays live while the
+    // sources are checked. prepare() and launch() run on the front end's
+    // thread and show their failures; checkSources() opens every source, which
+    // takes a while with many, shows nothing, and may run on another thread
+    // while nothing else touches this run. Each step answers kOk to go on.
+    MediaResult prepare(std::span<const ClipItem> clipList, std::span<const ClipItem> audioList,
+                        const QString& output, std::function<void()> notify,
+                        MissingSourceHandler missingSourceHandler = {}, const MarkerOptions& markers = {},
+                        const TagOptions& tags = {}, const AudioFormatRequest& format = {});
+    // kStopped when stop was requested before the check was done; the run
+    // then holds nothing that release() would not let go.
+    MediaResult checkSources(std::stop_token stop = {});
+    MediaResult launch();
 
     // Takes the waiting events, in order, up to the first that ends the join,
     // and answers the state after them. Completion, an error abort and a
@@ -91,6 +106,9 @@ private:
     MediaResult failure_ = result::kOk;
     QString failedSource_;
     QString output_;
+    MissingSourceHandler missingSourceHandler_;
+    MarkerOptions markers_;
+    TagOptions tags_;
     MediaTime totalDuration_ = 0;
 };
 

@@ -18,6 +18,17 @@ MediaResult TimelineBuilder::build(std::span<const ClipItem> clipList,
                                    std::span<const ClipItem> audioList,
                                    std::shared_ptr<Timeline>& timeline)
 {
+    const MediaResult placed = place(clipList, audioList, timeline);
+    if (failed(placed))
+        return placed;
+    validate(*timeline);
+    return result::kOk;
+}
+
+MediaResult TimelineBuilder::place(std::span<const ClipItem> clipList,
+                                   std::span<const ClipItem> audioList,
+                                   std::shared_ptr<Timeline>& timeline)
+{
     // A timeline left from an earlier join must not be mistaken for this one's.
     timeline.reset();
     const MediaResult created = framework_.createTimeline(timeline);
@@ -33,10 +44,14 @@ MediaResult TimelineBuilder::build(std::span<const ClipItem> clipList,
 
     if (!audioList.empty())
         buildAudioGroup(*timeline, audioList);
-
-    timeline->validateSourceNames(kValidateCheck | kValidatePopup | kValidateReplace,
-                                  missingSourceHandler_);
     return result::kOk;
+}
+
+MediaResult TimelineBuilder::validate(Timeline& timeline, std::stop_token stop)
+{
+    const MediaResult validated = timeline.validateSourceNames(
+        kValidateCheck | kValidatePopup | kValidateReplace, missingSourceHandler_, stop);
+    return stop.stop_requested() ? result::kStopped : validated;
 }
 
 void TimelineBuilder::buildAudioGroup(Timeline& timeline, std::span<const ClipItem> audioList)

@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <span>
+#include <stop_token>
 
 namespace kestrine {
 
@@ -22,8 +23,18 @@ public:
 
     // clipList gives the total length; audioList the items placed. Failures
     // after the timeline exists are shown to the user and the build goes on.
+    // The same as place() followed by validate().
     MediaResult build(std::span<const ClipItem> clipList, std::span<const ClipItem> audioList,
                       std::shared_ptr<Timeline>& timeline);
+
+    // The timeline with every item in its place; no file is opened yet.
+    MediaResult place(std::span<const ClipItem> clipList, std::span<const ClipItem> audioList,
+                      std::shared_ptr<Timeline>& timeline);
+    // Has the framework check that every source can be read, and the handler
+    // asked about each that cannot. It opens every file, so it takes a while
+    // with many; it shows nothing itself and may run on any one thread.
+    // kStopped when stop was requested before it was done.
+    MediaResult validate(Timeline& timeline, std::stop_token stop = {});
 
     MediaTime totalDuration() const { return totalDuration_; }
 

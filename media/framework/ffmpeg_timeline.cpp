@@ -24,14 +24,14 @@ bool isReadableMedia(const std::string& path)
     return succeeded(openInputFile(path, input));
 }
 
-void checkReadable(std::map<std::string, bool>& paths)
+void checkReadable(std::map<std::string, bool>& paths, std::stop_token stop)
 {
     std::vector<std::pair<const std::string, bool>*> entries;
     for (auto& entry : paths)
         entries.push_back(&entry);
     std::atomic<std::size_t> next{0};
     const auto work = [&] {
-        for (std::size_t index = next++; index < entries.size(); index = next++)
+        for (std::size_t index = next++; index < entries.size() && !stop.stop_requested(); index = next++)
             entries[index]->second = isReadableMedia(entries[index]->first);
     };
     runOnWorkers(workerCount(entries.size()), work);
@@ -152,7 +152,8 @@ MediaResult FfmpegTimeline::group(int index, std::shared_ptr<TimelineGroup>& gro
     return result::kOk;
 }
 
-MediaResult FfmpegTimeline::validateSourceNames(int flags, const MissingSourceHandler& handler)
+MediaResult FfmpegTimeline::validateSourceNames(int flags, const MissingSourceHandler& handler,
+                                                std::stop_token stop)
 {
     if (!(flags & kValidateCheck))
         return result::kOk;
@@ -170,7 +171,10 @@ MediaResult FfmpegTimeline::validateSourceNames(int flags, const MissingSourceHa
         source->mediaName(path);
         readable.emplace(std::move(path), false);
     }
-    checkReadable(readable);
+    checkReadable(readable, stop);
+    // Unchecked is not missing: a stopped check asks nothing.
+    if (stop.stop_requested())
+        return result::kStopped;
 
     // One question per missing file, however many sources name it: a file
     // placed twice is asked about and replaced once.

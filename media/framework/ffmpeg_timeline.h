@@ -131,7 +131,8 @@ public:
     MediaResult addGroup(std::shared_ptr<TimelineGroup> group) override;
     MediaResult groupCount(int& count) const override;
     MediaResult group(int index, std::shared_ptr<TimelineGroup>& group) const override;
-    MediaResult validateSourceNames(int flags, const MissingSourceHandler& handler) override;
+    MediaResult validateSourceNames(int flags, const MissingSourceHandler& handler,
+                                    std::stop_token stop) override;
 
     std::vector<std::shared_ptr<FfmpegTimelineGroup>> groups() const { return groups_; }
 
@@ -144,7 +145,8 @@ private:
 // decode anything.
 bool isReadableMedia(const std::string& path);
 
-// Fills in isReadableMedia for every path of the map, several at a time.
-void checkReadable(std::map<std::string, bool>& paths);
+// Fills in isReadableMedia for every path of the map, several at a time;
+// after a stop request the paths not yet begun stay false.
+void checkReadable(std::map<std::string, bool>& paths, std::stop_token stop = {});
 
 } // namespace kestrine

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -113,7 +114,9 @@ public:
     virtual MediaResult group(int index, std::shared_ptr<TimelineGroup>& group) const = 0;
     // With kValidateCheck, every source that cannot be read is found; with
     // kValidatePopup the handler is asked; with kValidateReplace its answer is used.
-    virtual MediaResult validateSourceNames(int flags, const MissingSourceHandler& handler) = 0;
+    // A stop request ends the check early, leaving the rest unchecked.
+    virtual MediaResult validateSourceNames(int flags, const MissingSourceHandler& handler,
+                                            std::stop_token stop = {}) = 0;
 };
 
 // What a join says about where each source starts. Paths are the file

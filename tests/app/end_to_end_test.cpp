@@ -7,6 +7,7 @@
 #include "media/wav_header.h"
 #include "platform/settings_store.h"
 #include "media/render_plan.h"
+#include "tests/app/window_waits.h"
 #include "tests/support/encoded_media.h"
 #include "tests/support/fake_shell.h"
 #include "tests/support/recording_dialogs.h"
@@ -58,6 +59,7 @@ protected:
         // Each click a second after the last, whatever the real clock says.
         dialog.setClock([at = ++clicks * 1000] { return at; });
         QTest::mouseClick(join, Qt::LeftButton);
+        waitForJoinStart(dialog);
     }
 
     QTemporaryDir folder;
@@ -107,6 +109,7 @@ TEST_F(EndToEndTest, EachFileThatCannotBeAddedSaysItsOwnReason)
         dialogs.messages.clear();
         dialogs.openAnswers.push_back({tested.file});
         QTest::mouseClick(add, Qt::LeftButton);
+        waitForMeasuring(dialog);
         EXPECT_EQ(dialogs.texts(), QStringList({tested.explanation.arg(tested.file),
                                                 QStringLiteral("Can not get the duration of the clip!")}))
             << tested.name;
@@ -129,6 +132,7 @@ TEST_F(EndToEndTest, AddJoinAndCompletionWriteTheExactWav)
     dialogs.openAnswers.push_back({QString::fromStdString(first.path), QString::fromStdString(second.path),
                                    QString::fromStdString(third.path)});
     QTest::mouseClick(dialog.findChild<QPushButton*>(controlName(control::kAdd)), Qt::LeftButton);
+    waitForMeasuring(dialog);
     ASSERT_EQ(dialog.clipList().count(), 3) << dialogs.texts().join('\n').toStdString();
 
     MediaTime total = 0;
@@ -188,7 +192,7 @@ TEST_P(EndToEndFormatTest, TheOutputsNameChoosesItsFormatAndEverySourceGetsAMark
 
     MainDialog dialog(framework, dialogs, shell, settings, encoders);
     dialog.show();
-    dialog.addFiles(paths);
+    addFilesAndWait(dialog, paths);
     ASSERT_EQ(dialog.clipList().count(), 4) << dialogs.texts().join('\n').toStdString();
     // Where each source starts and where the join ends, at the output's rate.
     std::vector<std::int64_t> starts;
@@ -249,7 +253,7 @@ TEST_F(EndToEndTest, StopLeavesAValidWavOfWhatWasWrittenAndSaysHowLong)
     MainDialog dialog(framework, dialogs, shell, settings, encoders);
     dialog.show();
     const QString path = QString::fromStdString(longTone.path);
-    dialog.addFiles({path, path, path, path, path, path});
+    addFilesAndWait(dialog, {path, path, path, path, path, path});
     ASSERT_EQ(dialog.clipList().count(), 6);
     clickJoin(dialog);
     ASSERT_TRUE(dialog.joining());
@@ -280,7 +284,7 @@ TEST_F(EndToEndTest, AnUndecodableSourceEndsTheJoinWithAMessageThatSaysWhatIsOnD
 
     MainDialog dialog(framework, dialogs, shell, settings, encoders);
     dialog.show();
-    dialog.addFiles({QString::fromStdString(broken.path), QString::fromStdString(present.path)});
+    addFilesAndWait(dialog, {QString::fromStdString(broken.path), QString::fromStdString(present.path)});
     ASSERT_EQ(dialog.clipList().count(), 2);
     // Replaced, after it was measured, by bytes that no decoder reads. First
     // in the list, so the join fails before any of it is complete, however

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QTimer>
 #include <functional>
@@ -576,6 +577,49 @@ TEST_F(JoinControlTest, AFileListedTwiceIsAskedAboutAndReplacedOnce)
     EXPECT_EQ(dialog().clipList().at(0), (ClipItem{replacement, 4 * kSecond}));
     EXPECT_EQ(dialog().clipList().at(1), (ClipItem{replacement, 4 * kSecond}));
     EXPECT_TRUE(dialog().joining());
+    click(control::kJoin);
+}
+
+} // namespace
+} // namespace kestrine::testing
+
+namespace kestrine::testing {
+namespace {
+
+// Opening every source before the graph runs takes a while with many: the
+// window stays live meanwhile, says so, and Stop ends the join at once
+// without writing anything.
+TEST_F(JoinControlTest, StopWhileTheSourcesAreCheckedEndsTheJoinAtOnce)
+{
+    addNamed({"A", "B", "C"});
+    framework.holdValidation(true);
+    now += 1000;
+    QTest::mouseClick(button(control::kJoin), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return framework.callCount(FakeOp::ValidateSourceNames) == 1; }, 10'000));
+    EXPECT_TRUE(dialog().joining());
+    EXPECT_TRUE(dialog().preparingJoin());
+    EXPECT_EQ(button(control::kJoin)->text(), QStringLiteral("Stop"));
+    EXPECT_EQ(dialog().statusText(), QStringLiteral("Please wait... Checking the 3 files to join"));
+    EXPECT_EQ(framework.callCount(FakeOp::Run), 0);
+
+    QElapsedTimer stopping;
+    stopping.start();
+    now += 1000;
+    QTest::mouseClick(button(control::kJoin), Qt::LeftButton);
+    EXPECT_LT(stopping.elapsed(), 1000);
+    EXPECT_FALSE(dialog().joining());
+    EXPECT_FALSE(dialog().preparingJoin());
+    EXPECT_EQ(button(control::kJoin)->text(), QStringLiteral("Join"));
+    EXPECT_TRUE(dialog().statusText().startsWith(QStringLiteral("Stopped."))) << dialog().statusText().toStdString();
+    QTest::qWait(50); // the check's late report changes nothing
+    EXPECT_EQ(framework.callCount(FakeOp::Run), 0);
+    EXPECT_FALSE(QFileInfo::exists(output));
+
+    // The next join checks and runs as usual.
+    framework.holdValidation(false);
+    click(control::kJoin);
+    EXPECT_TRUE(dialog().joining());
+    EXPECT_EQ(framework.callCount(FakeOp::Run), 1);
     click(control::kJoin);
 }
 

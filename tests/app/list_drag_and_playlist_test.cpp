@@ -105,7 +105,7 @@ TEST_F(ListDragTest, RowsFromAnotherWindowAreAddedThereAndLeftHere)
     const QString y = makeFile(QStringLiteral("Y.mp3"));
     framework.setDuration(x.toStdString(), kSecond);
     framework.setDuration(y.toStdString(), kSecond);
-    other.addFiles({x, y});
+    addFilesAndWait(other, {x, y});
     auto* otherView = other.findChild<ClipListView*>(controlName(control::kClipList));
     ASSERT_NE(otherView, nullptr);
 
@@ -213,7 +213,7 @@ TEST_F(PlaylistTest, SavedThenAddedGivesTheSameList)
 
     click(control::kDeleteAll);
     dialogs.openAnswers.push_back({playlist});
-    ASSERT_TRUE(dialog().runCommand(control::kAddPlaylist));
+    command(control::kAddPlaylist);
     EXPECT_EQ(dialog().clipList(), saved);
     expectViewAndAudioListMatch();
     EXPECT_TRUE(dialogs.messages.isEmpty()) << dialogs.texts().join('\n').toStdString();
@@ -225,7 +225,7 @@ TEST_F(PlaylistTest, AMissingFileIsNamedAndTheRestIsAdded)
     framework.setDuration(here.toStdString(), 4 * kSecond);
     const QString list = makeFile(QStringLiteral("lists/a.m3u8"), "#EXTM3U\ngone.mp3\nhere.mp3\n");
     dialogs.openAnswers.push_back({list});
-    dialog().runCommand(control::kAddPlaylist);
+    command(control::kAddPlaylist);
     ASSERT_EQ(dialogs.messages.size(), 1);
     EXPECT_TRUE(dialogs.messages.front().text.contains(QDir::toNativeSeparators(path(QStringLiteral("lists/gone.mp3")))))
         << dialogs.messages.front().text.toStdString();
@@ -285,7 +285,7 @@ TEST_F(PlaylistTest, WhatIsNoPlaylistIsRefusedAtOnceInOneSentence)
         dialogs.messages.clear();
         const QString list = c.make();
         dialogs.openAnswers.push_back({list});
-        dialog().runCommand(control::kAddPlaylist);
+        command(control::kAddPlaylist);
         ASSERT_EQ(dialogs.messages.size(), 1) << c.name << ": " << dialogs.texts().join('|').toStdString();
         EXPECT_EQ(dialogs.messages.front().text, QString::fromLatin1(c.text).arg(list)) << c.name;
         EXPECT_EQ(dialogs.messages.front().caption,
@@ -303,7 +303,7 @@ TEST_F(PlaylistTest, ManyMissingEntriesAreNamedInShort)
     for (int i = 0; i < 200; ++i)
         entries += QStringLiteral("gone %1 %2.mp3\n").arg(i).arg(QString(300, QLatin1Char('x'))).toUtf8();
     dialogs.openAnswers.push_back({makeFile(QStringLiteral("list.m3u8"), entries)});
-    dialog().runCommand(control::kAddPlaylist);
+    command(control::kAddPlaylist);
     ASSERT_EQ(dialogs.messages.size(), 1);
     const QStringList lines = dialogs.messages.front().text.split(QLatin1Char('\n'));
     ASSERT_EQ(lines.size(), 12) << dialogs.messages.front().text.toStdString();

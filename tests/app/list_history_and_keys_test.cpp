@@ -75,7 +75,7 @@ public:
         const QString e = makeFile(QStringLiteral("E.mp3"));
         framework.setDuration(e.toStdString(), kSecond);
         dialogs.openAnswers.push_back({makeFile(QStringLiteral("list.m3u8"), "E.mp3\n")});
-        dialog().runCommand(control::kAddPlaylist);
+        command(control::kAddPlaylist);
     }
     void dropRows(const QVector<int>& rows, int before)
     {
@@ -284,6 +284,7 @@ protected:
     {
         now = at;
         QTest::mouseClick(button(control::kJoin), Qt::LeftButton);
+        waitForJoinStart(dialog());
     }
 };
 
@@ -320,6 +321,7 @@ TEST_F(JoinButtonTest, AClickSoonAfterTheCaptionChangedDoesNothing)
     now = 21'000;
     QTest::keyClick(&dialog(), Qt::Key_J, Qt::ControlModifier);
     EXPECT_TRUE(dialog().joining());
+    waitForJoinStart(dialog());
     clickAt(22'000);
 }
 

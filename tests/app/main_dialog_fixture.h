@@ -4,6 +4,7 @@
 
 #include "app/clip_list_view.h"
 #include "app/main_dialog.h"
+#include "tests/app/window_waits.h"
 #include "output/compressor_lists.h"
 #include "output/output_settings_dialog.h"
 #include "platform/settings_store.h"
@@ -78,13 +79,23 @@ protected:
     {
         return dialog().findChild<ClipListView*>(controlName(control::kClipList));
     }
-    // A click a second after the last one, as a user clicks.
+    // A click a second after the last one, as a user clicks; files that it
+    // hands to measuring are taken in before this returns.
     void click(int id)
     {
         QPushButton* target = button(id);
         ASSERT_NE(target, nullptr) << id;
         now += 1000;
         QTest::mouseClick(target, Qt::LeftButton);
+        waitForMeasuring(dialog());
+        waitForJoinStart(dialog());
+    }
+    // Runs a command as its menu entry or key does, and waits likewise.
+    void command(int id)
+    {
+        ASSERT_TRUE(dialog().runCommand(id)) << id;
+        waitForMeasuring(dialog());
+        waitForJoinStart(dialog());
     }
     // Selects rows the way a user does: a click, then Ctrl+clicks.
     void selectRows(const QList<int>& rows)

@@ -138,6 +138,21 @@ void FakeMediaFramework::setMissingSource(const std::string& path)
     state_->missingSources.insert(path);
 }
 
+void FakeMediaFramework::setBeforeCall(std::function<void(FakeOp, const std::string&)> hook)
+{
+    std::lock_guard lock(state_->mutex);
+    state_->beforeCall = std::move(hook);
+}
+
+void FakeMediaFramework::holdValidation(bool held)
+{
+    {
+        std::lock_guard lock(state_->mutex);
+        state_->validationHeld = held;
+    }
+    state_->validationReleased.notify_all();
+}
+
 void FakeMediaFramework::setCurrentPosition(MediaTime position)
 {
     std::lock_guard lock(state_->mutex);

@@ -11,6 +11,7 @@
 #include <ostream>
 #include <set>
 #include <string>
+#include <functional>
 #include <vector>
 
 namespace kestrine::testing {
@@ -118,6 +119,12 @@ public:
     // validateSourceNames reports these paths as unreadable.
     void setMissingSource(const std::string& path);
     void setCurrentPosition(MediaTime position);
+    // Called on the caller's thread before every operation is recorded, with
+    // its arguments as the call log shows them: a test may hold it there.
+    void setBeforeCall(std::function<void(FakeOp, const std::string&)> hook);
+    // validateSourceNames, once called, waits until released or stopped, as
+    // the check of many slow files does.
+    void holdValidation(bool held);
 
     // --- the running graph ---
     void queueEvent(GraphEvent event);

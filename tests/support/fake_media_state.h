@@ -4,6 +4,7 @@
 
 #include "tests/support/fake_media_framework.h"
 
+#include <condition_variable>
 #include <functional>
 #include <optional>
 
@@ -21,6 +22,7 @@ struct FakeState {
     // Records the call and answers the scripted result for it.
     MediaResult call(FakeOp op, std::string args = {})
     {
+        pauseBefore(op, args);
         std::lock_guard lock(mutex);
         const int index = counts[op]++;
         calls.push_back({op, std::move(args)});
@@ -32,12 +34,29 @@ struct FakeState {
 
     void record(FakeOp op, std::string args = {})
     {
+        pauseBefore(op, args);
         std::lock_guard lock(mutex);
         ++counts[op];
         calls.push_back({op, std::move(args)});
     }
 
+    // Runs the test's hook, outside the lock, so that it may hold the caller.
+    void pauseBefore(FakeOp op, const std::string& args)
+    {
+        std::function<void(FakeOp, const std::string&)> hook;
+        {
+            std::lock_guard lock(mutex);
+            hook = beforeCall;
+        }
+        if (hook)
+            hook(op, args);
+    }
+
     mutable std::mutex mutex;
+    std::function<void(FakeOp, const std::string&)> beforeCall;
+    // validateSourceNames waits while this holds, until released or stopped.
+    bool validationHeld = false;
+    std::condition_variable_any validationReleased;
     std::vector<FakeCall> calls;
     std::map<FakeOp, int> counts;
     std::vector<Failure> failures;

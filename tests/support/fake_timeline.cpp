@@ -197,11 +197,18 @@ public:
         group = groups_[static_cast<std::size_t>(index)];
         return r;
     }
-    MediaResult validateSourceNames(int flags, const MissingSourceHandler& handler) override
+    MediaResult validateSourceNames(int flags, const MissingSourceHandler& handler,
+                                    std::stop_token stop) override
     {
         const MediaResult r = state_->call(FakeOp::ValidateSourceNames, std::to_string(flags));
         if (failed(r))
             return r;
+        {
+            std::unique_lock lock(state_->mutex);
+            state_->validationReleased.wait(lock, stop, [this] { return !state_->validationHeld; });
+        }
+        if (stop.stop_requested())
+            return result::kStopped;
         std::set<std::string> missing;
         {
             std::lock_guard lock(state_->mutex);
