@@ -4,7 +4,9 @@
 
 #include "app/clip_list_view.h"
 #include "controls/skin_button.h"
+#include "media/format_choice.h"
 #include "output/codec_preference.h"
+#include "output/format_settings.h"
 #include "output/join_paths.h"
 #include "output/framework/path_bytes.h"
 #include "platform/shell.h"
@@ -68,7 +70,11 @@ void MainDialog::joinCheckedList()
 
     // Every source was checked, and replaced where the user chose to, before.
     joinOutputBefore_ = stampFile(pathToBytes(output_.outputPath));
-    if (succeeded(run_.prepare(clipList_.items(), audioList_.items(), output_.outputPath, graphEventNotifier())))
+    // The choices of Options, as near as the output's format comes to them.
+    const AudioFormatRequest format =
+        fitFormatRequest(readFormatRequest(settings_), outputFormatFor(pathToBytes(output_.outputPath)).encoding);
+    if (succeeded(run_.prepare(clipList_.items(), audioList_.items(), output_.outputPath, graphEventNotifier(), {},
+                               {}, {}, format)))
         checkSourcesAside();
 }
 

@@ -95,6 +95,8 @@ int ConsoleJoin::run(const JoinOptions& options, const std::atomic<bool>& interr
                           .arg(options.files.size())
                           .arg(kMostFilesPerJoin),
                       kExitUsage);
+    if (const QString problem = formatOptionsProblem(options); !problem.isEmpty())
+        return refuse(problem + QStringLiteral(" (see --help)"), kExitUsage);
     // Every name the join writes is checked before any file is read: an
     // hour's join is not lost to a mistake in one of them.
     JoinPaths paths{pathToBytes(options.output), pathToBytes(options.cueSheet), pathToBytes(options.labelList)};
@@ -132,7 +134,7 @@ int ConsoleJoin::run(const JoinOptions& options, const std::atomic<bool>& interr
             dialogs_.inform(QStringLiteral("cannot read %1").arg(pathFromBytes(path)));
             return std::optional<std::string>();
         },
-        markerOptionsOf(options), tagOptionsOf(options));
+        markerOptionsOf(options), tagOptionsOf(options), options.format);
     if (failed(started))
         return refuse(QStringLiteral("the join could not be started"), kExitFailed);
     return waitForEnd(run, replaced, interrupted, showProgress);

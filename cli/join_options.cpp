@@ -2,6 +2,7 @@
 // Copyright (c) 2026 The Kestrine developers
 #include "cli/join_options.h"
 
+#include "media/format_choice.h"
 #include "output/framework/path_bytes.h"
 #include "platform/argument_reader.h"
 
@@ -38,6 +39,46 @@ bool takeTextOption(ArgumentReader& reader, std::string_view name, std::string& 
         error = QStringLiteral("%1 needs a text").arg(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
         return true;
     case ArgumentReader::Value::Taken:
+        return true;
+    }
+    return false;
+}
+
+struct NumberOption {
+    std::string_view name;
+    const char* unit; // what the number counts, for the sentence of a missing one
+    int AudioFormatRequest::*formatField = nullptr;
+};
+
+// The options that ask for the output's format, each a whole number.
+const NumberOption kNumberOptions[] = {
+    {"--rate", "of hertz, as 48000", &AudioFormatRequest::sampleRate},
+    {"--channels", "of channels: 1 or 2", &AudioFormatRequest::channels},
+    {"--bits", "of bits: 16 or 24", &AudioFormatRequest::bitsPerSample},
+    {"--bitrate", "of kbit/s, as 192", &AudioFormatRequest::bitRateKbps},
+    {"--quality", "from 0 (best) to 9", &AudioFormatRequest::vbrQuality},
+};
+
+// One of the number options, as "--rate 48000" or "--rate=48000"; false when
+// the next argument is something else. Sets error when the value is not a
+// whole number.
+bool takeNumberOption(ArgumentReader& reader, AudioFormatRequest& format, QString& error)
+{
+    for (const NumberOption& option : kNumberOptions) {
+        std::string bytes;
+        const auto taken = reader.takeValue({}, option.name, bytes);
+        if (taken == ArgumentReader::Value::Absent)
+            continue;
+        const QString name = QString::fromLatin1(option.name.data(), static_cast<qsizetype>(option.name.size()));
+        bool number = taken == ArgumentReader::Value::Taken && bytes.size() <= 9 &&
+                      bytes.find_first_not_of("0123456789") == std::string::npos;
+        if (!number) {
+            error = QStringLiteral("%1 needs a number %2").arg(name, QString::fromLatin1(option.unit));
+            return true;
+        }
+        const int value = std::stoi(bytes);
+        // Zero is a value asked for, not the absence of one.
+        format.*option.formatField = value == 0 && option.formatField != &AudioFormatRequest::vbrQuality ? -1 : value;
         return true;
     }
     return false;
@@ -81,7 +122,8 @@ ParsedJoinOptions parseJoinOptions(const std::vector<std::string>& arguments)
                    !takeFileOption(reader, "--cover", options.cover, parsed.error) &&
                    !takeTextOption(reader, "--title", options.title, parsed.error) &&
                    !takeTextOption(reader, "--artist", options.artist, parsed.error) &&
-                   !takeTextOption(reader, "--album", options.album, parsed.error)) {
+                   !takeTextOption(reader, "--album", options.album, parsed.error) &&
+                   !takeNumberOption(reader, options.format, parsed.error)) {
             parsed.error = QStringLiteral("unknown option %1").arg(pathFromBytes(reader.takeAny()));
             return parsed;
         }
@@ -94,6 +136,26 @@ ParsedJoinOptions parseJoinOptions(const std::vector<std::string>& arguments)
     return parsed;
 }
 
+QString formatOptionsProblem(const JoinOptions& options)
+{
+    const Encoding encoding = outputFormatFor(pathToBytes(options.output)).encoding;
+    // Each option alone first, so that the sentence names the one to mend.
+    for (const NumberOption& option : kNumberOptions) {
+        const int value = options.format.*option.formatField;
+        AudioFormatRequest alone;
+        alone.*option.formatField = value;
+        if (alone == AudioFormatRequest{})
+            continue;
+        const std::string problem = formatRequestProblem(alone, encoding);
+        if (!problem.empty())
+            return QStringLiteral("%1 %2: %3")
+                .arg(QString::fromLatin1(option.name.data(), static_cast<qsizetype>(option.name.size())))
+                .arg(std::max(value, 0))
+                .arg(QString::fromStdString(problem));
+    }
+    return QString::fromStdString(formatRequestProblem(options.format, encoding));
+}
+
 QString joinUsage(const QString& program)
 {
     return QStringLiteral(
@@ -103,14 +165,18 @@ QString joinUsage(const QString& program)
                "into one file, with no gaps at the joins and a marker where each file starts\n"
                "(in a WAV file a cue point), named by the file's title tag or else its name.\n"
                "OUTPUT's extension chooses the format:\n"
-               "  .flac  FLAC, 44,100 Hz stereo 16-bit, lossless, with a cue sheet\n"
-               "  .mp3   MP3, 44,100 Hz stereo, LAME VBR quality 2, gapless\n"
-               "  .m4a   AAC in MP4, 44,100 Hz stereo, 192 kbit/s, gapless\n"
+               "  .flac  FLAC, lossless, with a cue sheet\n"
+               "  .mp3   MP3, LAME VBR quality 2, gapless\n"
+               "  .m4a   AAC in MP4, 192 kbit/s, gapless\n"
                "  .m4b   the same as an audiobook, with chapters, tags and cover\n"
-               "  .opus, .ogg  Opus in Ogg, 48,000 Hz stereo, 128 kbit/s, gapless\n"
-               "  .aif, .aiff  AIFF, 44,100 Hz stereo 16-bit big-endian, at most 4 GiB\n"
-               "  other  WAV, 44,100 Hz stereo 16-bit (RF64 past 4 GiB); the ending of a\n"
-               "         media format not listed here (.aac, .wma, .mp4, ...) is refused\n"
+               "  .opus, .ogg  Opus in Ogg, always 48,000 Hz, 128 kbit/s, gapless\n"
+               "  .aif, .aiff  AIFF, 16-bit big-endian, at most 4 GiB\n"
+               "  other  WAV (RF64 past 4 GiB); the ending of a media format not listed\n"
+               "         here (.aac, .wma, .mp4, ...) is refused\n"
+               "The output keeps the files' sample rate (the one that carries most of the\n"
+               "join when they differ, or the nearest the format holds), is mono when every\n"
+               "file is, and in WAV and FLAC has 24-bit samples when any file has more than\n"
+               "16 bits. Files already at that rate and layout are not resampled.\n"
                "\n"
                "  -o, --output OUTPUT  the file to write\n"
                "  -y, --overwrite      replace OUTPUT, and the cue sheet and label list, if\n"
@@ -128,6 +194,12 @@ QString joinUsage(const QString& program)
                "                       (else the first file's cover, or a cover, folder or\n"
                "                       front image beside the first file)\n"
                "      --no-tags        write no tags and no cover into OUTPUT\n"
+               "      --rate HZ        write at this sample rate (MP3: 32000, 44100 or 48000;\n"
+               "                       M4A: up to 96000; Opus: 48000 only)\n"
+               "      --channels N     1 (mono) or 2 (stereo)\n"
+               "      --bits N         16 or 24 (WAV and FLAC only)\n"
+               "      --bitrate KBPS   MP3 constant bit rate (32 to 320), AAC and Opus target\n"
+               "      --quality N      MP3 VBR quality, 0 (best) to 9; 2 by default\n"
                "      --measure        print each file's playing length in seconds, one line\n"
                "                       per file in the given order, and join nothing\n"
                "  -h, --help           show this help and exit\n"

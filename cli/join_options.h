@@ -2,6 +2,8 @@
 // Copyright (c) 2026 The Kestrine developers
 #pragma once
 
+#include "output/framework/media_framework.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -25,6 +27,9 @@ struct JoinOptions {
     std::string artist;
     std::string album;
     QString cover;            // an image to use as the cover
+    // The output's format as asked for; what is not asked follows the
+    // sources. A value given as 0 is kept as -1: asked for, and impossible.
+    AudioFormatRequest format;
 };
 
 struct ParsedJoinOptions {
@@ -34,6 +39,10 @@ struct ParsedJoinOptions {
 
 // arguments without the program's own name, as the system's bytes.
 ParsedJoinOptions parseJoinOptions(const std::vector<std::string>& arguments);
+
+// Why the format options cannot be written into the output's format, in a
+// sentence that names the option and the values allowed; empty when they can.
+QString formatOptionsProblem(const JoinOptions& options);
 
 QString joinUsage(const QString& program);
 

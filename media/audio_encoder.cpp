@@ -10,16 +10,19 @@ namespace {
 // Encoders that take any frame size still get frames of a sensible length.
 constexpr int kVariableFrameSize = 4096;
 
-// The encoder's sample format that 16-bit samples convert into exactly, in
-// order of preference; its first otherwise.
-AVSampleFormat chooseSampleFormat(const AVCodec& codec)
+// The encoder's sample format that the render's samples convert into
+// exactly, in order of preference; its first otherwise.
+AVSampleFormat chooseSampleFormat(const AVCodec& codec, int bitsPerSample)
 {
-    static constexpr AVSampleFormat kExact[] = {AV_SAMPLE_FMT_S16, AV_SAMPLE_FMT_S16P,
-                                                AV_SAMPLE_FMT_FLT, AV_SAMPLE_FMT_FLTP,
-                                                AV_SAMPLE_FMT_S32, AV_SAMPLE_FMT_S32P};
+    static constexpr AVSampleFormat kExact16[] = {AV_SAMPLE_FMT_S16, AV_SAMPLE_FMT_S16P,
+                                                  AV_SAMPLE_FMT_FLT, AV_SAMPLE_FMT_FLTP,
+                                                  AV_SAMPLE_FMT_S32, AV_SAMPLE_FMT_S32P};
+    static constexpr AVSampleFormat kExact24[] = {AV_SAMPLE_FMT_S32, AV_SAMPLE_FMT_S32P,
+                                                  AV_SAMPLE_FMT_FLT, AV_SAMPLE_FMT_FLTP,
+                                                  AV_SAMPLE_FMT_S16, AV_SAMPLE_FMT_S16P};
     if (!codec.sample_fmts)
-        return AV_SAMPLE_FMT_S16;
-    for (const AVSampleFormat wanted : kExact)
+        return bitsPerSample == 24 ? AV_SAMPLE_FMT_S32 : AV_SAMPLE_FMT_S16;
+    for (const AVSampleFormat wanted : bitsPerSample == 24 ? kExact24 : kExact16)
         for (const AVSampleFormat* offered = codec.sample_fmts; *offered != AV_SAMPLE_FMT_NONE;
              ++offered)
             if (*offered == wanted)
@@ -41,7 +44,7 @@ MediaResult AudioEncoder::open(const OutputFormat& format, const EncoderSetup& s
     const AVCodec* codec = setup.empty() ? nullptr : avcodec_find_encoder_by_name(setup.codec);
     if (!codec)
         return result::kNoEncoder;
-    const AVSampleFormat sampleFormat = chooseSampleFormat(*codec);
+    const AVSampleFormat sampleFormat = chooseSampleFormat(*codec, format.bitsPerSample);
     if (sampleFormat == AV_SAMPLE_FMT_NONE)
         return result::kNoEncoder;
     CodecContextPtr context(avcodec_alloc_context3(codec));
@@ -51,12 +54,22 @@ MediaResult AudioEncoder::open(const OutputFormat& format, const EncoderSetup& s
     context->sample_fmt = sampleFormat;
     context->time_base = AVRational{1, format.sampleRate};
     av_channel_layout_default(&context->ch_layout, format.channels);
-    if (setup.vbrQuality >= 0) {
-        context->flags |= AV_CODEC_FLAG_QSCALE;
-        context->global_quality = setup.vbrQuality * FF_QP2LAMBDA;
+    if (format.bitsPerSample == 24)
+        context->bits_per_raw_sample = 24;
+    std::int64_t bitRate = setup.bitRate;
+    int vbrQuality = setup.vbrQuality;
+    if (format.bitRateKbps > 0) {
+        bitRate = std::int64_t{format.bitRateKbps} * 1000;
+        vbrQuality = -1;
+    } else if (format.vbrQuality >= 0 && vbrQuality >= 0) {
+        vbrQuality = format.vbrQuality;
     }
-    if (setup.bitRate > 0)
-        context->bit_rate = setup.bitRate;
+    if (vbrQuality >= 0) {
+        context->flags |= AV_CODEC_FLAG_QSCALE;
+        context->global_quality = vbrQuality * FF_QP2LAMBDA;
+    }
+    if (bitRate > 0)
+        context->bit_rate = bitRate;
     if (globalHeader)
         context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     if (const int error = avcodec_open2(context.get(), codec, nullptr); error < 0)
@@ -64,8 +77,9 @@ MediaResult AudioEncoder::open(const OutputFormat& format, const EncoderSetup& s
 
     std::unique_ptr<AudioEncoder> made(new AudioEncoder(std::move(context), std::move(handler)));
     SwrContext* converter = nullptr;
-    if (swr_alloc_set_opts2(&converter, &made->context_->ch_layout, sampleFormat,
-                            format.sampleRate, &made->context_->ch_layout, AV_SAMPLE_FMT_S16,
+    made->packed24_ = format.bitsPerSample == 24;
+    if (swr_alloc_set_opts2(&converter, &made->context_->ch_layout, sampleFormat, format.sampleRate,
+                            &made->context_->ch_layout, made->packed24_ ? AV_SAMPLE_FMT_S32 : AV_SAMPLE_FMT_S16,
                             format.sampleRate, 0, nullptr) < 0 ||
         !converter)
         return result::kOutOfMemory;
@@ -92,14 +106,25 @@ MediaResult AudioEncoder::open(const OutputFormat& format, const EncoderSetup& s
     return result::kOk;
 }
 
-MediaResult AudioEncoder::encode(const std::int16_t* interleaved, int frames)
+MediaResult AudioEncoder::encode(const std::uint8_t* interleaved, int frames)
 {
     // The encoder may still hold the last frame's buffer: write into a fresh one.
     if (av_frame_make_writable(frame_.get()) < 0)
         return result::kOutOfMemory;
     frame_->nb_samples = std::min(frames, frameSize_);
+    const std::uint8_t* in = interleaved;
+    if (packed24_) {
+        // No converter takes packed 24-bit samples: each goes to the top of 32 bits.
+        const auto count = static_cast<std::size_t>(frame_->nb_samples) *
+                           static_cast<std::size_t>(context_->ch_layout.nb_channels);
+        unpacked_.resize(count);
+        for (std::size_t i = 0; i < count; ++i, interleaved += 3)
+            unpacked_[i] = static_cast<std::int32_t>(std::uint32_t{interleaved[0]} << 8 |
+                                                     std::uint32_t{interleaved[1]} << 16 |
+                                                     std::uint32_t{interleaved[2]} << 24);
+        in = reinterpret_cast<const std::uint8_t*>(unpacked_.data());
+    }
     // At one rate the converter holds nothing back: all that goes in comes out.
-    const auto* in = reinterpret_cast<const std::uint8_t*>(interleaved);
     const int converted = swr_convert(converter_.get(), frame_->extended_data, frame_->nb_samples,
                                       &in, frame_->nb_samples);
     if (converted != frame_->nb_samples)

@@ -10,17 +10,20 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace kestrine {
 
-// FFmpeg's encoder for one output encoding, fed with the render's 16-bit
-// interleaved frames in order. Every packet it makes goes to the function
+// FFmpeg's encoder for one output encoding, fed with the render's
+// interleaved frames (16-bit, or packed 24-bit) in order. Every packet it makes goes to the function
 // given, with timestamps in 1/rate.
 class AudioEncoder {
 public:
     using PacketHandler = std::function<MediaResult(AVPacket& packet)>;
 
-    // The encoder `setup` names, opened for `format`'s rate and channels.
+    // The encoder `setup` names, opened for `format`'s rate, channels and
+    // bits; the format's bit rate or quality, where it names one, goes over
+    // the setup's own.
     // `globalHeader`: the container wants the codec's setup in extradata
     // rather than in the stream. result::kNoEncoder when this FFmpeg lacks
     // the encoder.
@@ -32,7 +35,7 @@ public:
     // The frames one call of encode takes at most; only the last call may take fewer.
     int frameSize() const { return frameSize_; }
 
-    MediaResult encode(const std::int16_t* interleaved, int frames);
+    MediaResult encode(const std::uint8_t* interleaved, int frames);
     // Encodes what the encoder still holds; the last packets come out here.
     MediaResult flush();
 
@@ -41,8 +44,10 @@ private:
     MediaResult drainPackets();
 
     CodecContextPtr context_;
-    // From the render's 16-bit interleaved samples to the encoder's format.
+    // From the render's interleaved samples to the encoder's format.
     ResamplerPtr converter_;
+    bool packed24_ = false;
+    std::vector<std::int32_t> unpacked_; // packed 24-bit samples widened for the converter
     PacketHandler handler_;
     FramePtr frame_;
     PacketPtr packet_;

@@ -46,9 +46,8 @@ MediaResult EncodedOutput::open(PartialFile partial, const OutputFormat& format,
 void EncodedOutput::encodeWindow()
 {
     const int frameSize = encoder_->frameSize();
-    std::vector<std::int16_t> block(static_cast<std::size_t>(frameSize) *
-                                    static_cast<std::size_t>(bytesPerFrame_) /
-                                    sizeof(std::int16_t));
+    std::vector<std::uint8_t> block(static_cast<std::size_t>(frameSize) *
+                                    static_cast<std::size_t>(bytesPerFrame_));
     for (;;) {
         const std::int64_t frames = window_.waitReadable(frameSize);
         if (frames == 0)

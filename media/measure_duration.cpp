@@ -205,6 +205,19 @@ MediaResult measureByDecoding(MediaInput& input, MediaTime& duration)
     return duration > 0 ? result::kOk : result::kDecodeFailed;
 }
 
+// PCM says its width; a lossless codec, the width it was made from. Lossy
+// sound holds no more than 16 bits' worth, whatever its decoder gives.
+bool carriesMoreThan16Bits(const AVCodecParameters& parameters)
+{
+    if (const int pcmBits = av_get_bits_per_sample(parameters.codec_id);
+        pcmBits > 0 && parameters.codec_id >= AV_CODEC_ID_FIRST_AUDIO && parameters.codec_id < AV_CODEC_ID_ADPCM_IMA_QT)
+        return pcmBits > 16;
+    const AVCodecDescriptor* descriptor = avcodec_descriptor_get(parameters.codec_id);
+    if (!descriptor || !(descriptor->props & AV_CODEC_PROP_LOSSLESS) || (descriptor->props & AV_CODEC_PROP_LOSSY))
+        return false;
+    return std::max(parameters.bits_per_raw_sample, parameters.bits_per_coded_sample) > 16;
+}
+
 } // namespace
 
 MediaResult measureDuration(const std::string& path, MediaTime& duration)
@@ -247,6 +260,24 @@ MediaResult measureDuration(const std::string& path, MediaTime& duration)
     if (frames <= 0)
         return result::kDecodeFailed;
     duration = av_rescale_rnd(frames, kUnitsPerSecond, rate, AV_ROUND_NEAR_INF);
+    return result::kOk;
+}
+
+MediaResult measuredFormatOf(const std::string& path, SourceFormat& format, std::stop_token stop)
+{
+    if (const PcmWavLayout layout = readPcmWavLayout(path); isPlainPcm(layout)) {
+        format.sampleRate = static_cast<int>(layout.sampleRate);
+        format.channels = layout.channels;
+        format.deep = layout.bitsPerSample > 16;
+        return result::kOk;
+    }
+    MediaInput input;
+    if (const MediaResult opened = openMediaInput(path, input, false, std::move(stop)); failed(opened))
+        return opened;
+    const AVCodecParameters& parameters = *input.stream()->codecpar;
+    format.sampleRate = parameters.sample_rate;
+    format.channels = parameters.ch_layout.nb_channels;
+    format.deep = carriesMoreThan16Bits(parameters);
     return result::kOk;
 }
 

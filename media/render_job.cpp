@@ -28,7 +28,7 @@ struct Segment {
 MediaResult checkPlan(const RenderPlan& plan)
 {
     const OutputFormat& format = plan.format;
-    if (format.bitsPerSample != 16 || format.channels < 1 || format.channels > kMaxOutputChannels ||
+    if ((format.bitsPerSample != 16 && format.bitsPerSample != 24) || format.channels < 1 || format.channels > kMaxOutputChannels ||
         format.sampleRate < 1 || format.sampleRate > kHighestSampleRate || plan.totalFrames < 0)
         return result::kInvalidArgument;
     std::int64_t previousEnd = 0;

@@ -15,6 +15,28 @@ std::int64_t frameAt(MediaTime time, int sampleRate)
     return av_rescale_rnd(time, sampleRate, kUnitsPerSecond, AV_ROUND_NEAR_INF);
 }
 
+MediaResult countPlanFrames(RenderPlan& plan)
+{
+    const int rate = plan.format.sampleRate;
+    std::vector<PlannedSource> counted;
+    counted.reserve(plan.sources.size());
+    std::int64_t total = frameAt(plan.length, rate);
+    for (PlannedSource& source : plan.sources) {
+        source.firstFrame = frameAt(source.start, rate);
+        source.endFrame = frameAt(source.stop, rate);
+        source.soundFrames = -1;
+        total = std::max(total, source.endFrame);
+        if (source.endFrame <= source.firstFrame)
+            continue;
+        if (!counted.empty() && source.firstFrame < counted.back().endFrame)
+            return result::kInvalidArgument;
+        counted.push_back(std::move(source));
+    }
+    plan.sources = std::move(counted);
+    plan.totalFrames = total;
+    return result::kOk;
+}
+
 OutputFormat outputFormatFor(const std::string& path)
 {
     OutputFormat format;

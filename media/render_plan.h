@@ -2,6 +2,7 @@
 // Copyright (c) 2026 The Kestrine developers
 #pragma once
 
+#include "output/framework/media_result.h"
 #include "media/output_tags.h"
 #include "output/framework/media_time.h"
 
@@ -19,7 +20,8 @@ namespace kestrine {
 inline constexpr int kHighestSampleRate = 768000;
 
 // How the output file stores its sound. Every encoding takes the same
-// 16-bit frames from the render; only the last step differs.
+// frames from the render (16-bit, or 24-bit packed, little-endian and
+// interleaved, as a WAV holds them); only the last step differs.
 enum class Encoding {
     Wav,  // PCM, RF64 past 4 GiB
     Flac, // lossless
@@ -33,14 +35,18 @@ enum class Encoding {
 struct OutputFormat {
     int sampleRate = 44100;
     int channels = 2;
-    int bitsPerSample = 16;
+    int bitsPerSample = 16; // 16 or 24
     Encoding encoding = Encoding::Wav;
+    int bitRateKbps = 0;  // constant (MP3) or target (AAC, Opus); 0: none
+    int vbrQuality = -1;  // MP3's VBR scale when it has no bit rate; -1: none
+    friend bool operator==(const OutputFormat&, const OutputFormat&) = default;
 };
 
 // The format an output path asks for by its extension, in any case: .flac,
 // .mp3, .opus and .ogg (Opus in Ogg, at 48,000 Hz), .m4a, .m4b (an
 // audiobook), .aif and .aiff; anything else is a WAV (isUnwritableMediaName
-// tells the names to refuse).
+// tells the names to refuse). Its rate, channels and bits are where a join
+// starts before its sources choose them.
 OutputFormat outputFormatFor(const std::string& path);
 
 // One source of a join: which part of which file, and where it lands in the
@@ -57,12 +63,17 @@ struct PlannedSource {
     // The source's place among all sources of its group, in track order,
     // by which a failure names it; -1 when it has none.
     int groupIndex = -1;
+    // Where it lies on the timeline, from which its frames are counted at
+    // whatever rate the output takes.
+    MediaTime start = 0;
+    MediaTime stop = 0;
 };
 
 struct RenderPlan {
     OutputFormat format;
     std::vector<PlannedSource> sources; // in output order, back to back
     std::int64_t totalFrames = 0;
+    MediaTime length = 0; // the timeline's
     bool withMarkers = true; // a marker where each source starts
     // Each source's title tag, by the sources' index, once their files were
     // opened; empty for one that has none.
@@ -83,6 +94,11 @@ struct RenderOptions {
     // How often the output's header catches up with the frames complete.
     std::chrono::milliseconds claimInterval{1000};
 };
+
+// Counts the plan's sources and length in frames at its format's rate, from
+// their places on the timeline, leaving out sources that take no frame.
+// result::kInvalidArgument when two sources overlap.
+MediaResult countPlanFrames(RenderPlan& plan);
 
 // The output frame that a timeline time falls on: round(time * rate / 10^7).
 std::int64_t frameAt(MediaTime time, int sampleRate);

@@ -69,24 +69,24 @@ void placeOnSampleClock(RenderPlan& plan, const std::vector<int>& sourceRates)
     plan.totalFrames = position + std::max<std::int64_t>(plan.totalFrames - timelineEnd, 0);
 }
 
-MediaResult findSourceRates(const RenderPlan& plan, std::vector<int>& sourceRates, std::ptrdiff_t& failedSource,
-                            std::stop_token stop, std::vector<SourceTags>* sourceTags)
+MediaResult findSourceFormats(const RenderPlan& plan, std::vector<SourceFormat>& sourceFormats,
+                              std::ptrdiff_t& failedSource, std::stop_token stop, std::vector<SourceTags>* sourceTags)
 {
     // Each file once, however many sources name it.
-    std::map<std::string, std::pair<MediaResult, int>> files;
+    std::map<std::string, std::pair<MediaResult, SourceFormat>> files;
     std::map<std::string, SourceTags> tagsOfFiles;
     for (const PlannedSource& source : plan.sources) {
-        files.emplace(source.path, std::pair<MediaResult, int>{result::kStopped, 0});
+        files.emplace(source.path, std::pair<MediaResult, SourceFormat>{result::kStopped, {}});
         tagsOfFiles.emplace(source.path, SourceTags{});
     }
-    std::vector<std::pair<const std::string, std::pair<MediaResult, int>>*> entries;
+    std::vector<std::pair<const std::string, std::pair<MediaResult, SourceFormat>>*> entries;
     for (auto& entry : files)
         entries.push_back(&entry);
     std::atomic<std::size_t> next{0};
     runOnWorkers(workerCount(entries.size()), [&] {
         for (std::size_t index = next++; index < entries.size() && !stop.stop_requested(); index = next++) {
             auto& [path, found] = *entries[index];
-            found.first = measuredRateOf(path, found.second, stop);
+            found.first = measuredFormatOf(path, found.second, stop);
             // A file that was measured and is empty now has lost its sound.
             if (failed(found.first) && found.first != result::kStopped && sourceFileSize(path) == 0)
                 found.first = result::kSourceShrank;
@@ -97,14 +97,16 @@ MediaResult findSourceRates(const RenderPlan& plan, std::vector<int>& sourceRate
     });
     if (stop.stop_requested())
         return result::kStopped;
-    sourceRates.assign(plan.sources.size(), 0);
+    sourceFormats.assign(plan.sources.size(), {});
     for (std::size_t i = 0; i < plan.sources.size(); ++i) {
-        const auto& [rated, rate] = files.at(plan.sources[i].path);
-        if (failed(rated)) {
+        const PlannedSource& source = plan.sources[i];
+        const auto& [found, format] = files.at(source.path);
+        if (failed(found)) {
             failedSource = static_cast<std::ptrdiff_t>(i);
-            return rated;
+            return found;
         }
-        sourceRates[i] = rate;
+        sourceFormats[i] = format;
+        sourceFormats[i].length = source.stop - source.start;
     }
     if (sourceTags) {
         sourceTags->clear();

@@ -2,6 +2,7 @@
 // Copyright (c) 2026 The Kestrine developers
 #pragma once
 
+#include "media/format_choice.h"
 #include "media/render_plan.h"
 #include "media/source_tags.h"
 #include "output/framework/media_result.h"
@@ -23,15 +24,17 @@ namespace kestrine {
 // set to the frames its range holds.
 void placeOnSampleClock(RenderPlan& plan, const std::vector<int>& sourceRates);
 
-// The rate each source of the plan was counted at when it was measured, the
-// files opened side by side. On failure, `failedSource` is the plan's index
-// of the first source that cannot be opened any more, and the result says
-// why: FFmpeg's reason, or result::kSourceShrank for a file that is now empty.
+// What each source of the plan brings to the output's format: the rate it
+// was counted at when it was measured, its channels, its resolution, and its
+// share of the timeline. The files are opened side by side. On failure,
+// `failedSource` is the plan's index of the first source that cannot be
+// opened any more, and the result says why: FFmpeg's reason, or
+// result::kSourceShrank for a file that is now empty.
 // With `sourceTags`, each source's tags are read while its file is at hand
 // (a file whose tags cannot be read has none).
-MediaResult findSourceRates(const RenderPlan& plan, std::vector<int>& sourceRates, std::ptrdiff_t& failedSource,
-                            std::stop_token stop = {}, std::vector<SourceTags>* sourceTags = nullptr);
-
+MediaResult findSourceFormats(const RenderPlan& plan, std::vector<SourceFormat>& sourceFormats,
+                              std::ptrdiff_t& failedSource, std::stop_token stop = {},
+                              std::vector<SourceTags>* sourceTags = nullptr);
 // Names each source by the title its tags give it.
 void takeSourceTitles(RenderPlan& plan, const std::vector<SourceTags>& sourceTags);
 

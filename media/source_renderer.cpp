@@ -118,6 +118,19 @@ std::int64_t contentFramesOf(const PlannedSource& source, int sampleRate)
     return frameAt(source.mediaStop, sampleRate) - frameAt(source.mediaStart, sampleRate);
 }
 
+// Keeps the top three bytes of each little-endian 32-bit sample, in place:
+// the packed 24-bit samples a WAV holds.
+void packTo24Bits(std::uint8_t* samples, int count)
+{
+    const std::uint8_t* from = samples;
+    std::uint8_t* to = samples;
+    for (int i = 0; i < count; ++i, from += 4, to += 3) {
+        to[0] = from[1];
+        to[1] = from[2];
+        to[2] = from[3];
+    }
+}
+
 // The decode path: one input, one decoder, one resampler that is rebuilt if the
 // stream changes its format midway.
 class SourceDecoder {
@@ -204,7 +217,7 @@ private:
         AVChannelLayout outLayout{};
         av_channel_layout_default(&outLayout, format_.channels);
         SwrContext* raw = nullptr;
-        int error = swr_alloc_set_opts2(&raw, &outLayout, AV_SAMPLE_FMT_S16, format_.sampleRate, &inLayout,
+        int error = swr_alloc_set_opts2(&raw, &outLayout, resampledFormat(), format_.sampleRate, &inLayout,
                                         inFormat, inRate_, 0, nullptr);
         ResamplerPtr resampler(raw);
         if (error < 0)
@@ -229,10 +242,14 @@ private:
         return result::kOk;
     }
 
+    // 24-bit output comes from the resampler as 32-bit samples, whose top
+    // three bytes are the output's.
+    AVSampleFormat resampledFormat() const { return format_.bitsPerSample == 24 ? AV_SAMPLE_FMT_S32 : AV_SAMPLE_FMT_S16; }
+
     // Runs `frames` input frames (none to drain) through the resampler into the writer.
     MediaResult resample(const std::uint8_t** input, int frames, RangeWriter& writer)
     {
-        const int bytesPerFrame = format_.channels * 2;
+        const int bytesPerFrame = format_.channels * av_get_bytes_per_sample(resampledFormat());
         for (;;) {
             const int capacity = std::max(swr_get_out_samples(resampler_.get(), frames), 256);
             const auto bytes = static_cast<std::size_t>(capacity) * static_cast<std::size_t>(bytesPerFrame);
@@ -242,6 +259,8 @@ private:
             const int converted = swr_convert(resampler_.get(), &out, capacity, input, frames);
             if (converted < 0)
                 return result::kDecodeFailed;
+            if (format_.bitsPerSample == 24)
+                packTo24Bits(out, converted * format_.channels);
             if (const MediaResult appended = writer.append(out, converted); failed(appended))
                 return appended;
             // Draining may take several rounds; a frame of input takes one.

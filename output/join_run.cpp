@@ -31,10 +31,11 @@ MediaResult JoinRun::checkOutput(const QString& output, std::span<const ClipItem
 MediaResult JoinRun::start(std::span<const ClipItem> clipList, std::span<const ClipItem> audioList,
                            const QString& output, std::function<void()> notify,
                            MissingSourceHandler missingSourceHandler, const MarkerOptions& markers,
-                           const TagOptions& tags)
+                           const TagOptions& tags, const AudioFormatRequest& format)
 {
     if (const MediaResult prepared =
-            prepare(clipList, audioList, output, std::move(notify), std::move(missingSourceHandler), markers, tags);
+            prepare(clipList, audioList, output, std::move(notify), std::move(missingSourceHandler), markers, tags,
+                    format);
         failed(prepared))
         return prepared;
     checkSources();
@@ -44,7 +45,7 @@ MediaResult JoinRun::start(std::span<const ClipItem> clipList, std::span<const C
 MediaResult JoinRun::prepare(std::span<const ClipItem> clipList, std::span<const ClipItem> audioList,
                              const QString& output, std::function<void()> notify,
                              MissingSourceHandler missingSourceHandler, const MarkerOptions& markers,
-                             const TagOptions& tags)
+                             const TagOptions& tags, const AudioFormatRequest& format)
 {
     // One join at a time: whatever the last one held goes first.
     release();
@@ -58,7 +59,7 @@ MediaResult JoinRun::prepare(std::span<const ClipItem> clipList, std::span<const
     missingSourceHandler_ = std::move(missingSourceHandler);
     markers_ = markers;
     tags_ = tags;
-    TimelineBuilder builder(framework_, dialogs_, missingSourceHandler_);
+    TimelineBuilder builder(framework_, dialogs_, missingSourceHandler_, format);
     builder.place(clipList, audioList, references_.timeline);
     totalDuration_ = builder.totalDuration();
     output_ = output;

@@ -45,11 +45,11 @@ public:
     // that clashes with a source is refused before anything is built; a start
     // that fails has shown its reason and keeps nothing. kOk when running.
     // markers says what the join tells about where each source starts, tags
-    // what it says about the join.
+    // what it says about the join, format what the output is asked to be.
     MediaResult start(std::span<const ClipItem> clipList, std::span<const ClipItem> audioList,
                       const QString& output, std::function<void()> notify,
                       MissingSourceHandler missingSourceHandler = {}, const MarkerOptions& markers = {},
-                      const TagOptions& tags = {});
+                      const TagOptions& tags = {}, const AudioFormatRequest& format = {});
 
     // start() in its three steps, for a front end that stays live while the
     // sources are checked. prepare() and launch() run on the front end's
@@ -59,7 +59,7 @@ public:
     MediaResult prepare(std::span<const ClipItem> clipList, std::span<const ClipItem> audioList,
                         const QString& output, std::function<void()> notify,
                         MissingSourceHandler missingSourceHandler = {}, const MarkerOptions& markers = {},
-                        const TagOptions& tags = {});
+                        const TagOptions& tags = {}, const AudioFormatRequest& format = {});
     // kStopped when stop was requested before the check was done; the run
     // then holds nothing that release() would not let go.
     MediaResult checkSources(std::stop_token stop = {});

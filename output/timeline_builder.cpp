@@ -8,9 +8,9 @@
 namespace kestrine {
 
 TimelineBuilder::TimelineBuilder(MediaFramework& framework, UserDialogs& dialogs,
-                                 MissingSourceHandler missingSourceHandler)
+                                 MissingSourceHandler missingSourceHandler, const AudioFormatRequest& format)
     : framework_(framework), dialogs_(dialogs),
-      missingSourceHandler_(std::move(missingSourceHandler))
+      missingSourceHandler_(std::move(missingSourceHandler)), format_(format)
 {
 }
 
@@ -61,9 +61,8 @@ void TimelineBuilder::buildAudioGroup(Timeline& timeline, std::span<const ClipIt
         dialogs_.inform(QStringLiteral("Could not create pAudioGroupObj"));
         return;
     }
-    // Only the major type: the group's own default sample format is what the
-    // multiplexer writes.
-    if (failed(group->setMediaType(MediaType{MajorType::Audio}))) {
+    // What is not asked for follows the sources.
+    if (failed(group->setMediaType(MediaType{MajorType::Audio, format_}))) {
         dialogs_.inform(QStringLiteral("Could not set AudioGroupType"));
         return;
     }

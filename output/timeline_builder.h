@@ -14,11 +14,12 @@ namespace kestrine {
 class UserDialogs;
 
 // Turns the clip list into a timeline: one audio group, one track holding one
-// source per item, the sources back to back from time zero.
+// source per item, the sources back to back from time zero. The group asks
+// for the output format given.
 class TimelineBuilder {
 public:
     TimelineBuilder(MediaFramework& framework, UserDialogs& dialogs,
-                    MissingSourceHandler missingSourceHandler);
+                    MissingSourceHandler missingSourceHandler, const AudioFormatRequest& format = {});
 
     // clipList gives the total length; audioList the items placed. Failures
     // after the timeline exists are shown to the user and the build goes on.
@@ -45,6 +46,7 @@ private:
     MediaFramework& framework_;
     UserDialogs& dialogs_;
     MissingSourceHandler missingSourceHandler_;
+    AudioFormatRequest format_;
     MediaTime totalDuration_ = 0;
 };
 

@@ -2,6 +2,7 @@
 // Copyright (c) 2026 The Kestrine developers
 #include "media/framework/ffmpeg_filter_graph.h"
 
+#include "media/format_choice.h"
 #include "media/framework/group_render_plan.h"
 #include "media/marker_lists.h"
 #include "media/measure_duration.h"
@@ -131,6 +132,7 @@ MediaResult FfmpegFilterGraph::run()
     RenderPlan plan;
     std::string path;
     MarkerOptions markers;
+    AudioFormatRequest request;
     TagOptions tags;
     {
         const std::lock_guard lock(filtersMutex_);
@@ -143,6 +145,10 @@ MediaResult FfmpegFilterGraph::run()
             failed(planned))
             return planned;
         plan.withMarkers = chain.markers.inFile;
+        // A format the container cannot hold is refused before any file is touched.
+        request = chain.source->group()->formatRequest();
+        if (!formatRequestProblem(request, plan.format.encoding).empty())
+            return result::kInvalidArgument;
         std::error_code error;
         // Without overwrite mode an existing file is left alone rather than
         // written over in place, which would leave its old tail behind.
@@ -166,25 +172,35 @@ MediaResult FfmpegFilterGraph::run()
         hasRun_ = true;
         active_ = true;
     }
-    worker_ = std::jthread([this, plan = std::move(plan), path = std::move(path),
-                            markers = std::move(markers), tags = std::move(tags)](std::stop_token stop) mutable {
-        renderOnWorker(std::move(plan), path, markers, tags, stop);
+    worker_ = std::jthread([this, plan = std::move(plan), path = std::move(path), markers = std::move(markers),
+                            request, tags = std::move(tags)](std::stop_token stop) mutable {
+        renderOnWorker(std::move(plan), path, markers, request, tags, stop);
     });
     return result::kOk;
 }
 
 void FfmpegFilterGraph::renderOnWorker(RenderPlan plan, const std::string& path, const MarkerOptions& markers,
-                                       const TagOptions& tags, std::stop_token stop)
+                                       const AudioFormatRequest& request, const TagOptions& tags,
+                                       std::stop_token stop)
 {
     workerId_ = std::this_thread::get_id();
     // Every source is opened before anything is written: one that cannot be
     // any more fails the join while the old output is still untouched, and
-    // the others tell the rate their lengths were counted at.
-    std::vector<int> sourceRates;
+    // the others tell the format the output takes, the rate their lengths
+    // were counted at, and their tags.
+    std::vector<SourceFormat> sourceFormats;
     std::vector<SourceTags> sourceTags;
     std::ptrdiff_t failedSource = -1;
-    MediaResult rendered = findSourceRates(plan, sourceRates, failedSource, stop, &sourceTags);
+    MediaResult rendered = findSourceFormats(plan, sourceFormats, failedSource, stop, &sourceTags);
     if (succeeded(rendered)) {
+        plan.format = chooseOutputFormat(plan.format.encoding, request, sourceFormats);
+        rendered = countPlanFrames(plan);
+    }
+    if (succeeded(rendered)) {
+        runSampleRate_ = plan.format.sampleRate;
+        std::vector<int> sourceRates;
+        for (const SourceFormat& format : sourceFormats)
+            sourceRates.push_back(format.sampleRate);
         placeOnSampleClock(plan, sourceRates);
         takeSourceTitles(plan, sourceTags);
         plan.tags = outputTagsOf(sourceTags, plan.sources.empty() ? std::string() : plan.sources[0].path, tags);

@@ -77,7 +77,7 @@ private:
     MediaResult findChain(Chain& chain) const;
     bool onWorkerThread() const { return workerId_.load() == std::this_thread::get_id(); }
     void renderOnWorker(RenderPlan plan, const std::string& path, const MarkerOptions& markers,
-                        const TagOptions& tags, std::stop_token stop);
+                        const AudioFormatRequest& request, const TagOptions& tags, std::stop_token stop);
     void postEvent(const GraphEvent& event);
 
     // Building the graph belongs to one thread at a time; filtersMutex_ keeps

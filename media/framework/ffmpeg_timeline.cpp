@@ -73,6 +73,7 @@ MediaResult FfmpegTimelineGroup::setMediaType(const MediaType& type)
     if (type.major != MajorType::Audio && type.major != MajorType::Video)
         return result::kInvalidArgument;
     majorType_ = type.major;
+    formatRequest_ = type.audio;
     return result::kOk;
 }
 

@@ -107,6 +107,7 @@ public:
     MediaResult setPreviewMode(bool preview) override;
 
     MajorType majorType() const { return majorType_; }
+    const AudioFormatRequest& formatRequest() const { return formatRequest_; }
     bool previewMode() const { return previewMode_; }
     // Every source of the group: tracks in priority order, each track's
     // sources in the order they were added.
@@ -117,6 +118,7 @@ public:
 private:
     TimeSpan span_;
     MajorType majorType_ = MajorType::None;
+    AudioFormatRequest formatRequest_;
     bool previewMode_ = true;
     std::vector<std::shared_ptr<FfmpegTimelineTrack>> tracks_;
 };

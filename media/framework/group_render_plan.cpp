@@ -24,25 +24,19 @@ MediaResult makeRenderPlan(const FfmpegTimelineGroup& group, RenderPlan& plan, c
         return result::kInvalidArgument;
     RenderPlan made;
     made.format = format;
+    made.length = groupLength(group);
     const auto sources = group.allSources();
     for (std::size_t index = 0; index < sources.size(); ++index) {
         const auto& source = sources[index];
         PlannedSource planned;
         planned.groupIndex = static_cast<int>(index);
-        MediaTime start = 0;
-        MediaTime stop = 0;
-        source->startStop(start, stop);
+        source->startStop(planned.start, planned.stop);
         source->mediaTimes(planned.mediaStart, planned.mediaStop);
         source->mediaName(planned.path);
-        planned.firstFrame = frameAt(start, made.format.sampleRate);
-        planned.endFrame = frameAt(stop, made.format.sampleRate);
-        made.totalFrames = std::max(made.totalFrames, planned.endFrame);
-        if (planned.endFrame <= planned.firstFrame)
-            continue;
-        if (!made.sources.empty() && planned.firstFrame < made.sources.back().endFrame)
-            return result::kInvalidArgument;
         made.sources.push_back(std::move(planned));
     }
+    if (const MediaResult counted = countPlanFrames(made); failed(counted))
+        return counted;
     plan = std::move(made);
     return result::kOk;
 }

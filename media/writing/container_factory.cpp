@@ -18,10 +18,12 @@ MediaResult makeContainerWriter(const OutputFormat& format, int fd, const std::s
                                 std::vector<Marker> markers, std::int64_t totalFrames,
                                 std::unique_ptr<ContainerWriter>& writer, OutputTags tags)
 {
-    if (format.bitsPerSample != 16)
+    // 24 bits only where the container keeps them; the encoders take mono and stereo.
+    const bool keepsBits = format.encoding == Encoding::Wav || format.encoding == Encoding::Flac;
+    if (format.bitsPerSample != 16 && !(keepsBits && format.bitsPerSample == 24))
         return result::kInvalidArgument;
-    // The encoders are set up for the stereo sound every front end asks for.
-    if (format.encoding != Encoding::Wav && format.encoding != Encoding::Aiff && format.channels != 2)
+    if (format.encoding != Encoding::Wav && format.encoding != Encoding::Aiff && format.channels != 1 &&
+        format.channels != 2)
         return result::kInvalidArgument;
     switch (format.encoding) {
     case Encoding::Wav:

@@ -301,7 +301,7 @@ void writeChunkOffsets(Boxes& boxes, const std::vector<std::uint64_t>& offsets)
     boxes.close();
 }
 
-void writeAacDescription(Boxes& boxes, const std::vector<std::uint8_t>& setup, int sampleRate,
+void writeAacDescription(Boxes& boxes, const std::vector<std::uint8_t>& setup, int sampleRate, int channels,
                          std::uint32_t averageBitRate, std::uint32_t maxBitRate)
 {
     boxes.openFull("stsd", 0, 0);
@@ -310,7 +310,7 @@ void writeAacDescription(Boxes& boxes, const std::vector<std::uint8_t>& setup, i
     boxes.zeros(6);
     boxes.u16(1); // data reference
     boxes.zeros(8);
-    boxes.u16(2);  // channels: the esds tells the real count
+    boxes.u16(static_cast<std::uint16_t>(channels)); // the esds tells it too
     boxes.u16(16); // sample size
     boxes.u32(0);
     boxes.u32(sampleRate <= 0xffff ? static_cast<std::uint32_t>(sampleRate) << 16 : 0);
@@ -474,6 +474,7 @@ MediaResult Mp4Writer::writeHeader(const AVCodecContext* codec)
         codec->sample_rate <= 0)
         return result::kInvalidArgument;
     sampleRate_ = codec->sample_rate;
+    channels_ = codec->ch_layout.nb_channels;
     frameSize_ = codec->frame_size;
     setup_.assign(codec->extradata, codec->extradata + codec->extradata_size);
     std::uint8_t opening[sizeof kOpening];
@@ -594,7 +595,7 @@ MediaResult Mp4Writer::writeTrailer(const AVCodecContext* codec, std::int64_t fr
     boxes.close();
     writeDataReference(boxes);
     boxes.open("stbl");
-    writeAacDescription(boxes, setup_, sampleRate_, averageBitRate, maxBitRate);
+    writeAacDescription(boxes, setup_, sampleRate_, channels_, averageBitRate, maxBitRate);
     writeTimesToSamples(boxes, durations_);
     writeSamplesToChunks(boxes, sizes_.count(), kPacketsPerChunk);
     writeSoundSampleSizes(boxes, sizes_);

@@ -59,6 +59,7 @@ private:
     int fd_;
     Brand brand_;
     int sampleRate_ = 0;
+    int channels_ = 2;
     int frameSize_ = 0;
     std::vector<std::uint8_t> setup_; // the AAC AudioSpecificConfig
     std::vector<std::uint8_t> buffer_;

@@ -29,8 +29,22 @@ enum class NodeType { Group = 128, Track = 2, Source = 4 };
 enum class PinDirection { Input, Output };
 
 enum class MajorType { None, Audio, Video };
+
+// What an audio group's output is asked to be. Every value left at its
+// default follows the sources (rate, channels, bits) or the output format's
+// own setting (bit rate, quality).
+struct AudioFormatRequest {
+    int sampleRate = 0;    // Hz
+    int channels = 0;      // 1 or 2
+    int bitsPerSample = 0; // 16 or 24; PCM and lossless outputs only
+    int bitRateKbps = 0;   // constant for MP3, the target for AAC and Opus
+    int vbrQuality = -1;   // MP3's VBR scale, 0 (best) to 9
+    friend bool operator==(const AudioFormatRequest&, const AudioFormatRequest&) = default;
+};
+
 struct MediaType {
     MajorType major = MajorType::None; // no subtype and no format block: the group picks its default
+    AudioFormatRequest audio;          // an audio group's output format
 };
 
 // Graph event codes.

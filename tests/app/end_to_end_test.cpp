@@ -245,9 +245,10 @@ MediaTime writtenSoFar(const MainDialog& dialog)
 
 TEST_F(EndToEndTest, StopLeavesAValidWavOfWhatWasWrittenAndSaysHowLong)
 {
-    // Another rate, so the join resamples and takes a while.
+    // Another rate than the one asked for in Options, so the join resamples and takes a while.
     const tm::Generated longTone = tone("long", tm::MediaFormat::WavS16, 48'000 * 50, 48'000);
     ASSERT_TRUE(longTone) << longTone.message;
+    settings.writeInt("Format", "SampleRate", 44'100);
 
     MainDialog dialog(framework, dialogs, shell, settings, encoders);
     dialog.show();

@@ -21,6 +21,9 @@
 namespace kestrine::testing {
 namespace {
 
+// Every source's rate, which every output keeps.
+constexpr int kSourceRate = 48'000;
+
 using testmedia::MediaFormat;
 
 // The value of tag `key`, in any case, in the format's tags or a sound
@@ -85,7 +88,7 @@ protected:
         for (const Piece& piece : pieces) {
             testmedia::ToneSpec tone;
             tone.frames = piece.frames;
-            tone.sampleRate = 48'000;
+            tone.sampleRate = kSourceRate;
             tone.channels = 1;
             const testmedia::Generated file = testmedia::writeTone(
                 dir.path().toStdString(), piece.name, piece.format, tone,
@@ -150,7 +153,7 @@ protected:
             EXPECT_FALSE(said.contains("WARNING")) << said.toStdString();
         }
         EXPECT_EQ(testmedia::playedFrames(file, format.encoding),
-                  frameAt(startTimes.back() + lastLength(), format.sampleRate));
+                  frameAt(startTimes.back() + lastLength(), kSourceRate));
     }
 
     MediaTime lastLength() const
@@ -163,7 +166,7 @@ protected:
     void expectChaptersNamedByTitles(const QJsonObject& probed)
     {
         const QJsonArray chapters = probed["chapters"].toArray();
-        const int rate = outputFormatFor(output().toStdString()).sampleRate;
+        const int rate = kSourceRate;
         const char* titles[] = {"Chapter One", "Chapter Two", "Chapter Three"};
         if (outputFormatFor(output().toStdString()).encoding == Encoding::Wav)
             return; // a WAV file's markers are cue points, which ffprobe does not list

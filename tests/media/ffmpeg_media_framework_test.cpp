@@ -67,7 +67,7 @@ TEST_F(FfmpegMediaFrameworkTest, NodesRefuseWrongUse)
     ASSERT_EQ(timeline->createTrack(track), result::kOk);
     ASSERT_EQ(timeline->createSource(source), result::kOk);
 
-    EXPECT_EQ(group->setMediaType({MajorType::None}), result::kInvalidArgument);
+    EXPECT_EQ(group->setMediaType({MajorType::None, {}}), result::kInvalidArgument);
     EXPECT_EQ(group->vtrackInsBefore(nullptr, -1), result::kInvalidArgument);
     EXPECT_EQ(group->vtrackInsBefore(track, -2), result::kInvalidArgument);
     EXPECT_EQ(track->srcAdd(nullptr), result::kInvalidArgument);
@@ -187,7 +187,7 @@ TEST_F(FfmpegMediaFrameworkTest, PlanRefusesWhatCannotBeWrittenInOrder)
     std::shared_ptr<TimelineGroup> group;
     framework.createTimeline(timeline);
     timeline->createGroup(group);
-    group->setMediaType({MajorType::Video});
+    group->setMediaType({MajorType::Video, {}});
     RenderPlan plan;
     EXPECT_EQ(makeRenderPlan(static_cast<FfmpegTimelineGroup&>(*group), plan), result::kInvalidArgument);
 }
@@ -340,7 +340,7 @@ TEST_F(FfmpegMediaFrameworkTest, RenderEngineGivesOnePinPerGroup)
     timeline = buildTimeline(framework, {{"a.wav", 0, kSecond}});
     std::shared_ptr<TimelineGroup> second;
     timeline->createGroup(second);
-    second->setMediaType({MajorType::Video});
+    second->setMediaType({MajorType::Video, {}});
     timeline->addGroup(second);
     ASSERT_EQ(engine->setTimelineObject(timeline), result::kOk);
     ASSERT_EQ(engine->connectFrontEnd(), result::kOk);

@@ -173,7 +173,7 @@ protected:
             for (int i = 0; i < count; ++i)
                 block[2 * static_cast<std::size_t>(i)] = block[2 * static_cast<std::size_t>(i) + 1] =
                     static_cast<std::int16_t>(testmedia::toneValue(tone, at + i) * 32767);
-            ASSERT_EQ(encoder->encode(block.data(), count), result::kOk);
+            ASSERT_EQ(encoder->encode(reinterpret_cast<const std::uint8_t*>(block.data()), count), result::kOk);
         }
         ASSERT_EQ(encoder->flush(), result::kOk);
         if (finished) {

@@ -31,7 +31,7 @@ inline std::shared_ptr<Timeline> buildTimeline(MediaFramework& framework,
     std::shared_ptr<TimelineGroup> group;
     EXPECT_EQ(framework.createTimeline(timeline), result::kOk);
     EXPECT_EQ(timeline->createGroup(group), result::kOk);
-    EXPECT_EQ(group->setMediaType({MajorType::Audio}), result::kOk);
+    EXPECT_EQ(group->setMediaType({MajorType::Audio, {}}), result::kOk);
     EXPECT_EQ(timeline->addGroup(group), result::kOk);
     for (const auto& spec : sources) {
         std::shared_ptr<TimelineTrack> track;
