@@ -99,11 +99,14 @@ void MainDialog::createHistory()
 
     connect(history_, &QUndoStack::canUndoChanged, undoAction_, &QAction::setEnabled);
     connect(history_, &QUndoStack::canRedoChanged, redoAction_, &QAction::setEnabled);
-    connect(history_, &QUndoStack::undoTextChanged, undoAction_, [this](const QString& text) {
-        undoAction_->setText(text.isEmpty() ? QStringLiteral("Undo") : QStringLiteral("Undo %1").arg(text));
+    // The stack clears itself, and says so, while the dialog's children are
+    // destroyed: by then the dialog is no more, so the actions are reached
+    // without it.
+    connect(history_, &QUndoStack::undoTextChanged, undoAction_, [action = undoAction_](const QString& text) {
+        action->setText(text.isEmpty() ? QStringLiteral("Undo") : QStringLiteral("Undo %1").arg(text));
     });
-    connect(history_, &QUndoStack::redoTextChanged, redoAction_, [this](const QString& text) {
-        redoAction_->setText(text.isEmpty() ? QStringLiteral("Redo") : QStringLiteral("Redo %1").arg(text));
+    connect(history_, &QUndoStack::redoTextChanged, redoAction_, [action = redoAction_](const QString& text) {
+        action->setText(text.isEmpty() ? QStringLiteral("Redo") : QStringLiteral("Redo %1").arg(text));
     });
 
     // Selecting rows is no edit; it only says which rows an undone edit
