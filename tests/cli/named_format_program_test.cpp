@@ -4,6 +4,7 @@
 #include "media/measure_duration.h"
 #include "media/render_plan.h"
 #include "tests/cli/program_run.h"
+#include "tests/support/run_tool.h"
 #include "tests/support/test_media.h"
 
 #include <QDir>
@@ -27,28 +28,6 @@ namespace kestrine::testing {
 namespace {
 
 using testmedia::MediaFormat;
-
-struct Tool {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-Tool runTool(const QString& program, const QStringList& arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    Tool tool;
-    if (!process.waitForFinished(120'000) || process.exitStatus() != QProcess::NormalExit) {
-        process.kill();
-        process.waitForFinished();
-        return tool;
-    }
-    tool.exitCode = process.exitCode();
-    tool.out = process.readAllStandardOutput();
-    tool.err = process.readAllStandardError();
-    return tool;
-}
 
 // ffmpeg's decoding of the left channel at the file's own rate, which must
 // pass without a word.

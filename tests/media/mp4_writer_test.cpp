@@ -3,6 +3,7 @@
 #include "media/audio_encoder.h"
 #include "media/writing/mp4_writer.h"
 #include "tests/support/mp4_boxes.h"
+#include "tests/support/run_tool.h"
 #include "tests/support/test_media.h"
 
 #include <QJsonArray>
@@ -31,28 +32,6 @@ using testmedia::topLevelBoxes;
 
 constexpr int kRate = 44100;
 constexpr double kToneHz = 1000.0;
-
-struct Tool {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-Tool runTool(const QString& program, const QStringList& arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    Tool tool;
-    if (!process.waitForFinished(120'000) || process.exitStatus() != QProcess::NormalExit) {
-        process.kill();
-        process.waitForFinished();
-        return tool;
-    }
-    tool.exitCode = process.exitCode();
-    tool.out = process.readAllStandardOutput();
-    tool.err = process.readAllStandardError();
-    return tool;
-}
 
 bool isUtf8(const std::string& text)
 {
