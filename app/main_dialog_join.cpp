@@ -228,10 +228,23 @@ void MainDialog::clockTick()
     const int hours = elapsedSeconds_ / 3600;
     const int minutes = (elapsedSeconds_ % 3600) / 60;
     const int seconds = elapsedSeconds_ - 3600 * hours - 60 * minutes;
+    // Which road the join takes, once it has looked at its files.
+    QString road;
+    switch (seeking_ ? seeking_->road() : JoinRoad::Undecided) {
+    case JoinRoad::Copy:
+        road = QStringLiteral(" \u00b7 copying frames");
+        break;
+    case JoinRoad::Encode:
+        road = QStringLiteral(" \u00b7 encoding");
+        break;
+    case JoinRoad::Undecided:
+        break;
+    }
     setStatus(QStringLiteral("Please wait... Used Time: %1:%2:%3")
                   .arg(hours, 2, 10, QLatin1Char('0'))
                   .arg(minutes, 2, 10, QLatin1Char('0'))
-                  .arg(seconds, 2, 10, QLatin1Char('0')));
+                  .arg(seconds, 2, 10, QLatin1Char('0')) +
+              road);
     updateJoinProgress();
 }
 

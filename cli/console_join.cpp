@@ -179,7 +179,7 @@ int ConsoleJoin::waitForEnd(JoinRun& run, const FileStamp& replaced,
         const JoinState state = run.takeEvents();
         if (state == JoinState::Completed) {
             if (showProgress)
-                drawProgress(nullptr, run.totalDuration(), true);
+                drawProgress(seeking.get(), run.totalDuration(), true);
             run.release();
             return kExitJoined;
         }
@@ -213,7 +213,7 @@ int ConsoleJoin::waitForEnd(JoinRun& run, const FileStamp& replaced,
 void ConsoleJoin::drawProgress(MediaSeeking* seeking, MediaTime total, bool final)
 {
     MediaTime position = final ? total : 0;
-    if (seeking && failed(seeking->currentPosition(position)))
+    if (!final && seeking && failed(seeking->currentPosition(position)))
         position = 0;
     const double elapsed =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - startTime_).count();
@@ -225,9 +225,22 @@ void ConsoleJoin::drawProgress(MediaSeeking* seeking, MediaTime total, bool fina
         left = clock(0);
     else if (fraction > 0.0)
         left = clock(static_cast<std::int64_t>(elapsed * (1.0 - fraction) / fraction + 0.5));
-    char line[96];
-    std::snprintf(line, sizeof line, "\r%5.1f%%  elapsed %s  left %s ", fraction * 100.0,
-                  clock(static_cast<std::int64_t>(elapsed)).c_str(), left.c_str());
+    const char* road = "";
+    if (seeking) {
+        switch (seeking->road()) {
+        case JoinRoad::Copy:
+            road = " copying frames ";
+            break;
+        case JoinRoad::Encode:
+            road = " encoding       ";
+            break;
+        case JoinRoad::Undecided:
+            break;
+        }
+    }
+    char line[112];
+    std::snprintf(line, sizeof line, "\r%5.1f%%  elapsed %s  left %s %s", fraction * 100.0,
+                  clock(static_cast<std::int64_t>(elapsed)).c_str(), left.c_str(), road);
     err_ << line;
     if (final)
         err_ << '\n';

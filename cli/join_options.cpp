@@ -110,6 +110,8 @@ ParsedJoinOptions parseJoinOptions(const std::vector<std::string>& arguments)
             options.markers = false;
         } else if (reader.takeFlag({"--no-tags"})) {
             options.tags = false;
+        } else if (reader.takeFlag({"--reencode"})) {
+            options.format.reencode = true;
         } else if (const auto output = reader.takeValue("-o", "--output", value);
                    output != ArgumentReader::Value::Absent) {
             if (output == ArgumentReader::Value::Missing) {
@@ -200,6 +202,8 @@ QString joinUsage(const QString& program)
                "      --bits N         16 or 24 (WAV and FLAC only)\n"
                "      --bitrate KBPS   MP3 constant bit rate (32 to 320), AAC and Opus target\n"
                "      --quality N      MP3 VBR quality, 0 (best) to 9; 2 by default\n"
+               "      --reencode       decode and encode every file, even where their frames\n"
+               "                       could be copied\n"
                "      --measure        print each file's playing length in seconds, one line\n"
                "                       per file in the given order, and join nothing\n"
                "  -h, --help           show this help and exit\n"
@@ -213,6 +217,12 @@ QString joinUsage(const QString& program)
                "written when the whole join was. The files' album, artist, album artist,\n"
                "genre, date, composer and comment go into OUTPUT where they all agree, else\n"
                "the first file's that has one.\n"
+               "\n"
+               "When every file already holds OUTPUT's codec at OUTPUT's rate, channels\n"
+               "and bits (FLAC to .flac), and no option asks for other sound (--bitrate,\n"
+               "--quality, --reencode), their frames are copied as they are, which is\n"
+               "lossless and fast; otherwise every file is decoded and encoded. The\n"
+               "progress line says which: \"copying frames\" or \"encoding\".\n"
                "\n"
                "Exit status: 0 when the whole file was written, 1 when the join failed or\n"
                "was refused, 2 for wrong arguments, 130 when stopped by Ctrl-C.\n")

@@ -265,6 +265,7 @@ std::string formatRequestProblem(const AudioFormatRequest& request, Encoding enc
 AudioFormatRequest fitFormatRequest(const AudioFormatRequest& request, Encoding encoding)
 {
     AudioFormatRequest fitted;
+    fitted.reencode = request.reencode;
     if (request.sampleRate > 0)
         fitted.sampleRate = nearestRateFor(encoding, request.sampleRate);
     if (request.channels == 1 || request.channels == 2)

@@ -2,6 +2,7 @@
 // Copyright (c) 2026 The Kestrine developers
 #include "media/render_job.h"
 
+#include "media/copying/copy_road.h"
 #include "media/ffmpeg.h"
 #include "media/source_renderer.h"
 #include "media/writing/container_factory.h"
@@ -208,13 +209,23 @@ MediaResult renderInto(const RenderPlan& plan, OutputSink& output, RenderProgres
 
 } // namespace
 
-MediaResult renderJoin(const RenderPlan& plan, const std::string& outputPath, RenderProgress& progress,
+MediaResult renderJoin(const RenderPlan& plan, const std::string& path, RenderProgress& progress,
                        std::stop_token stop, const RenderOptions& options)
 {
     if (const MediaResult checked = checkPlan(plan); failed(checked))
         return checked;
+    RoadChoice choice = chooseJoinRoad(plan, stop);
+    progress.road.store(choice.road);
+    if (choice.road == JoinRoad::Copy) {
+        const MediaResult copied = copyJoin(plan, *choice.copier, path, progress, stop);
+        if (copied != result::kFalse)
+            return copied;
+        // A source that was not what its header said: every source is decoded after all.
+        progress.framesComplete.store(0);
+        progress.road.store(JoinRoad::Encode);
+    }
     std::unique_ptr<OutputSink> output;
-    if (const MediaResult created = createOutputSink(plan, outputPath, output); failed(created))
+    if (const MediaResult created = createOutputSink(plan, path, output); failed(created))
         return created;
     return renderInto(plan, *output, progress, stop, options);
 }

@@ -2,6 +2,7 @@
 // Copyright (c) 2026 The Kestrine developers
 #pragma once
 
+#include "output/framework/media_framework.h"
 #include "output/framework/media_result.h"
 #include "media/output_tags.h"
 #include "output/framework/media_time.h"
@@ -79,6 +80,8 @@ struct RenderPlan {
     // opened; empty for one that has none.
     std::vector<std::string> sourceTitles;
     OutputTags tags; // what the output says about the join
+    // What the join was asked for; the format above is what it takes.
+    AudioFormatRequest request;
 };
 
 struct RenderProgress {
@@ -87,6 +90,8 @@ struct RenderProgress {
     // The plan's index of the source whose failure ended the render; -1 when
     // no source was to blame.
     std::atomic<std::ptrdiff_t> failedSource{-1};
+    // Set once the render has looked at its sources.
+    std::atomic<JoinRoad> road{JoinRoad::Undecided};
 };
 
 struct RenderOptions {

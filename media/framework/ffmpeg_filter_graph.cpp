@@ -167,6 +167,7 @@ MediaResult FfmpegFilterGraph::run()
         runLength_ = groupLength(*chain.source->group());
         runSampleRate_ = plan.format.sampleRate;
         progress_.framesComplete = 0;
+        progress_.road = JoinRoad::Undecided;
         runFinished_ = false;
         runCompleted_ = false;
         hasRun_ = true;
@@ -194,6 +195,7 @@ void FfmpegFilterGraph::renderOnWorker(RenderPlan plan, const std::string& path,
     MediaResult rendered = findSourceFormats(plan, sourceFormats, failedSource, stop, &sourceTags);
     if (succeeded(rendered)) {
         plan.format = chooseOutputFormat(plan.format.encoding, request, sourceFormats);
+        plan.request = request;
         rendered = countPlanFrames(plan);
     }
     if (succeeded(rendered)) {
@@ -352,6 +354,15 @@ MediaResult FfmpegFilterGraph::currentPosition(MediaTime& position) const
     const MediaTime elapsed = frames * kUnitsPerSecond / runSampleRate_;
     position = std::min(elapsed, length);
     return result::kOk;
+}
+
+} // namespace kestrine
+
+namespace kestrine {
+
+JoinRoad FfmpegFilterGraph::road() const
+{
+    return progress_.road.load();
 }
 
 } // namespace kestrine

@@ -59,6 +59,7 @@ public:
     // MediaSeeking
     MediaResult stopPosition(MediaTime& position) const override;
     MediaResult currentPosition(MediaTime& position) const override;
+    JoinRoad road() const override;
 
     bool contains(const FfmpegFilter& filter) const { return filter.graph == this; }
     // Takes a filter out again, disconnected; refused while the graph runs.

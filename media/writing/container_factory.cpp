@@ -2,6 +2,7 @@
 // Copyright (c) 2026 The Kestrine developers
 #include "media/writing/container_factory.h"
 
+#include "media/copying/flac_copier.h"
 #include "media/encoded_output.h"
 #include "media/output_file.h"
 #include "media/partial_file.h"
@@ -50,6 +51,22 @@ MediaResult makeContainerWriter(const OutputFormat& format, int fd, const std::s
         return result::kOk;
     }
     return result::kInvalidArgument;
+}
+
+std::unique_ptr<FrameCopier> makeFrameCopier(Encoding encoding)
+{
+    switch (encoding) {
+    case Encoding::Flac:
+        return std::make_unique<FlacCopier>();
+    case Encoding::Wav:
+    case Encoding::Mp3:
+    case Encoding::M4a:
+    case Encoding::M4b:
+    case Encoding::Opus:
+    case Encoding::Aiff:
+        break;
+    }
+    return nullptr;
 }
 
 MediaResult createOutputSink(const RenderPlan& plan, const std::string& path,

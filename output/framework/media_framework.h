@@ -39,8 +39,16 @@ struct AudioFormatRequest {
     int bitsPerSample = 0; // 16 or 24; PCM and lossless outputs only
     int bitRateKbps = 0;   // constant for MP3, the target for AAC and Opus
     int vbrQuality = -1;   // MP3's VBR scale, 0 (best) to 9
+    // Decode and encode every source, even where their frames could be
+    // copied into the output as they are.
+    bool reencode = false;
     friend bool operator==(const AudioFormatRequest&, const AudioFormatRequest&) = default;
 };
+
+// How a join makes its output's sound: by copying its sources' compressed
+// frames (all of them but a few at each join), or by decoding every source
+// and encoding the whole. Undecided until the join has looked at its sources.
+enum class JoinRoad { Undecided, Copy, Encode };
 
 struct MediaType {
     MajorType major = MajorType::None; // no subtype and no format block: the group picks its default
@@ -178,6 +186,8 @@ public:
     virtual MediaResult stopPosition(MediaTime& position) const = 0;
     // How far a running graph has written, from the beginning.
     virtual MediaResult currentPosition(MediaTime& position) const = 0;
+    // The road the running or last join takes.
+    virtual JoinRoad road() const { return JoinRoad::Undecided; }
 };
 
 struct GraphEvent {

@@ -89,6 +89,20 @@ TEST_F(JoinControlTest, StartingShowsStopAndTheClockCounts)
     EXPECT_EQ(dialog().elapsedSeconds(), 3725);
 }
 
+// Once the join has looked at its files, the clock's line says how it makes the sound.
+TEST_F(JoinControlTest, TheClockNamesTheJoinsRoadOnceItIsKnown)
+{
+    startJoin();
+    dialog().clockTick();
+    EXPECT_EQ(dialog().statusText(), QStringLiteral("Please wait... Used Time: 00:00:01"));
+    framework.setRoad(JoinRoad::Copy);
+    dialog().clockTick();
+    EXPECT_EQ(dialog().statusText(), QStringLiteral("Please wait... Used Time: 00:00:02 \u00b7 copying frames"));
+    framework.setRoad(JoinRoad::Encode);
+    dialog().clockTick();
+    EXPECT_EQ(dialog().statusText(), QStringLiteral("Please wait... Used Time: 00:00:03 \u00b7 encoding"));
+}
+
 TEST_F(JoinControlTest, TheClockTicksOnItsOwnTimer)
 {
     startJoin();

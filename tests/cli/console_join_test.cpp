@@ -165,6 +165,39 @@ TEST_F(ConsoleJoinTest, ProgressLineShowsPercentElapsedAndTimeLeft)
     EXPECT_EQ(shown.back(), '\n');
 }
 
+struct RoadCase {
+    const char* name;
+    JoinRoad road;
+    const char* words;
+};
+
+class ConsoleJoinRoadTest : public ConsoleJoinTest, public ::testing::WithParamInterface<RoadCase> {};
+
+// The line says which road the join takes once the graph knows it, to its last drawing.
+TEST_P(ConsoleJoinRoadTest, ProgressLineNamesTheJoinsRoad)
+{
+    fake.setRoad(GetParam().road);
+    fake.setCurrentPosition(5 * kSecond);
+    join.pollInterval = std::chrono::milliseconds(1);
+    std::jthread graphThread([this](std::stop_token stop) {
+        while (!stop.stop_requested() && fake.callCount(FakeOp::CurrentPosition) == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        fake.postEvent({kEventComplete, 0, 0});
+    });
+    EXPECT_EQ(run(true), kExitJoined);
+    const std::string shown = messages();
+    const std::string words = std::string("  ") + GetParam().words;
+    const std::size_t first = shown.find(words);
+    ASSERT_NE(first, std::string::npos) << shown;
+    EXPECT_LT(shown.find(" 50.0%"), first) << shown;
+    EXPECT_GT(shown.rfind(words), shown.find("100.0%")) << "the final line names it too: " << shown;
+}
+
+INSTANTIATE_TEST_SUITE_P(Roads, ConsoleJoinRoadTest,
+                         ::testing::Values(RoadCase{"Copy", JoinRoad::Copy, "copying frames"},
+                                           RoadCase{"Encode", JoinRoad::Encode, "encoding"}),
+                         [](const auto& tested) { return std::string(tested.param.name); });
+
 TEST_F(ConsoleJoinTest, UnmeasurableFilesAreAllNamedAndNothingIsJoined)
 {
     fake.failProbe(inputs[0].toStdString(), FakeOp::RenderFile, result::kNoAudioStream);

@@ -21,6 +21,8 @@ TEST(FormatOptions, AreReadAsTheFormatAskedFor)
     ASSERT_EQ(parsed.error, QString());
     EXPECT_EQ(parsed.options.format, (AudioFormatRequest{44100, 1, 24, 128, 0}));
     EXPECT_EQ(parseJoinOptions({"-o", "x.wav", "a"}).options.format, AudioFormatRequest{});
+    EXPECT_EQ(parseJoinOptions({"--reencode", "-o", "x.flac", "a"}).options.format,
+              (AudioFormatRequest{0, 0, 0, 0, -1, true}));
 }
 
 struct Refused {

@@ -147,6 +147,11 @@ public:
         }
         return r;
     }
+    JoinRoad road() const override
+    {
+        std::lock_guard lock(state_->mutex);
+        return state_->road;
+    }
 
 private:
     std::shared_ptr<FakeState> state_;

@@ -159,6 +159,12 @@ void FakeMediaFramework::setCurrentPosition(MediaTime position)
     state_->currentPosition = position;
 }
 
+void FakeMediaFramework::setRoad(JoinRoad road)
+{
+    std::lock_guard lock(state_->mutex);
+    state_->road = road;
+}
+
 void FakeMediaFramework::queueEvent(GraphEvent event)
 {
     std::lock_guard lock(state_->mutex);

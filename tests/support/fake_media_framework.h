@@ -119,6 +119,8 @@ public:
     // validateSourceNames reports these paths as unreadable.
     void setMissingSource(const std::string& path);
     void setCurrentPosition(MediaTime position);
+    // The road the graph's seeking says its join takes.
+    void setRoad(JoinRoad road);
     // Called on the caller's thread before every operation is recorded, with
     // its arguments as the call log shows them: a test may hold it there.
     void setBeforeCall(std::function<void(FakeOp, const std::string&)> hook);

@@ -70,6 +70,7 @@ struct FakeState {
     std::map<std::string, std::pair<FakeOp, MediaResult>> probeFailures;
     std::set<std::string> missingSources;
     MediaTime currentPosition = 0;
+    JoinRoad road = JoinRoad::Undecided;
     std::deque<GraphEvent> events;
     std::function<void()> notify;
     std::weak_ptr<Timeline> lastTimeline;

@@ -274,6 +274,10 @@ Generated writeTone(const std::string& folder, const std::string& baseName, Medi
         return writePictureOnly(path, *output, *videoCodec, frames, tone.sampleRate);
     error = openEncoder(*output, *audioCodec, audio, [&](AVCodecContext& context) {
         context.sample_fmt = audioCodec->sample_fmts ? audioCodec->sample_fmts[0] : AV_SAMPLE_FMT_S16;
+        if (format == MediaFormat::Flac && tone.flacBits == 24) {
+            context.sample_fmt = AV_SAMPLE_FMT_S32;
+            context.bits_per_raw_sample = 24;
+        }
         context.sample_rate = tone.sampleRate;
         av_channel_layout_default(&context.ch_layout, tone.channels);
         context.time_base = AVRational{1, tone.sampleRate};

@@ -43,6 +43,7 @@ struct ToneSpec {
     bool variableBitRate = false; // mp3 and Vorbis: a quality instead of a bit rate
     bool frameIndex = true;       // mp3 only: false leaves out the Xing/LAME header
     bool soundTrack = true;       // false: the video formats' picture alone, for the tone's length
+    int flacBits = 16;            // FLAC only: 16 or 24
 };
 
 // Tags by FFmpeg's generic names ("title", "album" ...), as the muxer writes them.
