@@ -42,6 +42,12 @@ MediaResult countPlanFrames(RenderPlan& plan, std::vector<std::size_t>* kept)
             titles.push_back(std::move(plan.sourceTitles[i]));
         plan.sourceTitles = std::move(titles);
     }
+    if (plan.sourceChapters.size() == plan.sources.size()) {
+        std::vector<std::vector<SourceChapter>> chapters;
+        for (const std::size_t i : keptIndices)
+            chapters.push_back(std::move(plan.sourceChapters[i]));
+        plan.sourceChapters = std::move(chapters);
+    }
     plan.sources = std::move(counted);
     plan.totalFrames = total;
     if (kept)

@@ -210,6 +210,10 @@ void FfmpegFilterGraph::renderOnWorker(RenderPlan plan, const std::string& path,
         for (const SourceFormat& format : sourceFormats)
             sourceRates.push_back(format.sampleRate);
         placeOnSampleClock(plan, sourceRates);
+        // The sources' chapters are known only now, still before anything is written.
+        rendered = checkCueSheetTracks(plan, markers);
+    }
+    if (succeeded(rendered)) {
         plan.tags = outputTagsOf(sourceTags, plan.sources.empty() ? std::string() : plan.sources[0].path, tags);
         rendered = renderJoin(plan, path, progress_, stop);
         failedSource = progress_.failedSource;
