@@ -24,23 +24,6 @@ namespace {
 constexpr int kJoinReachFrames = 3;
 constexpr double kLeastJoinSnrDb = 15.0;
 
-struct Decoded {
-    std::string warnings;
-    std::vector<float> samples; // interleaved
-};
-
-// ffmpeg's own decoding of a file, as float, with whatever it warns about.
-Decoded decodeWithFfmpeg(const std::string& path)
-{
-    const Tool tool = runTool("ffmpeg", {"-nostdin", "-v", "warning", "-i", QString::fromStdString(path), "-f", "f32le",
-                                         "-"});
-    Decoded decoded;
-    decoded.warnings = tool.exitCode == 0 ? tool.err.toStdString() : "ffmpeg failed: " + tool.err.toStdString();
-    decoded.samples.resize(static_cast<std::size_t>(tool.out.size()) / sizeof(float));
-    std::memcpy(decoded.samples.data(), tool.out.constData(), decoded.samples.size() * sizeof(float));
-    return decoded;
-}
-
 // The frames of an MP3 file, each as its bytes.
 std::vector<std::string> framesOf(const std::string& path)
 {

@@ -8,7 +8,9 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <cstring>
 #include <string>
+#include <vector>
 
 // MP3 sources as users have them: LAME through the ffmpeg program, which
 // writes the Xing/Info frame with its LAME tag. The sound is a chirp, whose
@@ -55,6 +57,23 @@ inline std::string writeMp3Chirp(const std::string& path, const Mp3SourceSpec& s
     if (tool.exitCode != 0)
         return "ffmpeg could not make " + path + ": " + tool.err.toStdString();
     return {};
+}
+
+struct Decoded {
+    std::string warnings;
+    std::vector<float> samples; // interleaved
+};
+
+// ffmpeg's own decoding of a file, as float, with whatever it warns about.
+inline Decoded decodeWithFfmpeg(const std::string& path)
+{
+    const Tool tool = runTool("ffmpeg", {"-nostdin", "-v", "warning", "-i", QString::fromStdString(path), "-f", "f32le",
+                                         "-"});
+    Decoded decoded;
+    decoded.warnings = tool.exitCode == 0 ? tool.err.toStdString() : "ffmpeg failed: " + tool.err.toStdString();
+    decoded.samples.resize(static_cast<std::size_t>(tool.out.size()) / sizeof(float));
+    std::memcpy(decoded.samples.data(), tool.out.constData(), decoded.samples.size() * sizeof(float));
+    return decoded;
 }
 
 } // namespace kestrine::testing
