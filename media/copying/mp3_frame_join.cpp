@@ -116,15 +116,13 @@ std::int64_t floorDiv(std::int64_t a, std::int64_t b)
 // samples a decode of the whole file gives.
 class Mp3FrameJoin::Samples {
 public:
-    Samples(std::vector<Source>& sources, int channels, int samplesPerFrame, std::int64_t total)
-        : sources_(sources), decoders_(sources.size()), channels_(channels), samplesPerFrame_(samplesPerFrame),
-          total_(total)
-    {
-    }
+    Samples(std::vector<Source>& sources, int channels) : sources_(sources), channels_(channels) {}
 
     // `count` samples from join sample `first`, interleaved; silence outside the join.
     MediaResult read(std::int64_t first, int count, float* out)
     {
+        if (decoders_.size() < sources_.size())
+            decoders_.resize(sources_.size());
         std::fill(out, out + static_cast<std::ptrdiff_t>(count) * channels_, 0.0f);
         for (std::size_t k = 0; k < sources_.size(); ++k) {
             const Source& source = sources_[k];
@@ -132,16 +130,15 @@ public:
             const std::int64_t to = std::min(first + count, source.start + source.length);
             for (std::int64_t n = from; n < to; ++n) {
                 const std::int64_t raw = n - source.start + source.frames.encoderDelay + kMp3DecoderDelay;
-                const std::int64_t frame = raw / samplesPerFrame_;
+                const std::int64_t frame = raw / source.frames.samplesPerFrame;
                 if (const MediaResult decoded = decodeFrame(k, frame); failed(decoded))
                     return decoded;
                 const Decoder& decoder = decoders_[k];
-                const std::size_t at = static_cast<std::size_t>(raw - frame * samplesPerFrame_);
+                const std::size_t at = static_cast<std::size_t>(raw - frame * source.frames.samplesPerFrame);
                 for (int c = 0; c < channels_; ++c)
                     out[(n - first) * channels_ + c] = decoder.samples[static_cast<std::size_t>(c)][at];
             }
         }
-        (void)total_;
         return result::kOk;
     }
 
@@ -155,7 +152,7 @@ private:
         std::vector<std::vector<float>> samples;
     };
 
-    MediaResult openDecoder(Decoder& decoder)
+    MediaResult openDecoder(Decoder& decoder, int samplesPerFrame)
     {
         if (decoder.context)
             return result::kOk;
@@ -170,7 +167,7 @@ private:
         if (const int error = avcodec_open2(decoder.context.get(), codec, nullptr); error < 0)
             return error;
         decoder.samples.assign(static_cast<std::size_t>(channels_),
-                               std::vector<float>(static_cast<std::size_t>(samplesPerFrame_)));
+                               std::vector<float>(static_cast<std::size_t>(samplesPerFrame)));
         return result::kOk;
     }
 
@@ -199,7 +196,7 @@ private:
         Source& source = sources_[k];
         if (target < 0 || target >= static_cast<std::int64_t>(source.frames.frames.size()))
             return result::kUnexpected;
-        if (const MediaResult opened = openDecoder(decoder); failed(opened))
+        if (const MediaResult opened = openDecoder(decoder, source.frames.samplesPerFrame); failed(opened))
             return opened;
         if (const MediaResult opened = openSource(source); failed(opened))
             return opened;
@@ -232,11 +229,11 @@ private:
                         return result::kDecodeFailed;
                     break;
                 }
-                if (wanted && decoder.frame->nb_samples == samplesPerFrame_ &&
+                if (wanted && decoder.frame->nb_samples == source.frames.samplesPerFrame &&
                     decoder.frame->format == AV_SAMPLE_FMT_FLTP && decoder.frame->ch_layout.nb_channels == channels_) {
                     for (int c = 0; c < channels_; ++c)
                         std::memcpy(decoder.samples[static_cast<std::size_t>(c)].data(), decoder.frame->extended_data[c],
-                                    sizeof(float) * static_cast<std::size_t>(samplesPerFrame_));
+                                    sizeof(float) * static_cast<std::size_t>(source.frames.samplesPerFrame));
                     gotOne = true;
                 }
                 av_frame_unref(decoder.frame.get());
@@ -251,8 +248,6 @@ private:
     std::vector<Source>& sources_;
     std::vector<Decoder> decoders_;
     int channels_;
-    int samplesPerFrame_;
-    std::int64_t total_;
 };
 
 Mp3FrameJoin::~Mp3FrameJoin() = default;
@@ -265,107 +260,118 @@ MediaResult Mp3FrameJoin::plan(const RenderPlan& plan, std::unique_ptr<Mp3FrameJ
         reason = "the join has no files";
         return result::kOk;
     }
-    std::unique_ptr<Mp3FrameJoin> made(new Mp3FrameJoin);
+    std::unique_ptr<Mp3FrameJoin> made = start(plan.format);
     std::int64_t previousEnd = 0;
-    for (const PlannedSource& planned : plan.sources) {
-        Source source;
-        source.path = planned.path;
-        const std::string name = nameOf(planned.path);
+    for (std::size_t k = 0; k < plan.sources.size(); ++k) {
+        const PlannedSource& planned = plan.sources[k];
         if (planned.mediaStart != 0 || planned.firstFrame != previousEnd) {
-            reason = name + " is not joined whole, right after the file before it";
+            reason = nameOf(planned.path) + " is not joined whole, right after the file before it";
             return result::kOk;
         }
-        if (const MediaResult read = readMp3SourceFrames(planned.path, source.frames); failed(read))
-            return read;
-        const Mp3SourceFrames& frames = source.frames;
-        if (frames.obstacle != Mp3CopyObstacle::None) {
-            reason = name + " " + mp3CopyObstacleText(frames.obstacle);
+        const bool last = k + 1 == plan.sources.size();
+        if (last && planned.endFrame != plan.totalFrames) {
+            reason = "the join ends in silence after its last file";
             return result::kOk;
         }
-        if (frames.sampleRate != plan.format.sampleRate || frames.channels != plan.format.channels) {
-            reason = name + " differs from the output in its sample rate or channels";
-            return result::kOk;
-        }
-        source.start = planned.firstFrame;
-        source.length = planned.endFrame - planned.firstFrame;
-        if (source.length != frames.samples()) {
-            reason = name + " plays another length than its LAME tag gives";
-            return result::kOk;
-        }
+        if (const MediaResult added = made->addSource(planned.path, planned.endFrame - planned.firstFrame, last, reason);
+            failed(added) || !reason.empty())
+            return added;
         previousEnd = planned.endFrame;
-        made->sources_.push_back(std::move(source));
     }
-    if (previousEnd != plan.totalFrames) {
-        reason = "the join ends in silence after its last file";
-        return result::kOk;
-    }
-
-    Mp3FrameJoin& j = *made;
-    const Mp3SourceFrames& first = j.sources_.front().frames;
-    j.sampleRate_ = first.sampleRate;
-    j.channels_ = first.channels;
-    j.samplesPerFrame_ = first.samplesPerFrame;
-    j.bitRate_ = first.frames.front().header.bitRate;
-    j.encoderDelay_ = first.encoderDelay;
-    j.totalSamples_ = plan.totalFrames;
-    const std::int64_t spf = j.samplesPerFrame_;
-    const std::int64_t rawOffset = j.encoderDelay_ + kMp3DecoderDelay;
-
-    std::int64_t at = 0; // the next output frame to plan
-    bool lastCopiedWhole = false;
-    for (std::size_t k = 0; k < j.sources_.size(); ++k) {
-        Source& source = j.sources_[k];
-        const std::int64_t shiftSamples = source.start + j.encoderDelay_ - source.frames.encoderDelay;
-        source.aligned = shiftSamples >= 0 && shiftSamples % spf == 0;
-        if (!source.aligned)
-            continue;
-        source.shift = shiftSamples / spf;
-        const std::int64_t count = static_cast<std::int64_t>(source.frames.frames.size());
-        const bool firstSource = k == 0;
-        const bool lastSource = k + 1 == j.sources_.size();
-        // A frame is copied when every sample it plays belongs to this source,
-        // or lies before the join's start or after its end, where the tag
-        // trims; and so does the granule its transform overlaps with on the
-        // side of a stretch, or the overlap would add a neighbour's sound to
-        // the silence this source was encoded with there.
-        std::int64_t low = firstSource ? source.shift : ceilDiv(source.start + rawOffset + kOverlapSamples, spf);
-        std::int64_t high = lastSource ? source.shift + count
-                                       : floorDiv(source.start + source.length + rawOffset - kOverlapSamples -
-                                                      kEndingLookahead,
-                                                  spf);
-        low = std::max(low, source.shift);
-        high = std::min(high, source.shift + count);
-        if (firstSource && low != 0) {
-            reason = nameOf(source.path) + " is too short to copy";
-            return result::kOk;
-        }
-        if (low >= high || low < at) {
-            if (firstSource) {
-                reason = nameOf(source.path) + " is too short to copy";
-                return result::kOk;
-            }
-            continue;
-        }
-        if (low > at)
-            j.pieces_.push_back({false, 0, at, low});
-        j.pieces_.push_back({true, k, low, high});
-        at = high;
-        lastCopiedWhole = lastSource && high == source.shift + count;
-    }
-    if (lastCopiedWhole) {
-        j.outputFrames_ = at;
-    } else {
-        j.outputFrames_ = ceilDiv(j.totalSamples_ + rawOffset, spf);
-        if (j.outputFrames_ > at)
-            j.pieces_.push_back({false, 0, at, j.outputFrames_});
-    }
-    j.padding_ = static_cast<int>(j.outputFrames_ * spf - j.encoderDelay_ - j.totalSamples_);
-    if (j.padding_ < 0 || j.padding_ >= 1 << 12) {
-        reason = "the join's padding does not fit a LAME tag";
-        return result::kOk;
-    }
-    j.samples_ = std::make_unique<Samples>(j.sources_, j.channels_, j.samplesPerFrame_, j.totalSamples_);
     join = std::move(made);
+    return result::kOk;
+}
+
+std::unique_ptr<Mp3FrameJoin> Mp3FrameJoin::start(const OutputFormat& format)
+{
+    std::unique_ptr<Mp3FrameJoin> made(new Mp3FrameJoin);
+    made->format_ = format;
+    made->samples_ = std::make_unique<Samples>(made->sources_, format.channels);
+    return made;
+}
+
+MediaResult Mp3FrameJoin::addSource(const std::string& path, std::int64_t length, bool last, std::string& reason)
+{
+    reason.clear();
+    const std::string name = nameOf(path);
+    if (ended_) {
+        reason = name + " comes after the join's last file";
+        return result::kOk;
+    }
+    Source source;
+    source.path = path;
+    if (const MediaResult read = readMp3SourceFrames(path, source.frames); failed(read))
+        return read;
+    const Mp3SourceFrames& frames = source.frames;
+    if (frames.obstacle != Mp3CopyObstacle::None) {
+        reason = name + " " + mp3CopyObstacleText(frames.obstacle);
+        return result::kOk;
+    }
+    if (frames.sampleRate != format_.sampleRate || frames.channels != format_.channels) {
+        reason = name + " differs from the output in its sample rate or channels";
+        return result::kOk;
+    }
+    source.start = totalSamples_;
+    source.length = length;
+    if (source.length != frames.samples()) {
+        reason = name + " plays another length than its LAME tag gives";
+        return result::kOk;
+    }
+    const bool firstSource = sources_.empty();
+    if (firstSource) {
+        sampleRate_ = frames.sampleRate;
+        channels_ = frames.channels;
+        samplesPerFrame_ = frames.samplesPerFrame;
+        bitRate_ = frames.frames.front().header.bitRate;
+        encoderDelay_ = frames.encoderDelay;
+    } else if (frames.samplesPerFrame != samplesPerFrame_) {
+        reason = name + " differs from the output in its sample rate or channels";
+        return result::kOk;
+    }
+    const std::int64_t spf = samplesPerFrame_;
+    const std::int64_t rawOffset = encoderDelay_ + kMp3DecoderDelay;
+    const std::int64_t shiftSamples = source.start + encoderDelay_ - frames.encoderDelay;
+    source.aligned = shiftSamples >= 0 && shiftSamples % spf == 0;
+    source.shift = source.aligned ? shiftSamples / spf : 0;
+    const std::int64_t count = static_cast<std::int64_t>(frames.frames.size());
+    // A frame is copied when every sample it plays belongs to this source,
+    // or lies before the join's start or after its end, where the tag
+    // trims; and so does the granule its transform overlaps with on the
+    // side of a stretch, or the overlap would add a neighbour's sound to
+    // the silence this source was encoded with there.
+    std::int64_t low = firstSource ? source.shift : ceilDiv(source.start + rawOffset + kOverlapSamples, spf);
+    std::int64_t high = last ? source.shift + count
+                             : floorDiv(source.start + source.length + rawOffset - kOverlapSamples - kEndingLookahead,
+                                        spf);
+    low = std::max(low, source.shift);
+    high = std::min(high, source.shift + count);
+    const bool copied = source.aligned && low < high && low >= plannedFrames_;
+    if (firstSource && (!copied || low != 0)) {
+        reason = name + " is too short to copy";
+        return result::kOk;
+    }
+    totalSamples_ += source.length;
+    sources_.push_back(std::move(source));
+    if (copied) {
+        if (low > plannedFrames_)
+            pieces_.push_back({false, 0, plannedFrames_, low});
+        pieces_.push_back({true, sources_.size() - 1, low, high});
+        plannedFrames_ = high;
+    }
+    if (!last)
+        return result::kOk;
+    ended_ = true;
+    if (copied && high == sources_.back().shift + count) {
+        outputFrames_ = plannedFrames_;
+    } else {
+        outputFrames_ = ceilDiv(totalSamples_ + rawOffset, spf);
+        if (outputFrames_ > plannedFrames_)
+            pieces_.push_back({false, 0, plannedFrames_, outputFrames_});
+        plannedFrames_ = outputFrames_;
+    }
+    padding_ = static_cast<int>(outputFrames_ * spf - encoderDelay_ - totalSamples_);
+    if (padding_ < 0 || padding_ >= 1 << 12)
+        reason = "the join's padding does not fit a LAME tag";
     return result::kOk;
 }
 
@@ -388,13 +394,13 @@ void Mp3FrameJoin::reportFrame(std::int64_t outputFrame, const ProgressHandler& 
 
 MediaResult Mp3FrameJoin::run(const FrameHandler& frames, std::stop_token stop, const ProgressHandler& progress)
 {
-    for (std::size_t i = 0; i < pieces_.size(); ++i) {
+    for (; written_ < pieces_.size(); ++written_) {
         if (stop.stop_requested())
             return result::kStopped;
-        const MediaResult written =
-            pieces_[i].copied ? copyFrames(pieces_[i], frames, stop, progress) : encodeStretch(i, frames, stop, progress);
-        if (failed(written))
-            return written;
+        const MediaResult made = pieces_[written_].copied ? copyFrames(pieces_[written_], frames, stop, progress)
+                                                          : encodeStretch(written_, frames, stop, progress);
+        if (failed(made))
+            return made;
     }
     return result::kOk;
 }

@@ -44,6 +44,12 @@ public:
     // encoded. A failure only when a source cannot be read.
     static MediaResult plan(const RenderPlan& plan, std::unique_ptr<Mp3FrameJoin>& join, std::string& reason);
 
+    // The same, one source at a time, for a join whose sources are looked
+    // at as it goes: a join in `format`, to which addSource adds each source
+    // of `length` samples in order, and whose run writes what they settle.
+    static std::unique_ptr<Mp3FrameJoin> start(const OutputFormat& format);
+    MediaResult addSource(const std::string& path, std::int64_t length, bool last, std::string& reason);
+
     int sampleRate() const { return sampleRate_; }
     int channels() const { return channels_; }
     int samplesPerFrame() const { return samplesPerFrame_; }
@@ -57,8 +63,8 @@ public:
     // The output's frames that are copied from the sources, as planned.
     std::int64_t copiedFrames() const;
 
-    // Writes the output's frames in order. result::kStopped between frames
-    // once `stop` is requested.
+    // Writes the output's frames in order, as far as the sources added so
+    // far settle them. result::kStopped between frames once `stop` is requested.
     MediaResult run(const FrameHandler& frames, std::stop_token stop, const ProgressHandler& progress = {});
 
     ~Mp3FrameJoin();
@@ -77,6 +83,7 @@ private:
                            const ProgressHandler& progress);
     void reportFrame(std::int64_t outputFrame, const ProgressHandler& progress) const;
 
+    OutputFormat format_;
     std::vector<Source> sources_;
     std::vector<Piece> pieces_;
     std::unique_ptr<Samples> samples_;
@@ -88,6 +95,9 @@ private:
     int padding_ = 0;
     std::int64_t totalSamples_ = 0;
     std::int64_t outputFrames_ = 0;
+    std::int64_t plannedFrames_ = 0; // output frames the pieces reach
+    std::size_t written_ = 0;        // pieces run
+    bool ended_ = false;             // the last source is added
 };
 
 } // namespace kestrine
