@@ -11,30 +11,26 @@
 #include <vector>
 
 namespace kestrine {
-namespace {
 
-// The stream the copied frames make, as an encoder would describe it to the muxer.
-MediaResult describeStream(const Mp3FrameJoin& join, CodecContextPtr& codec)
+MediaResult describeMp3Stream(int sampleRate, int channels, int samplesPerFrame, int bitRate, int encoderDelay,
+                              CodecContextPtr& codec)
 {
     codec.reset(avcodec_alloc_context3(nullptr));
     if (!codec)
         return result::kOutOfMemory;
     codec->codec_type = AVMEDIA_TYPE_AUDIO;
     codec->codec_id = AV_CODEC_ID_MP3;
-    codec->sample_rate = join.sampleRate();
-    av_channel_layout_default(&codec->ch_layout, join.channels());
+    codec->sample_rate = sampleRate;
+    av_channel_layout_default(&codec->ch_layout, channels);
     codec->sample_fmt = AV_SAMPLE_FMT_FLTP;
-    codec->bit_rate = join.bitRate();
-    codec->frame_size = join.samplesPerFrame();
-    codec->time_base = AVRational{1, join.sampleRate()};
-    codec->initial_padding = join.encoderDelay() + kMp3DecoderDelay;
+    codec->bit_rate = bitRate;
+    codec->frame_size = samplesPerFrame;
+    codec->time_base = AVRational{1, sampleRate};
+    codec->initial_padding = encoderDelay + kMp3DecoderDelay;
     return result::kOk;
 }
 
-// FFmpeg's MP3 muxer takes the LAME tag's delay from the first packet's
-// samples to skip, and its padding from the last packet's samples to cut,
-// each with the decoder's delay, as an encoder marks them.
-bool markSkip(AVPacket& packet, std::int64_t start, std::int64_t end)
+bool markMp3Skip(AVPacket& packet, std::int64_t start, std::int64_t end)
 {
     std::uint8_t* skip = av_packet_get_side_data(&packet, AV_PKT_DATA_SKIP_SAMPLES, nullptr);
     if (!skip) {
@@ -50,13 +46,13 @@ bool markSkip(AVPacket& packet, std::int64_t start, std::int64_t end)
     return true;
 }
 
-} // namespace
-
 MediaResult writeMp3FrameJoin(const RenderPlan& plan, Mp3FrameJoin& join, const std::string& outputPath,
                               RenderProgress& progress, std::stop_token stop)
 {
     CodecContextPtr codec;
-    if (const MediaResult described = describeStream(join, codec); failed(described))
+    if (const MediaResult described = describeMp3Stream(join.sampleRate(), join.channels(), join.samplesPerFrame(),
+                                                        join.bitRate(), join.encoderDelay(), codec);
+        failed(described))
         return described;
     PartialFile partial;
     if (const MediaResult created = createPartialFile(outputPath, partial); failed(created))
@@ -91,7 +87,7 @@ MediaResult writeMp3FrameJoin(const RenderPlan& plan, Mp3FrameJoin& join, const 
             return result::kOutOfMemory;
         std::copy(bytes, bytes + size, pending->data);
         ++framesWritten;
-        if (framesWritten == 1 && !markSkip(*pending, join.encoderDelay() + kMp3DecoderDelay, -1))
+        if (framesWritten == 1 && !markMp3Skip(*pending, join.encoderDelay() + kMp3DecoderDelay, -1))
             return result::kOutOfMemory;
         return result::kOk;
     };
@@ -111,7 +107,7 @@ MediaResult writeMp3FrameJoin(const RenderPlan& plan, Mp3FrameJoin& join, const 
     }
     const std::int64_t padding =
         framesWritten * join.samplesPerFrame() - join.encoderDelay() - complete - kMp3DecoderDelay;
-    if (!markSkip(*pending, -1, padding)) {
+    if (!markMp3Skip(*pending, -1, padding)) {
         discardPartialFile(partial);
         return result::kOutOfMemory;
     }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "media/copying/mp3_frame_join.h"
+#include "media/ffmpeg.h"
 #include "media/render_plan.h"
 #include "output/framework/media_result.h"
 
@@ -10,6 +11,17 @@
 #include <string>
 
 namespace kestrine {
+
+// The stream of an MP3 join's frames, as an encoder would describe it to the
+// MP3 writer: its rate, channels, a bit rate for the tag's own frame, and
+// the encoder delay that the LAME tag is to give.
+MediaResult describeMp3Stream(int sampleRate, int channels, int samplesPerFrame, int bitRate, int encoderDelay,
+                              CodecContextPtr& codec);
+
+// FFmpeg's MP3 muxer takes the LAME tag's delay from the first packet's
+// samples to skip, and its padding from the last packet's samples to cut,
+// each with the decoder's delay, as an encoder marks them; -1 leaves one as it is.
+bool markMp3Skip(AVPacket& packet, std::int64_t start, std::int64_t end);
 
 // Writes `join`, planned from `plan`, into the MP3 file at `outputPath`
 // through the MP3 writer the encoding join uses: a partial file beside it
