@@ -501,6 +501,23 @@ bool carryReservoir(std::vector<std::uint8_t>& frame, const std::vector<std::uin
     return true;
 }
 
+// The highest bit rate up to `wanted` at which a frame, raised to the
+// highest rate, has room for `need` bytes besides its own main data.
+int roomyBitRate(const Mp3FrameHeader& like, int wanted, int need)
+{
+    Mp3FrameHeader top;
+    if (!withMp3BitRateIndex(like, 14, top))
+        return wanted;
+    for (int index = 14; index >= 1; --index) {
+        Mp3FrameHeader candidate;
+        // A padded frame holds one byte more.
+        if (withMp3BitRateIndex(like, index, candidate) && candidate.bitRate <= wanted &&
+            top.slotBytes() - (candidate.slotBytes() + 1) >= need)
+            return candidate.bitRate;
+    }
+    return wanted;
+}
+
 struct StretchEncoder {
     CodecContextPtr context;
     FramePtr frame;
@@ -556,7 +573,8 @@ MediaResult Mp3FrameJoin::encodeStretch(std::size_t index, const FrameHandler& f
         bitRate = bitRate_;
     // Without a reservoir a frame cannot borrow for a hard passage: twice
     // the rate keeps the stretch as close to its sources as they are to the sound.
-    bitRate = std::min(2 * bitRate, samplesPerFrame_ == 1152 ? kHighestMpeg1BitRate : kHighestMpeg2BitRate);
+    const int wantedBitRate =
+        std::min(2 * bitRate, samplesPerFrame_ == 1152 ? kHighestMpeg1BitRate : kHighestMpeg2BitRate);
 
     for (int growth = 0;; ++growth) {
         std::vector<std::uint8_t> tail;
@@ -569,8 +587,12 @@ MediaResult Mp3FrameJoin::encodeStretch(std::size_t index, const FrameHandler& f
                 failed(read))
                 return read;
         }
+        const int stretchBitRate = next ? roomyBitRate(sources_[next->source].frames.frames.front().header,
+                                                       wantedBitRate, static_cast<int>(tail.size()))
+                                        : wantedBitRate;
         StretchEncoder encoder;
-        if (const MediaResult opened = openStretchEncoder(sampleRate_, channels_, bitRate, encoder); failed(opened))
+        if (const MediaResult opened = openStretchEncoder(sampleRate_, channels_, stretchBitRate, encoder);
+            failed(opened))
             return opened;
         AVCodecContext& context = *encoder.context;
         const std::int64_t spf = samplesPerFrame_;
