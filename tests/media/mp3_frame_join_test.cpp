@@ -207,6 +207,7 @@ INSTANTIATE_TEST_SUITE_P(
         JoinCase{"Cbr44100Stereo", {44100, 2, 128, true}, {60 * kFrame, 130 * kFrame, 130 * kFrame + 30'001}, 0.9},
         JoinCase{"Cbr48000Mono", {48000, 1, 96, true}, {50 * kFrame, 120 * kFrame, 170 * kFrame}, 0.9},
         JoinCase{"Vbr44100Mono", {44100, 1, 0, true}, {70 * kFrame, 71 * kFrame + 7 * kFrame, 150 * kFrame}, 0.9},
+        JoinCase{"Cbr160NoiseAt44100Stereo", {44100, 2, 160, true, true}, {50 * kFrame, 100 * kFrame, 150 * kFrame}, 0.9},
         JoinCase{"Vbr48000Stereo", {48000, 2, 0, true}, {45 * kFrame, 140 * kFrame, 140 * kFrame + 12'345}, 0.9},
         // Cut off frame boundaries, the second source's frames cannot lie at
         // their place: it is encoded anew whole, and the join stays exact.

@@ -24,11 +24,17 @@ struct Mp3SourceSpec {
     int channels = 2;
     int bitRateKbps = 128; // constant; 0 for VBR at quality 4
     bool infoTag = true;   // false: no Xing/Info frame, so no delay or padding known
+    bool noise = false;    // pink noise over the chirp: frames that borrow much from the reservoir
 };
 
 // The chirp's own description for ffmpeg: each channel sweeps differently.
-inline QString chirpSource(int sampleRate, int channels, double seconds)
+inline QString chirpSource(int sampleRate, int channels, double seconds, bool noise = false)
 {
+    if (noise)
+        return QString("aevalsrc='0.3*sin(2*PI*(150+300*t)*t)+0.3*(random(0)-0.5)%1':s=%2:d=%3")
+            .arg(channels == 2 ? "|0.3*sin(2*PI*(900-100*t)*t)+0.3*(random(1)-0.5)" : "")
+            .arg(sampleRate)
+            .arg(seconds);
     const QString left = "0.5*sin(2*PI*(150+300*t)*t)";
     const QString right = "0.4*sin(2*PI*(900-100*t)*t+1)";
     return QString("aevalsrc='%1%2':s=%3:d=%4")
@@ -44,7 +50,7 @@ inline std::string writeMp3Chirp(const std::string& path, const Mp3SourceSpec& s
 {
     const double seconds = static_cast<double>(end) / spec.sampleRate + 1.0;
     QStringList arguments{"-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
-                          chirpSource(spec.sampleRate, spec.channels, seconds), "-af",
+                          chirpSource(spec.sampleRate, spec.channels, seconds, spec.noise), "-af",
                           QString("atrim=start_sample=%1:end_sample=%2").arg(first).arg(end), "-c:a", "libmp3lame"};
     if (spec.bitRateKbps > 0)
         arguments << "-b:a" << QString("%1k").arg(spec.bitRateKbps);
