@@ -252,6 +252,12 @@ private:
 
 Mp3FrameJoin::~Mp3FrameJoin() = default;
 
+bool mp3FramesFallInPlace(std::int64_t start, int outputDelay, int sourceDelay, int samplesPerFrame)
+{
+    const std::int64_t shift = start + outputDelay - sourceDelay;
+    return shift >= 0 && shift % samplesPerFrame == 0;
+}
+
 MediaResult Mp3FrameJoin::plan(const RenderPlan& plan, std::unique_ptr<Mp3FrameJoin>& join, std::string& reason)
 {
     join.reset();
@@ -331,7 +337,13 @@ MediaResult Mp3FrameJoin::addSource(const std::string& path, std::int64_t length
     const std::int64_t spf = samplesPerFrame_;
     const std::int64_t rawOffset = encoderDelay_ + kMp3DecoderDelay;
     const std::int64_t shiftSamples = source.start + encoderDelay_ - frames.encoderDelay;
-    source.aligned = shiftSamples >= 0 && shiftSamples % spf == 0;
+    source.aligned = mp3FramesFallInPlace(source.start, encoderDelay_, frames.encoderDelay, samplesPerFrame_);
+    // Encoding such a source anew whole costs what encoding the join costs,
+    // at a quality below the encoding join's: that join is encoded.
+    if (!source.aligned) {
+        reason = name + " was not cut where the join's frames fall";
+        return result::kOk;
+    }
     source.shift = source.aligned ? shiftSamples / spf : 0;
     const std::int64_t count = static_cast<std::int64_t>(frames.frames.size());
     // A frame is copied when every sample it plays belongs to this source,

@@ -15,6 +15,13 @@
 
 namespace kestrine {
 
+// Whether a source's frames, copied, play its samples at their place: when
+// it starts at sample `start` of the join, its encoder delay is
+// `sourceDelay` and the output's `outputDelay`. A source cut from a longer
+// MP3 at a frame boundary, after others so cut, has its frames in place;
+// one encoded on its own, as a rule, not.
+bool mp3FramesFallInPlace(std::int64_t start, int outputDelay, int sourceDelay, int samplesPerFrame);
+
 // A join of MP3 files into one MP3 stream that copies the sources' frames
 // and stays exact: every sample of every source lands at its place in the
 // join, as a decoder that honours the LAME tags plays them.
@@ -22,10 +29,10 @@ namespace kestrine {
 // A copied frame plays its source's samples only at a whole number of
 // frames from the stream's start, so a source's frames are copied when its
 // start in the join, plus the output's encoder delay, minus its own delay
-// is such a number; the first source sets the output's delay. Around each
-// join, where one source's padding and the next one's delay would lie, and
-// across a source whose frames cannot lie at their place, the frames are
-// encoded anew with LAME from the sources' decoded sound, without a bit
+// is such a number (mp3FramesFallInPlace); the first source sets the
+// output's delay. Around each join, where one source's padding and the next
+// one's delay would lie, and across a source too short to keep a frame of
+// its own, the frames are encoded anew with LAME from the sources' decoded sound, without a bit
 // reservoir, at the neighbours' highest bit rate. A copied frame after such
 // a stretch finds the bytes its main_data_begin points back to at the end
 // of the stretch's last frame, which takes a higher bit rate where it needs

@@ -85,6 +85,15 @@ TEST_F(Mp3JoinRoads, SourcesThatCannotBeCopiedExactlySendTheJoinToTheEncoder)
     ASSERT_TRUE(made) << made.message;
     wav.sources[1].path = made.path;
 
+    // Cut off a frame boundary: the second file's frames would play its
+    // samples 100 samples early.
+    RenderPlan offGrid = copyable;
+    offGrid.sources[0].path = pathOf("offgrid0.mp3");
+    offGrid.sources[1].path = pathOf("offgrid1.mp3");
+    offGrid.sources[0].endFrame = offGrid.sources[1].firstFrame = 40 * kFrame + 100;
+    ASSERT_EQ(writeMp3Chirp(offGrid.sources[0].path, {}, 0, 40 * kFrame + 100), "");
+    ASSERT_EQ(writeMp3Chirp(offGrid.sources[1].path, {}, 40 * kFrame + 100, 80 * kFrame), "");
+
     RenderPlan otherRate = copyable;
     otherRate.format.sampleRate = 48000;
     RenderPlan trimmed = copyable;
@@ -97,6 +106,7 @@ TEST_F(Mp3JoinRoads, SourcesThatCannotBeCopiedExactlySendTheJoinToTheEncoder)
     };
     for (const Case& tested : {Case{"no LAME tag", untagged, "untagged.mp3 has no LAME tag giving its encoder delay and padding"},
                                Case{"a damaged frame", damaged, "damaged.mp3 has a damaged frame"},
+                               Case{"off the frame grid", offGrid, "offgrid1.mp3 was not cut where the join's frames fall"},
                                Case{"no MP3 at all", wav, "tone.wav holds no MP3 frames where its sound starts"},
                                Case{"another rate", otherRate, "part0.mp3 differs from the output in its sample rate or channels"},
                                Case{"a part of a file", trimmed, "part1.mp3 is not joined whole, right after the file before it"}})
