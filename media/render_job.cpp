@@ -217,7 +217,7 @@ MediaResult renderJoin(const RenderPlan& plan, const std::string& path, RenderPr
     RoadChoice choice = chooseJoinRoad(plan, stop);
     progress.road.store(choice.road);
     if (choice.road == JoinRoad::Copy) {
-        const MediaResult copied = copyJoin(plan, *choice.copier, path, progress, stop);
+        const MediaResult copied = choice.copier->write(plan, path, progress, stop);
         if (copied != result::kFalse)
             return copied;
         // A source that was not what its header said: every source is decoded after all.

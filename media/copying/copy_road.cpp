@@ -22,37 +22,43 @@ RoadChoice chooseJoinRoad(const RenderPlan& plan, std::stop_token stop)
         choice.reason = "the join asks for its sound to be encoded";
         return choice;
     }
-    std::unique_ptr<FrameCopier> copier = makeFrameCopier(plan.format.encoding);
+    std::unique_ptr<JoinCopier> copier = makeJoinCopier(plan.format.encoding);
     if (!copier) {
         choice.reason = "the output's codec has no copy road";
         return choice;
     }
-    if (plan.sources.empty() || plan.sources.back().endFrame != plan.totalFrames) {
-        choice.reason = "the join ends in silence";
-        return choice;
+    choice.reason = copier->whyNotCopied(plan, stop);
+    if (choice.reason.empty()) {
+        choice.road = JoinRoad::Copy;
+        choice.copier = std::move(copier);
     }
+    return choice;
+}
+
+std::string FrameByFrameCopier::whyNotCopied(const RenderPlan& plan, std::stop_token stop)
+{
+    if (plan.sources.empty() || plan.sources.back().endFrame != plan.totalFrames)
+        return "the join ends in silence";
     std::int64_t at = 0;
     for (const PlannedSource& source : plan.sources) {
         // Silence between sources, or part of a file, is made by the encoder.
-        if (source.firstFrame != at || source.mediaStart != 0) {
-            choice.reason = "the join holds silence or part of a file";
-            return choice;
-        }
+        if (source.firstFrame != at || source.mediaStart != 0)
+            return source.path + " is not joined whole, right after the file before it";
         at = source.endFrame;
         MediaInput input;
-        if (failed(openMediaInput(source.path, input, false, stop))) {
-            choice.reason = source.path + " does not open";
-            return choice;
-        }
-        if (std::string why = copier->whyNotCopied(input, plan.format, source.endFrame - source.firstFrame);
-            !why.empty()) {
-            choice.reason = source.path + ": " + why;
-            return choice;
-        }
+        if (failed(openMediaInput(source.path, input, false, stop)))
+            return source.path + " does not open";
+        if (std::string why = copier_->whyNotCopied(input, plan.format, source.endFrame - source.firstFrame);
+            !why.empty())
+            return source.path + " " + why;
     }
-    choice.road = JoinRoad::Copy;
-    choice.copier = std::move(copier);
-    return choice;
+    return {};
+}
+
+MediaResult FrameByFrameCopier::write(const RenderPlan& plan, const std::string& path, RenderProgress& progress,
+                                      std::stop_token stop)
+{
+    return copyJoin(plan, *copier_, path, progress, stop);
 }
 
 MediaResult copyJoin(const RenderPlan& plan, FrameCopier& copier, const std::string& path,

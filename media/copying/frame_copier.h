@@ -22,7 +22,7 @@ using CopyProgress = std::function<void(std::int64_t framesComplete)>;
 
 // The copy road of one codec: how its sources' compressed frames go into
 // the output as they are, every sample at its own place. One class per
-// codec, each made by makeFrameCopier alone; a join uses one copier from
+// codec, each made by makeJoinCopier alone; a join uses one copier from
 // its first source to its end, so a copier may hold frames back at the end
 // of one source to splice them with the start of the next.
 class FrameCopier {

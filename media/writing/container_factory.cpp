@@ -2,7 +2,9 @@
 // Copyright (c) 2026 The Kestrine developers
 #include "media/writing/container_factory.h"
 
+#include "media/copying/copy_road.h"
 #include "media/copying/flac_copier.h"
+#include "media/copying/mp3_join_copier.h"
 #include "media/encoded_output.h"
 #include "media/output_file.h"
 #include "media/partial_file.h"
@@ -20,7 +22,8 @@ MediaResult makeContainerWriter(const OutputFormat& format, int fd, const std::s
                                 std::unique_ptr<ContainerWriter>& writer, OutputTags tags)
 {
     // 24 bits only where the container keeps them; the encoders take mono and stereo.
-    const bool keepsBits = format.encoding == Encoding::Wav || format.encoding == Encoding::Flac;
+    const bool keepsBits =
+        format.encoding == Encoding::Wav || format.encoding == Encoding::Flac || format.encoding == Encoding::Aiff;
     if (format.bitsPerSample != 16 && !(keepsBits && format.bitsPerSample == 24))
         return result::kInvalidArgument;
     if (format.encoding != Encoding::Wav && format.encoding != Encoding::Aiff && format.channels != 1 &&
@@ -47,19 +50,20 @@ MediaResult makeContainerWriter(const OutputFormat& format, int fd, const std::s
     case Encoding::Opus:
         return OggOpusWriter::create(fd, path, format.sampleRate, std::move(markers), writer, std::move(tags));
     case Encoding::Aiff:
-        writer = std::make_unique<AiffWriter>(fd, format, std::move(markers), totalFrames);
+        writer = std::make_unique<AiffWriter>(fd, format, std::move(markers), totalFrames, std::move(tags));
         return result::kOk;
     }
     return result::kInvalidArgument;
 }
 
-std::unique_ptr<FrameCopier> makeFrameCopier(Encoding encoding)
+std::unique_ptr<JoinCopier> makeJoinCopier(Encoding encoding)
 {
     switch (encoding) {
     case Encoding::Flac:
-        return std::make_unique<FlacCopier>();
-    case Encoding::Wav:
+        return std::make_unique<FrameByFrameCopier>(std::make_unique<FlacCopier>());
     case Encoding::Mp3:
+        return std::make_unique<Mp3JoinCopier>();
+    case Encoding::Wav:
     case Encoding::M4a:
     case Encoding::M4b:
     case Encoding::Opus:

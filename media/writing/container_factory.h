@@ -3,7 +3,6 @@
 #pragma once
 
 #include "media/container_writer.h"
-#include "media/copying/frame_copier.h"
 #include "media/output_sink.h"
 #include "media/render_plan.h"
 
@@ -22,9 +21,11 @@ MediaResult makeContainerWriter(const OutputFormat& format, int fd, const std::s
                                 std::vector<Marker> markers, std::int64_t totalFrames,
                                 std::unique_ptr<ContainerWriter>& writer, OutputTags tags = {});
 
-// The copier of the codec `encoding` stores, for joins whose sources hold
-// that codec already; null for an encoding without a copy road.
-std::unique_ptr<FrameCopier> makeFrameCopier(Encoding encoding);
+class JoinCopier;
+
+// The copy road of the codec `encoding` stores, for joins whose sources hold
+// that codec already; null for an encoding without one.
+std::unique_ptr<JoinCopier> makeJoinCopier(Encoding encoding);
 
 // The sink a render of `plan` writes into: a partial file beside `path` in
 // the plan's container, with its markers, which takes the output's place
