@@ -411,7 +411,7 @@ MediaResult Mp3FrameJoin::run(const FrameHandler& frames, std::stop_token stop, 
             return result::kStopped;
         const MediaResult made = pieces_[written_].copied ? copyFrames(pieces_[written_], frames, stop, progress)
                                                           : encodeStretch(written_, frames, stop, progress);
-        if (failed(made))
+        if (failed(made) || made == result::kFalse)
             return made;
     }
     return result::kOk;
@@ -654,7 +654,7 @@ MediaResult Mp3FrameJoin::encodeStretch(std::size_t index, const FrameHandler& f
             // The next copied frame joins the stretch, and its successor's
             // reservoir is tried.
             if (growth == kStretchGrowths || !next || next->end - next->first < 2)
-                return result::kUnexpected;
+                return result::kFalse;
             ++piece.end;
             ++next->first;
             continue;

@@ -71,7 +71,10 @@ public:
     std::int64_t copiedFrames() const;
 
     // Writes the output's frames in order, as far as the sources added so
-    // far settle them. result::kStopped between frames once `stop` is requested.
+    // far settle them. result::kStopped between frames once `stop` is
+    // requested; result::kFalse when no frame after a join has room for the
+    // reservoir bytes of the copied frame that follows it: the join is to
+    // be encoded.
     MediaResult run(const FrameHandler& frames, std::stop_token stop, const ProgressHandler& progress = {});
 
     ~Mp3FrameJoin();

@@ -101,7 +101,7 @@ MediaResult writeMp3FrameJoin(const RenderPlan& plan, Mp3FrameJoin& join, const 
     const std::int64_t played = framesWritten * join.samplesPerFrame() - join.encoderDelay() - kMp3DecoderDelay;
     const std::int64_t complete = succeeded(outcome) ? join.totalSamples()
                                                      : std::clamp<std::int64_t>(played, 0, join.totalSamples());
-    if ((failed(outcome) && outcome != result::kStopped) || complete == 0 || !pending) {
+    if ((failed(outcome) && outcome != result::kStopped) || outcome == result::kFalse || complete == 0 || !pending) {
         discardPartialFile(partial);
         return failed(outcome) ? outcome : result::kStopped;
     }

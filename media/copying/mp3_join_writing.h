@@ -29,8 +29,9 @@ bool markMp3Skip(AVPacket& packet, std::int64_t start, std::int64_t end);
 // cover and chapters, and one Xing/LAME tag that FFmpeg's muxer fills in:
 // the frame count, the first source's delay, the padding, the seek table
 // and the tag's CRC. Stopped, the file keeps the samples complete from the
-// start and says so in its tag; failed, or stopped before any sample, the
-// partial file is removed.
+// start and says so in its tag; failed, stopped before any sample, or told
+// by the join that it is to be encoded (result::kFalse), the partial file is
+// removed.
 MediaResult writeMp3FrameJoin(const RenderPlan& plan, Mp3FrameJoin& join, const std::string& outputPath,
                               RenderProgress& progress, std::stop_token stop);
 

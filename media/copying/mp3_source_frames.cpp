@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
 
 namespace kestrine {
 namespace {
@@ -196,10 +197,12 @@ MediaResult readMp3SourceFrames(const std::string& path, Mp3SourceFrames& source
         ::close(fd);
         return AVERROR(error);
     }
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(status.st_size));
+    // Left uninitialised: every byte is read over at once.
+    const std::size_t size = static_cast<std::size_t>(status.st_size);
+    const std::unique_ptr<std::uint8_t[]> bytes(new std::uint8_t[size]);
     std::size_t got = 0;
-    while (got < bytes.size()) {
-        const ssize_t read = ::read(fd, bytes.data() + got, bytes.size() - got);
+    while (got < size) {
+        const ssize_t read = ::read(fd, bytes.get() + got, size - got);
         if (read < 0 && errno == EINTR)
             continue;
         if (read <= 0)
@@ -208,9 +211,9 @@ MediaResult readMp3SourceFrames(const std::string& path, Mp3SourceFrames& source
     }
     const int error = errno;
     ::close(fd);
-    if (got != bytes.size())
+    if (got != size)
         return AVERROR(error ? error : EIO);
-    scanMp3Frames(bytes.data(), bytes.size(), source);
+    scanMp3Frames(bytes.get(), size, source);
     return result::kOk;
 }
 

@@ -34,6 +34,9 @@ MediaResult Mp3Writer::create(int fd, const std::string& path, int sampleRate,
     std::unique_ptr<FfmpegMuxer> muxer;
     if (const MediaResult made = FfmpegMuxer::create("mp3", fd, path, muxer); failed(made))
         return made;
+    // FFmpeg's muxer would write each frame with a call of its own: a join
+    // that copies frames would spend half its time there.
+    muxer->context().flush_packets = 0;
     // All of them, so that the tag takes the room the finished file needs.
     if (const MediaResult added = addChapters(muxer->context(), markers, sampleRate, totalFrames);
         failed(added))
