@@ -3,12 +3,14 @@
 #include "media/render_job.h"
 
 #include "media/ffmpeg.h"
+#include "media/loudness/loudness_pass.h"
 #include "media/source_renderer.h"
 #include "media/writing/container_factory.h"
 #include "output/framework/worker_pool.h"
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -213,10 +215,36 @@ MediaResult renderJoin(const RenderPlan& plan, const std::string& outputPath, Re
 {
     if (const MediaResult checked = checkPlan(plan); failed(checked))
         return checked;
+    if (plan.loudness.mode == LoudnessMode::Leave) {
+        std::unique_ptr<OutputSink> output;
+        if (const MediaResult created = createOutputSink(plan, outputPath, output); failed(created))
+            return created;
+        return renderInto(plan, *output, progress, stop, options);
+    }
+
+    // Measured before the output is made: its tags may need the result, and
+    // a join stopped while measuring leaves the output path untouched.
+    progress.measuresFirst = true;
+    LoudnessMeasurement measurement;
+    std::ptrdiff_t failedSource = -1;
+    if (const MediaResult measured =
+            measureLoudness(plan, measurement, progress.framesMeasured, failedSource, stop, options.workers);
+        failed(measured)) {
+        progress.failedSource = failedSource;
+        return measured;
+    }
+    RenderPlan measuredPlan = plan;
+    if (plan.loudness.mode == LoudnessMode::Tags) {
+        const double gain = std::isfinite(measurement.join.integrated)
+                                ? plan.loudness.target - measurement.join.integrated
+                                : 0.0;
+        measuredPlan.tags.playbackGain = PlaybackGain{measurement.join.integrated, gain, measurement.join.truePeak};
+    }
     std::unique_ptr<OutputSink> output;
-    if (const MediaResult created = createOutputSink(plan, outputPath, output); failed(created))
+    if (const MediaResult created = createOutputSink(measuredPlan, outputPath, output); failed(created))
         return created;
-    return renderInto(plan, *output, progress, stop, options);
+    GainSink withGains(*output, measuredPlan, sourceGainsFor(plan.loudness, measurement));
+    return renderInto(measuredPlan, withGains, progress, stop, options);
 }
 
 MediaResult renderToWav(const RenderPlan& plan, const std::string& outputPath, RenderProgress& progress,

@@ -2,6 +2,7 @@
 // Copyright (c) 2026 The Kestrine developers
 #pragma once
 
+#include "output/framework/media_framework.h"
 #include "output/framework/media_result.h"
 #include "media/output_tags.h"
 #include "output/framework/media_time.h"
@@ -79,11 +80,17 @@ struct RenderPlan {
     // opened; empty for one that has none.
     std::vector<std::string> sourceTitles;
     OutputTags tags; // what the output says about the join
+    // Measured first, when asked: then the render reads every source twice.
+    LoudnessRequest loudness;
 };
 
 struct RenderProgress {
     // Frames written and complete from the start of the output; never decreases.
     std::atomic<std::int64_t> framesComplete{0};
+    // When the join measures its loudness first: frames measured so far, of
+    // the plan's total; the writing follows once every source is measured.
+    std::atomic<bool> measuresFirst{false};
+    std::atomic<std::int64_t> framesMeasured{0};
     // The plan's index of the source whose failure ended the render; -1 when
     // no source was to blame.
     std::atomic<std::ptrdiff_t> failedSource{-1};

@@ -167,6 +167,8 @@ MediaResult FfmpegFilterGraph::run()
         runLength_ = groupLength(*chain.source->group());
         runSampleRate_ = plan.format.sampleRate;
         progress_.framesComplete = 0;
+        progress_.framesMeasured = 0;
+        progress_.measuresFirst = false;
         runFinished_ = false;
         runCompleted_ = false;
         hasRun_ = true;
@@ -194,6 +196,7 @@ void FfmpegFilterGraph::renderOnWorker(RenderPlan plan, const std::string& path,
     MediaResult rendered = findSourceFormats(plan, sourceFormats, failedSource, stop, &sourceTags);
     if (succeeded(rendered)) {
         plan.format = chooseOutputFormat(plan.format.encoding, request, sourceFormats);
+        plan.loudness = request.loudness;
         rendered = countPlanFrames(plan);
     }
     if (succeeded(rendered)) {
@@ -348,7 +351,10 @@ MediaResult FfmpegFilterGraph::currentPosition(MediaTime& position) const
     }
     // Output frames back to time, rounded down so that a position never
     // claims more than is written.
-    const std::int64_t frames = progress_.framesComplete;
+    std::int64_t frames = progress_.framesComplete;
+    // Measuring first reads every source twice: each pass is half the way.
+    if (progress_.measuresFirst)
+        frames = (progress_.framesMeasured + frames) / 2;
     const MediaTime elapsed = frames * kUnitsPerSecond / runSampleRate_;
     position = std::min(elapsed, length);
     return result::kOk;
