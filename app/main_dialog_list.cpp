@@ -7,6 +7,7 @@
 #include "app/maker_pages.h"
 #include "controls/resource_paths.h"
 #include "controls/link_opening.h"
+#include "output/format_settings.h"
 #include "output/output_settings_dialog.h"
 #include "platform/shell.h"
 #include "platform/user_dialogs.h"
@@ -119,7 +120,9 @@ void MainDialog::onPlay()
 
 void MainDialog::onOptions()
 {
-    OutputSettingsDialog options(output_, settings_, dialogs_, encoders_, this);
+    OutputSettings handed = output_;
+    handed.format = readFormatRequest(settings_);
+    OutputSettingsDialog options(handed, settings_, dialogs_, encoders_, this);
     if (options.exec() != QDialog::Accepted)
         return;
     // The dialog stored everything itself; the running program takes over only the path.

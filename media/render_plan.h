@@ -103,9 +103,11 @@ struct RenderOptions {
 };
 
 // Counts the plan's sources and length in frames at its format's rate, from
-// their places on the timeline, leaving out sources that take no frame.
+// their places on the timeline, leaving out sources that take no frame; the
+// titles of those kept stay beside them. With `kept`, the indices the kept
+// sources had before, for the caller's own lists by source.
 // result::kInvalidArgument when two sources overlap.
-MediaResult countPlanFrames(RenderPlan& plan);
+MediaResult countPlanFrames(RenderPlan& plan, std::vector<std::size_t>* kept = nullptr);
 
 // The output frame that a timeline time falls on: round(time * rate / 10^7).
 std::int64_t frameAt(MediaTime time, int sampleRate);

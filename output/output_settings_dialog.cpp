@@ -2,7 +2,9 @@
 // Copyright (c) 2026 The Kestrine developers
 #include "output/output_settings_dialog.h"
 
+#include "media/render_plan.h"
 #include "output/compressor_lists.h"
+#include "output/format_settings.h"
 #include "output/framework/output_formats.h"
 #include "output/framework/path_bytes.h"
 #include "platform/settings_store.h"
@@ -11,11 +13,16 @@
 
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFormLayout>
 #include <QGridLayout>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
+#include <QSignalBlocker>
 #include <QPushButton>
 
+#include <algorithm>
 #include <array>
 
 namespace kestrine {
@@ -32,6 +39,24 @@ constexpr int kAudioCompressorsId = 1002;
 // Format controls that stay hidden: the dialog only carries their values.
 constexpr std::array<int, 9> kHiddenFormatControlIds{1025, 1027, 1028, 1051, 1052,
                                                      1053, 1055, 1056, 1057};
+
+// The Format group and its rows; a row added later takes the next id.
+constexpr int kFormatGroupId = 1060;
+constexpr int kSampleRateId = 1061;
+constexpr int kChannelsId = 1062;
+constexpr int kBitsId = 1063;
+constexpr int kBitRateId = 1064;
+constexpr int kQualityId = 1065;
+constexpr int kFormatSummaryId = 1066;
+
+// The values the choices offer, where the output's format can hold them:
+// the rates recorders and players use, and the usual bit rates.
+constexpr int kOfferedRates[] = {8000,  11025, 16000, 22050, 24000,  32000,
+                                 44100, 48000, 88200, 96000, 176400, 192000};
+constexpr int kOfferedBitRates[] = {32, 48, 64, 96, 128, 160, 192, 224, 256, 320};
+constexpr int kOfferedBits[] = {16, 24};
+constexpr int kBestQuality = 0;
+constexpr int kSmallestQuality = 9;
 
 // The dialog's size in dialog units.
 constexpr int kWidthUnits = 249;
@@ -58,6 +83,66 @@ qsizetype lastSeparator(const QString& path)
     return std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\')));
 }
 
+QString sameAsTheSources()
+{
+    return QStringLiteral("Same as the sources");
+}
+
+QString rateText(int rate)
+{
+    return QLocale(QLocale::English).toString(rate) + QStringLiteral(" Hz");
+}
+
+QString notUsedBy(Encoding encoding)
+{
+    return QStringLiteral("Not used by %1").arg(QString::fromStdString(encodingName(encoding)));
+}
+
+// The engine is asked whether the format holds a value, so that the dialog
+// offers exactly what a join accepts.
+bool holds(Encoding encoding, const AudioFormatRequest& request)
+{
+    return formatRequestProblem(request, encoding).empty();
+}
+
+// What the format writes when the user leaves a choice to it.
+OutputFormat formatDefaults(Encoding encoding)
+{
+    return chooseOutputFormat(encoding, {}, {});
+}
+
+// Puts value among the options in ascending order, unless one has it.
+void insertOption(std::vector<FormatOption>& options, std::size_t firstValue, FormatOption option)
+{
+    const auto values = options.begin() + static_cast<std::ptrdiff_t>(firstValue);
+    if (std::any_of(values, options.end(), [&](const FormatOption& o) { return o.value == option.value; }))
+        return;
+    const auto at = std::find_if(values, options.end(), [&](const FormatOption& o) { return o.value > option.value; });
+    options.insert(at, std::move(option));
+}
+
+// Shows the option that stores value, or the first when none does.
+void selectValue(QComboBox* box, int value)
+{
+    const int index = box->findData(value);
+    box->setCurrentIndex(index >= 0 ? index : 0);
+}
+
+void fill(QComboBox* box, const FormatOffer& offer, int value)
+{
+    const QSignalBlocker quiet(box);
+    box->clear();
+    for (const FormatOption& option : offer.options)
+        box->addItem(option.text, option.value);
+    box->setEnabled(!offer.options.empty());
+    box->setPlaceholderText(offer.unusedText);
+    box->setToolTip(offer.unusedText);
+    if (offer.options.empty())
+        box->setCurrentIndex(-1);
+    else
+        selectValue(box, value);
+}
+
 } // namespace
 
 OutputSettingsDialog::OutputSettingsDialog(const OutputSettings& settings, SettingsStore& store,
@@ -78,6 +163,22 @@ OutputSettingsDialog::OutputSettingsDialog(const OutputSettings& settings, Setti
     browseButton->setAutoDefault(false);
     connect(browseButton, &QPushButton::clicked, this, &OutputSettingsDialog::browse);
 
+    auto* formatGroup = new QGroupBox(QStringLiteral("Format"), this);
+    formatGroup->setObjectName(controlName(kFormatGroupId));
+    formatRows_ = new QFormLayout(formatGroup);
+    formatRows_->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+    sampleRateBox_ = addFormatChoice(kSampleRateId, QStringLiteral("Sample &rate:"));
+    channelsBox_ = addFormatChoice(kChannelsId, QStringLiteral("C&hannels:"));
+    bitsBox_ = addFormatChoice(kBitsId, QStringLiteral("Bi&ts:"));
+    bitRateBox_ = addFormatChoice(kBitRateId, QStringLiteral("Bit r&ate:"));
+    qualityBox_ = addFormatChoice(kQualityId, QStringLiteral("MP3 &quality:"));
+    formatSummary_ = new QLabel(formatGroup);
+    formatSummary_->setObjectName(controlName(kFormatSummaryId));
+    formatSummary_->setWordWrap(true);
+    formatSummary_->setTextFormat(Qt::PlainText);
+    formatRows_->addRow(formatSummary_);
+    wanted_ = settings.format;
+
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     QPushButton* okButton = buttons->button(QDialogButtonBox::Ok);
     okButton->setDefault(true);
@@ -88,8 +189,13 @@ OutputSettingsDialog::OutputSettingsDialog(const OutputSettings& settings, Setti
     layout->addWidget(label, 0, 0, 1, 2);
     layout->addWidget(pathEdit_, 1, 0);
     layout->addWidget(browseButton, 1, 1);
-    layout->addWidget(buttons, 2, 0, 1, 2);
+    layout->addWidget(formatGroup, 2, 0, 1, 2);
+    layout->addWidget(buttons, 3, 0, 1, 2);
     layout->setColumnStretch(0, 1);
+
+    updateFormatChoices();
+    // The name chooses the format, whether typed or given by Browse.
+    connect(pathEdit_, &QLineEdit::textChanged, this, &OutputSettingsDialog::updateFormatChoices);
 
     // The compressor lists are rebuilt every time, so that an encoder installed
     // meanwhile shows up; they stay on "no compressor".
@@ -119,6 +225,159 @@ OutputSettingsDialog::OutputSettingsDialog(const OutputSettings& settings, Setti
 QString OutputSettingsDialog::outputPath() const
 {
     return pathEdit_->text();
+}
+
+QComboBox* OutputSettingsDialog::addFormatChoice(int id, const QString& label)
+{
+    auto* box = new QComboBox(formatRows_->parentWidget());
+    box->setObjectName(controlName(id));
+    box->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    auto* caption = new QLabel(label, formatRows_->parentWidget());
+    caption->setBuddy(box);
+    // Above the summary, which is always the group's last row.
+    formatRows_->insertRow(formatSummary_ ? formatRows_->rowCount() - 1 : formatRows_->rowCount(), caption, box);
+    // A choice the user makes is kept whole; the boxes then show it as the
+    // output's format can hold it.
+    connect(box, &QComboBox::activated, this, [this, box] {
+        const int value = box->currentData().toInt();
+        if (box == sampleRateBox_)
+            wanted_.sampleRate = value;
+        else if (box == channelsBox_)
+            wanted_.channels = value;
+        else if (box == bitsBox_)
+            wanted_.bitsPerSample = value;
+        else if (box == bitRateBox_)
+            wanted_.bitRateKbps = value;
+        else if (box == qualityBox_)
+            wanted_.vbrQuality = value;
+        updateFormatChoices();
+    });
+    return box;
+}
+
+Encoding OutputSettingsDialog::encoding() const
+{
+    return outputFormatFor(pathToBytes(outputPath())).encoding;
+}
+
+AudioFormatRequest OutputSettingsDialog::formatRequest() const
+{
+    return fitFormatRequest(wanted_, encoding());
+}
+
+void OutputSettingsDialog::updateFormatChoices()
+{
+    const Encoding current = encoding();
+    const AudioFormatRequest shown = formatRequest();
+    fill(sampleRateBox_, sampleRateOffer(current, shown.sampleRate), shown.sampleRate);
+    fill(channelsBox_, channelsOffer(current), shown.channels);
+    fill(bitsBox_, bitsOffer(current), shown.bitsPerSample);
+    fill(bitRateBox_, bitRateOffer(current, shown.bitRateKbps), shown.bitRateKbps);
+    fill(qualityBox_, qualityOffer(current, shown), shown.vbrQuality);
+    showFormatSummary();
+}
+
+QString OutputSettingsDialog::formatSummaryText() const
+{
+    const std::string path = pathToBytes(outputPath());
+    if (isUnwritableMediaName(path))
+        return QString::fromStdString(unwritableFormatText(path));
+    if (settings_.sources.empty())
+        return QStringLiteral("Add files to see what a join writes.");
+    return QStringLiteral("Writes %1.").arg(
+        QString::fromStdString(formatSummary(chooseOutputFormat(encoding(), formatRequest(), settings_.sources))));
+}
+
+void OutputSettingsDialog::showFormatSummary()
+{
+    formatSummary_->setText(formatSummaryText());
+}
+
+FormatOffer OutputSettingsDialog::sampleRateOffer(Encoding encoding, int wanted)
+{
+    FormatOffer offer;
+    offer.options.push_back({sameAsTheSources(), 0});
+    for (const int rate : kOfferedRates)
+        if (holds(encoding, {.sampleRate = rate}))
+            offer.options.push_back({rateText(rate), rate});
+    if (wanted > 0 && holds(encoding, {.sampleRate = wanted}))
+        insertOption(offer.options, 1, {rateText(wanted), wanted});
+    // A format of one rate leaves nothing to choose.
+    if (offer.options.size() == 2) {
+        offer.unusedText = QStringLiteral("Always %1 in %2")
+                               .arg(offer.options[1].text, QString::fromStdString(encodingName(encoding)));
+        offer.options.clear();
+    }
+    return offer;
+}
+
+FormatOffer OutputSettingsDialog::channelsOffer(Encoding)
+{
+    return {{{sameAsTheSources(), 0}, {QStringLiteral("Mono"), 1}, {QStringLiteral("Stereo"), 2}}, {}};
+}
+
+FormatOffer OutputSettingsDialog::bitsOffer(Encoding encoding)
+{
+    FormatOffer offer;
+    for (const int bits : kOfferedBits)
+        if (holds(encoding, {.bitsPerSample = bits}))
+            offer.options.push_back({QStringLiteral("%1-bit").arg(bits), bits});
+    if (offer.options.empty()) {
+        // AIFF is PCM, but written at the one depth.
+        offer.unusedText = encoding == Encoding::Aiff
+                               ? QStringLiteral("Always %1-bit in AIFF").arg(formatDefaults(encoding).bitsPerSample)
+                               : notUsedBy(encoding);
+        return offer;
+    }
+    offer.options.insert(offer.options.begin(), {sameAsTheSources(), 0});
+    return offer;
+}
+
+FormatOffer OutputSettingsDialog::bitRateOffer(Encoding encoding, int wanted)
+{
+    FormatOffer offer;
+    const auto kbps = [](int value) { return QStringLiteral("%1 kbit/s").arg(value); };
+    for (const int rate : kOfferedBitRates)
+        if (holds(encoding, {.bitRateKbps = rate}))
+            offer.options.push_back({kbps(rate), rate});
+    if (offer.options.empty()) {
+        offer.unusedText = notUsedBy(encoding);
+        return offer;
+    }
+    if (wanted > 0 && holds(encoding, {.bitRateKbps = wanted}))
+        insertOption(offer.options, 0, {kbps(wanted), wanted});
+    // Without a bit rate of the user's, the format's own applies: a target
+    // it names, or, for MP3, a variable rate that the quality sets.
+    const int own = formatDefaults(encoding).bitRateKbps;
+    offer.options.insert(offer.options.begin(),
+                         {own > 0 ? QStringLiteral("Default: %1").arg(kbps(own))
+                                  : QStringLiteral("Default: variable, set by the quality"),
+                          0});
+    return offer;
+}
+
+FormatOffer OutputSettingsDialog::qualityOffer(Encoding encoding, const AudioFormatRequest& request)
+{
+    FormatOffer offer;
+    if (!holds(encoding, {.vbrQuality = kBestQuality})) {
+        offer.unusedText = notUsedBy(encoding);
+        return offer;
+    }
+    if (request.bitRateKbps > 0) {
+        offer.unusedText = QStringLiteral("Not used at a constant bit rate");
+        return offer;
+    }
+    const auto words = [](int quality) {
+        if (quality == kBestQuality)
+            return QStringLiteral("%1 (best, largest)").arg(quality);
+        if (quality == kSmallestQuality)
+            return QStringLiteral("%1 (smallest)").arg(quality);
+        return QString::number(quality);
+    };
+    offer.options.push_back({QStringLiteral("Default: %1").arg(words(formatDefaults(encoding).vbrQuality)), -1});
+    for (int quality = kBestQuality; quality <= kSmallestQuality; ++quality)
+        offer.options.push_back({words(quality), quality});
+    return offer;
 }
 
 QString OutputSettingsDialog::browseFolderOf(const QString& path)
@@ -194,6 +453,7 @@ void OutputSettingsDialog::accept()
     store_.writeText(kSettingsSection, QStringLiteral("OutputFrameRate"),
                      QString::number(frameRateForIndex(index, rate), 'f', 6));
     store_.writeText(kSettingsSection, QStringLiteral("OutputName"), outputPath());
+    writeFormatRequest(store_, formatRequest());
     store_.writeInt(kSettingsSection, QStringLiteral("OutputWidth"),
                     storedFrameSide(settings_.outputWidth));
     store_.writeInt(kSettingsSection, QStringLiteral("OutputHigh"),

@@ -2,10 +2,16 @@
 // Copyright (c) 2026 The Kestrine developers
 #pragma once
 
+#include "media/format_choice.h"
+
 #include <QDialog>
 #include <QString>
 
+#include <vector>
+
 class QComboBox;
+class QFormLayout;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -25,10 +31,29 @@ struct OutputSettings {
     int useVideoCompressor = 0;
     int useAudioCompressor = 0;
     int resizeMode = 2;
+    // The format asked for, as stored, and the listed files' own formats,
+    // from which "Same as the sources" takes its values.
+    AudioFormatRequest format;
+    std::vector<SourceFormat> sources;
 };
 
-// Lets the user choose the output file. OK stores the path together with
-// the output format values it was given, tidied; Cancel stores nothing.
+// One entry of a Format choice: its words and the value it stores.
+struct FormatOption {
+    QString text;
+    int value = 0;
+    friend bool operator==(const FormatOption&, const FormatOption&) = default;
+};
+
+// What one Format choice offers for an output format: its entries, or, when
+// the format leaves nothing to choose, none and the reason in their place.
+struct FormatOffer {
+    std::vector<FormatOption> options;
+    QString unusedText;
+};
+
+// Lets the user choose the output file and its sound format. OK stores the
+// path and the format together with the video values it was given, tidied;
+// Cancel stores nothing.
 class OutputSettingsDialog : public QDialog {
     Q_OBJECT
 
@@ -38,6 +63,18 @@ public:
 
     // The path in the edit field.
     QString outputPath() const;
+    // The format as the choices show it, fitted to the output's format.
+    AudioFormatRequest formatRequest() const;
+    // What a join into the path writes from the listed files, in words.
+    QString formatSummaryText() const;
+
+    // What each Format choice offers for an encoding, the request's value
+    // among them even where it is not one of the usual ones.
+    static FormatOffer sampleRateOffer(Encoding encoding, int wanted);
+    static FormatOffer channelsOffer(Encoding encoding);
+    static FormatOffer bitsOffer(Encoding encoding);
+    static FormatOffer bitRateOffer(Encoding encoding, int wanted);
+    static FormatOffer qualityOffer(Encoding encoding, const AudioFormatRequest& request);
 
     // The folder the save dialog starts in for a path: everything before its
     // last separator ('/' or '\'), "." when it has none.
@@ -63,6 +100,12 @@ public slots:
 
 private:
     void browse();
+    // Adds a row to the Format group, above the summary of what is written.
+    QComboBox* addFormatChoice(int id, const QString& label);
+    // Fills the choices for the output's format as the name now says it.
+    void updateFormatChoices();
+    void showFormatSummary();
+    Encoding encoding() const;
 
     OutputSettings settings_;
     // Browse always starts where the path pointed when the dialog opened.
@@ -72,6 +115,16 @@ private:
     QLineEdit* pathEdit_ = nullptr;
     QComboBox* videoCompressors_ = nullptr;
     QComboBox* audioCompressors_ = nullptr;
+    // What the user chose, kept whole while the name passes through formats
+    // that cannot hold it, so that coming back restores it.
+    AudioFormatRequest wanted_;
+    QFormLayout* formatRows_ = nullptr;
+    QComboBox* sampleRateBox_ = nullptr;
+    QComboBox* channelsBox_ = nullptr;
+    QComboBox* bitsBox_ = nullptr;
+    QComboBox* bitRateBox_ = nullptr;
+    QComboBox* qualityBox_ = nullptr;
+    QLabel* formatSummary_ = nullptr;
 };
 
 } // namespace kestrine

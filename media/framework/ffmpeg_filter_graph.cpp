@@ -197,7 +197,15 @@ void FfmpegFilterGraph::renderOnWorker(RenderPlan plan, const std::string& path,
     if (succeeded(rendered)) {
         plan.format = chooseOutputFormat(plan.format.encoding, request, sourceFormats);
         plan.loudness = request.loudness;
-        rendered = countPlanFrames(plan);
+        // At the output's rate a very short source may fill no frame and
+        // leave the plan: its title and rate must leave with it.
+        takeSourceTitles(plan, sourceTags);
+        std::vector<std::size_t> kept;
+        rendered = countPlanFrames(plan, &kept);
+        std::vector<SourceFormat> keptFormats;
+        for (const std::size_t i : kept)
+            keptFormats.push_back(sourceFormats[i]);
+        sourceFormats = std::move(keptFormats);
     }
     if (succeeded(rendered)) {
         runSampleRate_ = plan.format.sampleRate;
@@ -205,7 +213,6 @@ void FfmpegFilterGraph::renderOnWorker(RenderPlan plan, const std::string& path,
         for (const SourceFormat& format : sourceFormats)
             sourceRates.push_back(format.sampleRate);
         placeOnSampleClock(plan, sourceRates);
-        takeSourceTitles(plan, sourceTags);
         plan.tags = outputTagsOf(sourceTags, plan.sources.empty() ? std::string() : plan.sources[0].path, tags);
         rendered = renderJoin(plan, path, progress_, stop);
         failedSource = progress_.failedSource;
