@@ -243,7 +243,11 @@ MediaResult renderJoin(const RenderPlan& plan, const std::string& outputPath, Re
     std::unique_ptr<OutputSink> output;
     if (const MediaResult created = createOutputSink(measuredPlan, outputPath, output); failed(created))
         return created;
-    GainSink withGains(*output, measuredPlan, sourceGainsFor(plan.loudness, measurement));
+    const std::vector<double> gains = sourceGainsFor(plan.loudness, measurement);
+    // Without a gain the sink stays the file itself, which the kernel can copy into.
+    if (std::all_of(gains.begin(), gains.end(), [](double gain) { return gain == 0.0; }))
+        return renderInto(measuredPlan, *output, progress, stop, options);
+    GainSink withGains(*output, measuredPlan, gains);
     return renderInto(measuredPlan, withGains, progress, stop, options);
 }
 

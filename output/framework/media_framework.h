@@ -61,7 +61,7 @@ struct AudioFormatRequest {
     int bitsPerSample = 0; // 16 or 24; PCM and lossless outputs only
     int bitRateKbps = 0;   // constant for MP3, the target for AAC and Opus
     int vbrQuality = -1;   // MP3's VBR scale, 0 (best) to 9
-    LoudnessRequest loudness;
+    LoudnessRequest loudness{};
     friend bool operator==(const AudioFormatRequest&, const AudioFormatRequest&) = default;
 };
 
