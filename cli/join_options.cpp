@@ -84,6 +84,66 @@ bool takeNumberOption(ArgumentReader& reader, AudioFormatRequest& format, QStrin
     return false;
 }
 
+// --loudness MODE; false when the next argument is something else.
+bool takeLoudnessMode(ArgumentReader& reader, LoudnessRequest& loudness, QString& error)
+{
+    constexpr std::pair<std::string_view, LoudnessMode> kModes[] = {
+        {"track", LoudnessMode::Track}, {"album", LoudnessMode::Album}, {"tags", LoudnessMode::Tags}};
+    std::string bytes;
+    if (reader.takeValue({}, "--loudness", bytes) == ArgumentReader::Value::Absent)
+        return false;
+    for (const auto& [name, mode] : kModes) {
+        if (bytes == name) {
+            loudness.mode = mode;
+            return true;
+        }
+    }
+    error = QStringLiteral("--loudness takes track (each file to the target), album (the whole join to the "
+                           "target, by one gain) or tags (no sound changed, tags for players)");
+    return true;
+}
+
+struct LevelOption {
+    std::string_view name;
+    double LoudnessRequest::*field;
+    double lowest;
+    double highest;
+    const char* unit;
+    const char* example;
+};
+
+const LevelOption kLevelOptions[] = {
+    {"--target", &LoudnessRequest::target, kLowestLoudnessTarget, kHighestLoudnessTarget, "LUFS", "-16"},
+    {"--true-peak", &LoudnessRequest::truePeakCeiling, kLowestTruePeakCeiling, kHighestTruePeakCeiling, "dBTP",
+     "-1.0"},
+};
+
+// --target LUFS or --true-peak DBTP, a decimal number within its range;
+// false when the next argument is something else.
+bool takeLevelOption(ArgumentReader& reader, LoudnessRequest& loudness, bool& given, QString& error)
+{
+    for (const LevelOption& option : kLevelOptions) {
+        std::string bytes;
+        const auto taken = reader.takeValue({}, option.name, bytes);
+        if (taken == ArgumentReader::Value::Absent)
+            continue;
+        given = true;
+        bool number = false;
+        const double value = QString::fromStdString(bytes).toDouble(&number);
+        if (!number || !(value >= option.lowest && value <= option.highest)) {
+            error = QStringLiteral("%1 takes a number from %2 to %3 %4, as %5")
+                        .arg(QString::fromLatin1(option.name.data(), static_cast<qsizetype>(option.name.size())))
+                        .arg(option.lowest)
+                        .arg(option.highest)
+                        .arg(QString::fromLatin1(option.unit), QString::fromLatin1(option.example));
+            return true;
+        }
+        loudness.*option.field = value;
+        return true;
+    }
+    return false;
+}
+
 } // namespace
 
 ParsedJoinOptions parseJoinOptions(const std::vector<std::string>& arguments)
@@ -93,6 +153,7 @@ ParsedJoinOptions parseJoinOptions(const std::vector<std::string>& arguments)
     // "-" alone and anything after "--" are file names, so files whose
     // names start with a dash can still be joined.
     ArgumentReader reader(arguments);
+    bool levelGiven = false;
     while (!reader.atEnd()) {
         const QString spelling = pathFromBytes(std::string(reader.next()));
         std::string value;
@@ -125,7 +186,9 @@ ParsedJoinOptions parseJoinOptions(const std::vector<std::string>& arguments)
                    !takeTextOption(reader, "--title", options.title, parsed.error) &&
                    !takeTextOption(reader, "--artist", options.artist, parsed.error) &&
                    !takeTextOption(reader, "--album", options.album, parsed.error) &&
-                   !takeNumberOption(reader, options.format, parsed.error)) {
+                   !takeNumberOption(reader, options.format, parsed.error) &&
+                   !takeLoudnessMode(reader, options.format.loudness, parsed.error) &&
+                   !takeLevelOption(reader, options.format.loudness, levelGiven, parsed.error)) {
             parsed.error = QStringLiteral("unknown option %1").arg(pathFromBytes(reader.takeAny()));
             return parsed;
         }
@@ -135,6 +198,10 @@ ParsedJoinOptions parseJoinOptions(const std::vector<std::string>& arguments)
     if (!options.tags && (!options.title.empty() || !options.artist.empty() || !options.album.empty() ||
                           !options.cover.isEmpty()))
         parsed.error = QStringLiteral("--no-tags writes no tags: it cannot go with --title, --artist, --album or --cover");
+    else if (!options.tags && options.format.loudness.mode == LoudnessMode::Tags)
+        parsed.error = QStringLiteral("--no-tags writes no tags: it cannot go with --loudness tags");
+    else if (levelGiven && options.format.loudness.mode == LoudnessMode::Leave)
+        parsed.error = QStringLiteral("--target and --true-peak go with --loudness track, album or tags");
     return parsed;
 }
 
@@ -155,6 +222,8 @@ QString formatOptionsProblem(const JoinOptions& options)
                 .arg(std::max(value, 0))
                 .arg(QString::fromStdString(problem));
     }
+    if (const std::string problem = loudnessRequestProblem(options.format.loudness, encoding); !problem.empty())
+        return QStringLiteral("--loudness tags: %1").arg(QString::fromStdString(problem));
     return QString::fromStdString(formatRequestProblem(options.format, encoding));
 }
 
@@ -205,6 +274,19 @@ QString joinUsage(const QString& program)
                "      --quality N      MP3 VBR quality, 0 (best) to 9; 2 by default\n"
                "      --reencode       decode and encode every file, even where their frames\n"
                "                       could be copied\n"
+               "      --loudness MODE  match the loudness (EBU R128) of what is joined; the\n"
+               "                       files are read twice, to measure and then to join:\n"
+               "                       track  brings every file to the target: for podcast\n"
+               "                              segments or chapters recorded apart\n"
+               "                       album  moves the whole join by one gain, so its quiet\n"
+               "                              and loud parts stay as meant: for music\n"
+               "                       tags   changes no sample and writes ReplayGain tags\n"
+               "                              (Opus: R128 gains) that players follow;\n"
+               "                              not in WAV or AIFF\n"
+               "                       Without it every sample is as the files give it.\n"
+               "      --target LUFS    the loudness to reach, -40 to -5; -16 by default\n"
+               "      --true-peak DBTP the highest true peak, -9 to 0; -1.0 by default: a\n"
+               "                       gain that would pass it is lowered until it does not\n"
                "      --measure        print each file's playing length in seconds, one line\n"
                "                       per file in the given order, and join nothing\n"
                "  -h, --help           show this help and exit\n"

@@ -254,6 +254,19 @@ std::string formatRequestProblem(const AudioFormatRequest& request, Encoding enc
         if (request.bitRateKbps != 0)
             return "MP3 takes a constant bit rate or a VBR quality, not both.";
     }
+    return loudnessRequestProblem(request.loudness, encoding);
+}
+
+std::string loudnessRequestProblem(const LoudnessRequest& request, Encoding encoding)
+{
+    if (request.mode == LoudnessMode::Leave)
+        return {};
+    if (!(request.target >= kLowestLoudnessTarget && request.target <= kHighestLoudnessTarget))
+        return "The loudness target goes from -40 to -5 LUFS.";
+    if (!(request.truePeakCeiling >= kLowestTruePeakCeiling && request.truePeakCeiling <= kHighestTruePeakCeiling))
+        return "The true peak ceiling goes from -9 to 0 dBTP.";
+    if (request.mode == LoudnessMode::Tags && (encoding == Encoding::Wav || encoding == Encoding::Aiff))
+        return encodingName(encoding) + " has no loudness tags: they are for FLAC, MP3, Opus, M4A and M4B.";
     return {};
 }
 
@@ -284,6 +297,13 @@ AudioFormatRequest fitFormatRequest(const AudioFormatRequest& request, Encoding 
     }
     if (encoding == Encoding::Mp3 && fitted.bitRateKbps == 0 && request.vbrQuality >= 0)
         fitted.vbrQuality = std::min(request.vbrQuality, kHighestVbrQuality);
+    fitted.loudness = request.loudness;
+    fitted.loudness.target = std::clamp(request.loudness.target, kLowestLoudnessTarget, kHighestLoudnessTarget);
+    fitted.loudness.truePeakCeiling =
+        std::clamp(request.loudness.truePeakCeiling, kLowestTruePeakCeiling, kHighestTruePeakCeiling);
+    // Where no tag can say it, the gain is left to the player.
+    if (fitted.loudness.mode == LoudnessMode::Tags && (encoding == Encoding::Wav || encoding == Encoding::Aiff))
+        fitted.loudness.mode = LoudnessMode::Leave;
     return fitted;
 }
 

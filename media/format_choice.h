@@ -33,6 +33,10 @@ OutputFormat chooseOutputFormat(Encoding encoding, const AudioFormatRequest& req
 // the values allowed; empty when it can.
 std::string formatRequestProblem(const AudioFormatRequest& request, Encoding encoding);
 
+// Why the loudness asked for cannot be had in `encoding`, as a sentence
+// naming the values allowed; empty when it can.
+std::string loudnessRequestProblem(const LoudnessRequest& request, Encoding encoding);
+
 // The request made to fit `encoding`: a rate it cannot hold becomes the
 // nearest it can, a bit rate or quality the nearest it takes, and what the
 // format has no use for follows the sources. For choices made once for

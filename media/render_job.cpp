@@ -4,12 +4,14 @@
 
 #include "media/copying/copy_road.h"
 #include "media/ffmpeg.h"
+#include "media/loudness/loudness_pass.h"
 #include "media/source_renderer.h"
 #include "media/writing/container_factory.h"
 #include "output/framework/worker_pool.h"
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -214,10 +216,34 @@ MediaResult renderJoin(const RenderPlan& plan, const std::string& path, RenderPr
 {
     if (const MediaResult checked = checkPlan(plan); failed(checked))
         return checked;
-    RoadChoice choice = chooseJoinRoad(plan, stop);
+    const LoudnessRequest& loudness = plan.request.loudness;
+    RenderPlan measuredPlan = plan;
+    std::vector<double> gains;
+    if (loudness.mode != LoudnessMode::Leave) {
+        // Measured before the output is made: its tags may need the result, and
+        // a join stopped while measuring leaves the output path untouched.
+        progress.measuresFirst = true;
+        LoudnessMeasurement measurement;
+        std::ptrdiff_t failedSource = -1;
+        if (const MediaResult measured =
+                measureLoudness(plan, measurement, progress.framesMeasured, failedSource, stop, options.workers);
+            failed(measured)) {
+            progress.failedSource = failedSource;
+            return measured;
+        }
+        if (loudness.mode == LoudnessMode::Tags) {
+            const double gain = std::isfinite(measurement.join.integrated)
+                                    ? loudness.target - measurement.join.integrated
+                                    : 0.0;
+            measuredPlan.tags.playbackGain = PlaybackGain{measurement.join.integrated, gain, measurement.join.truePeak};
+        }
+        gains = sourceGainsFor(loudness, measurement);
+    }
+
+    RoadChoice choice = chooseJoinRoad(measuredPlan, stop);
     progress.road.store(choice.road);
     if (choice.road == JoinRoad::Copy) {
-        const MediaResult copied = choice.copier->write(plan, path, progress, stop);
+        const MediaResult copied = choice.copier->write(measuredPlan, path, progress, stop);
         if (copied != result::kFalse)
             return copied;
         // A source that was not what its header said: every source is decoded after all.
@@ -225,9 +251,13 @@ MediaResult renderJoin(const RenderPlan& plan, const std::string& path, RenderPr
         progress.road.store(JoinRoad::Encode);
     }
     std::unique_ptr<OutputSink> output;
-    if (const MediaResult created = createOutputSink(plan, path, output); failed(created))
+    if (const MediaResult created = createOutputSink(measuredPlan, path, output); failed(created))
         return created;
-    return renderInto(plan, *output, progress, stop, options);
+    // Without a gain the sink stays the file itself, which the kernel can copy into.
+    if (std::all_of(gains.begin(), gains.end(), [](double gain) { return gain == 0.0; }))
+        return renderInto(measuredPlan, *output, progress, stop, options);
+    GainSink withGains(*output, measuredPlan, gains);
+    return renderInto(measuredPlan, withGains, progress, stop, options);
 }
 
 MediaResult renderToWav(const RenderPlan& plan, const std::string& outputPath, RenderProgress& progress,

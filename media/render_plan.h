@@ -84,13 +84,18 @@ struct RenderPlan {
     // source without any (or beyond the list) has one marker at its start.
     std::vector<std::vector<SourceChapter>> sourceChapters;
     OutputTags tags; // what the output says about the join
-    // What the join was asked for; the format above is what it takes.
+    // What the join was asked for; the format above is what it takes. A
+    // loudness asked for is measured first: the render reads every source twice.
     AudioFormatRequest request;
 };
 
 struct RenderProgress {
     // Frames written and complete from the start of the output; never decreases.
     std::atomic<std::int64_t> framesComplete{0};
+    // When the join measures its loudness first: frames measured so far, of
+    // the plan's total; the writing follows once every source is measured.
+    std::atomic<bool> measuresFirst{false};
+    std::atomic<std::int64_t> framesMeasured{0};
     // The plan's index of the source whose failure ended the render; -1 when
     // no source was to blame.
     std::atomic<std::ptrdiff_t> failedSource{-1};

@@ -23,6 +23,7 @@
 #include <QPushButton>
 
 #include <algorithm>
+#include <cmath>
 #include <array>
 
 namespace kestrine {
@@ -48,6 +49,11 @@ constexpr int kBitsId = 1063;
 constexpr int kBitRateId = 1064;
 constexpr int kQualityId = 1065;
 constexpr int kFormatSummaryId = 1066;
+constexpr int kLoudnessId = 1067;
+constexpr int kLoudnessTargetId = 1068;
+// Common targets: streaming services, podcasts, ReplayGain's reference,
+// broadcast (EBU R128) and its US cousin (ATSC A/85).
+constexpr int kOfferedTargets[] = {-14, -16, -18, -20, -23, -24};
 
 // The values the choices offer, where the output's format can hold them:
 // the rates recorders and players use, and the usual bit rates.
@@ -172,6 +178,8 @@ OutputSettingsDialog::OutputSettingsDialog(const OutputSettings& settings, Setti
     bitsBox_ = addFormatChoice(kBitsId, QStringLiteral("Bi&ts:"));
     bitRateBox_ = addFormatChoice(kBitRateId, QStringLiteral("Bit r&ate:"));
     qualityBox_ = addFormatChoice(kQualityId, QStringLiteral("MP3 &quality:"));
+    loudnessBox_ = addFormatChoice(kLoudnessId, QStringLiteral("&Loudness:"));
+    loudnessTargetBox_ = addFormatChoice(kLoudnessTargetId, QStringLiteral("Tar&get:"));
     formatSummary_ = new QLabel(formatGroup);
     formatSummary_->setObjectName(controlName(kFormatSummaryId));
     formatSummary_->setWordWrap(true);
@@ -250,6 +258,10 @@ QComboBox* OutputSettingsDialog::addFormatChoice(int id, const QString& label)
             wanted_.bitRateKbps = value;
         else if (box == qualityBox_)
             wanted_.vbrQuality = value;
+        else if (box == loudnessBox_)
+            wanted_.loudness.mode = static_cast<LoudnessMode>(value);
+        else if (box == loudnessTargetBox_)
+            wanted_.loudness.target = value;
         updateFormatChoices();
     });
     return box;
@@ -274,6 +286,8 @@ void OutputSettingsDialog::updateFormatChoices()
     fill(bitsBox_, bitsOffer(current), shown.bitsPerSample);
     fill(bitRateBox_, bitRateOffer(current, shown.bitRateKbps), shown.bitRateKbps);
     fill(qualityBox_, qualityOffer(current, shown), shown.vbrQuality);
+    fill(loudnessBox_, loudnessOffer(current), static_cast<int>(shown.loudness.mode));
+    fill(loudnessTargetBox_, loudnessTargetOffer(shown.loudness), static_cast<int>(std::lround(shown.loudness.target)));
     showFormatSummary();
 }
 
@@ -353,6 +367,37 @@ FormatOffer OutputSettingsDialog::bitRateOffer(Encoding encoding, int wanted)
                          {own > 0 ? QStringLiteral("Default: %1").arg(kbps(own))
                                   : QStringLiteral("Default: variable, set by the quality"),
                           0});
+    return offer;
+}
+
+FormatOffer OutputSettingsDialog::loudnessOffer(Encoding encoding)
+{
+    FormatOffer offer;
+    offer.options = {{QStringLiteral("Leave as it is"), static_cast<int>(LoudnessMode::Leave)},
+                     {QStringLiteral("Match each file"), static_cast<int>(LoudnessMode::Track)},
+                     {QStringLiteral("Match the whole join"), static_cast<int>(LoudnessMode::Album)}};
+    LoudnessRequest tags;
+    tags.mode = LoudnessMode::Tags;
+    if (loudnessRequestProblem(tags, encoding).empty())
+        offer.options.push_back({QStringLiteral("Tags only"), static_cast<int>(LoudnessMode::Tags)});
+    return offer;
+}
+
+FormatOffer OutputSettingsDialog::loudnessTargetOffer(const LoudnessRequest& request)
+{
+    FormatOffer offer;
+    if (request.mode == LoudnessMode::Leave) {
+        offer.unusedText = QStringLiteral("Not used while the loudness is left as it is");
+        return offer;
+    }
+    const int wanted = static_cast<int>(std::lround(request.target));
+    bool listed = false;
+    for (const int target : kOfferedTargets) {
+        offer.options.push_back({QStringLiteral("%1 LUFS").arg(target), target});
+        listed = listed || target == wanted;
+    }
+    if (!listed)
+        offer.options.push_back({QStringLiteral("%1 LUFS").arg(wanted), wanted});
     return offer;
 }
 

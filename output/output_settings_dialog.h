@@ -75,6 +75,10 @@ public:
     static FormatOffer bitsOffer(Encoding encoding);
     static FormatOffer bitRateOffer(Encoding encoding, int wanted);
     static FormatOffer qualityOffer(Encoding encoding, const AudioFormatRequest& request);
+    // The loudness modes by their LoudnessMode value; tags only where the
+    // format holds them. The targets in whole LUFS, for a mode that has one.
+    static FormatOffer loudnessOffer(Encoding encoding);
+    static FormatOffer loudnessTargetOffer(const LoudnessRequest& request);
 
     // The folder the save dialog starts in for a path: everything before its
     // last separator ('/' or '\'), "." when it has none.
@@ -124,6 +128,8 @@ private:
     QComboBox* bitsBox_ = nullptr;
     QComboBox* bitRateBox_ = nullptr;
     QComboBox* qualityBox_ = nullptr;
+    QComboBox* loudnessBox_ = nullptr;
+    QComboBox* loudnessTargetBox_ = nullptr;
     QLabel* formatSummary_ = nullptr;
 };
 

@@ -10,6 +10,7 @@ required_packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-svg-dev qt6-multimedia-dev libgl-dev
     libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
+    libebur128-dev
     googletest libgtest-dev libgmock-dev
     desktop-file-utils appstream bash-completion
     flac ffmpeg opus-tools mp3val

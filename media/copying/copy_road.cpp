@@ -12,7 +12,8 @@ namespace kestrine {
 bool asksToChangeSound(const RenderPlan& plan)
 {
     const AudioFormatRequest& request = plan.request;
-    return request.reencode || request.bitRateKbps != 0 || request.vbrQuality >= 0;
+    const bool gains = request.loudness.mode == LoudnessMode::Track || request.loudness.mode == LoudnessMode::Album;
+    return request.reencode || request.bitRateKbps != 0 || request.vbrQuality >= 0 || gains;
 }
 
 RoadChoice chooseJoinRoad(const RenderPlan& plan, std::stop_token stop)

@@ -168,6 +168,8 @@ MediaResult FfmpegFilterGraph::run()
         runSampleRate_ = plan.format.sampleRate;
         progress_.framesComplete = 0;
         progress_.road = JoinRoad::Undecided;
+        progress_.framesMeasured = 0;
+        progress_.measuresFirst = false;
         runFinished_ = false;
         runCompleted_ = false;
         hasRun_ = true;
@@ -361,7 +363,10 @@ MediaResult FfmpegFilterGraph::currentPosition(MediaTime& position) const
     }
     // Output frames back to time, rounded down so that a position never
     // claims more than is written.
-    const std::int64_t frames = progress_.framesComplete;
+    std::int64_t frames = progress_.framesComplete;
+    // Measuring first reads every source twice: each pass is half the way.
+    if (progress_.measuresFirst)
+        frames = (progress_.framesMeasured + frames) / 2;
     const MediaTime elapsed = frames * kUnitsPerSecond / runSampleRate_;
     position = std::min(elapsed, length);
     return result::kOk;

@@ -4,6 +4,7 @@
 
 #include "media/chapter_comments.h"
 #include "media/partial_file.h"
+#include "media/loudness/replay_gain.h"
 #include "media/writing/vorbis_tags.h"
 
 #include <algorithm>
@@ -57,6 +58,9 @@ std::vector<std::uint8_t> commentBody(const OutputTags& tags, const std::vector<
     std::vector<std::string> comments;
     for (const auto& [key, value] : vorbisCommentsOf(tags))
         comments.push_back(key + "=" + value);
+    if (tags.playbackGain)
+        for (const auto& [key, value] : replayGainFieldsOf(*tags.playbackGain))
+            comments.push_back(key + "=" + value);
     for (const auto& [key, value] : chapterComments(markers, sampleRate))
         comments.push_back(key + "=" + value);
     std::vector<std::uint8_t> body;

@@ -2,6 +2,7 @@
 // Copyright (c) 2026 The Kestrine developers
 #include "media/writing/id3_tag.h"
 
+#include "media/loudness/replay_gain.h"
 #include "media/writing/ffmpeg_muxer.h"
 
 #include <cstring>
@@ -18,6 +19,11 @@ void setTags(AVDictionary*& metadata, const OutputTags& tags)
 {
     for (const auto& [key, value] : tags.fields)
         av_dict_set(&metadata, key.c_str(), value.c_str(), 0);
+    // FFmpeg writes a name it has no frame for as a TXXX frame of that name,
+    // where players look for ReplayGain.
+    if (tags.playbackGain)
+        for (const auto& [key, value] : replayGainFieldsOf(*tags.playbackGain))
+            av_dict_set(&metadata, key.c_str(), value.c_str(), 0);
 }
 
 } // namespace

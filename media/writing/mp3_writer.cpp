@@ -3,6 +3,7 @@
 #include "media/writing/mp3_writer.h"
 
 #include "media/early_chapters.h"
+#include "media/loudness/replay_gain.h"
 #include "media/writing/id3_tag.h"
 
 namespace kestrine {
@@ -44,6 +45,10 @@ MediaResult Mp3Writer::create(int fd, const std::string& path, int sampleRate,
     for (const auto& [key, value] : tags.fields)
         if (av_dict_set(&muxer->context().metadata, key.c_str(), value.c_str(), 0) < 0)
             return result::kOutOfMemory;
+    if (tags.playbackGain)
+        for (const auto& [key, value] : replayGainFieldsOf(*tags.playbackGain))
+            if (av_dict_set(&muxer->context().metadata, key.c_str(), value.c_str(), 0) < 0)
+                return result::kOutOfMemory;
     // FFmpeg's muxer takes no picture before the sound; its room is kept as
     // padding, which the tag with the cover then takes.
     if (!tags.cover.empty())

@@ -3,9 +3,11 @@
 #include "media/writing/mp4_writer.h"
 
 #include "media/partial_file.h"
+#include "media/loudness/replay_gain.h"
 #include "media/utf8_text.h"
 
 #include <algorithm>
+#include <cctype>
 #include <limits>
 #include <string>
 
@@ -356,6 +358,29 @@ void writeItem(Boxes& boxes, const char* type, std::uint32_t dataType, const std
     boxes.close();
 }
 
+// A tag that has no atom of its own: "----" with the iTunes namespace and
+// its name in lower case, as iTunes and ReplayGain readers write them.
+void writeFreeformItem(Boxes& boxes, const std::string& key, const std::string& value)
+{
+    constexpr char kNamespace[] = "com.apple.iTunes";
+    std::string name = key;
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    boxes.open("----");
+    boxes.openFull("mean", 0, 0);
+    boxes.raw(reinterpret_cast<const std::uint8_t*>(kNamespace), sizeof kNamespace - 1);
+    boxes.close();
+    boxes.openFull("name", 0, 0);
+    boxes.raw(reinterpret_cast<const std::uint8_t*>(name.data()), name.size());
+    boxes.close();
+    boxes.open("data");
+    boxes.u32(kUtf8Data);
+    boxes.u32(0); // no locale
+    boxes.raw(reinterpret_cast<const std::uint8_t*>(value.data()), value.size());
+    boxes.close();
+    boxes.close();
+}
+
 // meta with its mdir handler and the ilst of the tags and the cover.
 void writeItemList(Boxes& boxes, const OutputTags& tags)
 {
@@ -374,6 +399,9 @@ void writeItemList(Boxes& boxes, const OutputTags& tags)
             writeItem(boxes, type, kUtf8Data, reinterpret_cast<const std::uint8_t*>(value.data()),
                       value.size());
     }
+    if (tags.playbackGain)
+        for (const auto& [key, value] : replayGainFieldsOf(*tags.playbackGain))
+            writeFreeformItem(boxes, key, value);
     if (!tags.cover.empty())
         writeItem(boxes, "covr", tags.cover.mimeType == "image/png" ? kPngData : kJpegData,
                   tags.cover.bytes.data(), tags.cover.bytes.size());

@@ -5,6 +5,7 @@
 #include "media/chapter_comments.h"
 #include "media/early_chapters.h"
 #include "media/partial_file.h"
+#include "media/loudness/replay_gain.h"
 #include "media/writing/vorbis_tags.h"
 
 namespace kestrine {
@@ -31,6 +32,13 @@ MediaResult OggOpusWriter::create(int fd, const std::string& path, int sampleRat
     for (const auto& [key, value] : vorbisCommentsOf(tags))
         if (av_dict_set(&muxer->stream().metadata, key.c_str(), value.c_str(), 0) < 0)
             return result::kOutOfMemory;
+    // Opus has gains of its own and wants no ReplayGain tags beside them;
+    // the header's output gain stays 0, so that no decoder plays it
+    // differently from what was joined.
+    if (tags.playbackGain)
+        for (const auto& [key, value] : r128FieldsOf(*tags.playbackGain))
+            if (av_dict_set(&muxer->stream().metadata, key.c_str(), value.c_str(), 0) < 0)
+                return result::kOutOfMemory;
     // FFmpeg's Ogg muxer (5.1) writes no pictures at all.
     if (!tags.cover.empty())
         if (av_dict_set(&muxer->stream().metadata, "METADATA_BLOCK_PICTURE",

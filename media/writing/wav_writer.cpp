@@ -60,7 +60,7 @@ MediaResult WavWriter::writeTrailer(const AVCodecContext*, std::int64_t frames,
         // chunk's, which FFmpeg then discards with a warning.
         std::vector<std::uint8_t> id3;
         if (!tags().cover.empty())
-            if (const MediaResult made = id3TagOf(OutputTags{{}, tags().cover}, {}, format_.sampleRate, 0, nullptr, id3);
+            if (const MediaResult made = id3TagOf(OutputTags{{}, tags().cover, {}}, {}, format_.sampleRate, 0, nullptr, id3);
                 failed(made))
                 return made;
         appendWavTagChunks(trailer, tags(), id3);

@@ -30,6 +30,28 @@ enum class PinDirection { Input, Output };
 
 enum class MajorType { None, Audio, Video };
 
+// How a join treats its sources' loudness, measured by EBU R128.
+enum class LoudnessMode {
+    Leave,  // every sample as the sources give it
+    Track,  // each source brought to the target on its own
+    Album,  // the whole join moved to the target by one gain
+    Tags,   // no sample changed: tags tell players the gain
+};
+
+inline constexpr double kDefaultLoudnessTarget = -16.0; // LUFS
+inline constexpr double kLowestLoudnessTarget = -40.0;
+inline constexpr double kHighestLoudnessTarget = -5.0;
+inline constexpr double kDefaultTruePeakCeiling = -1.0; // dBTP
+inline constexpr double kLowestTruePeakCeiling = -9.0;
+inline constexpr double kHighestTruePeakCeiling = 0.0;
+
+struct LoudnessRequest {
+    LoudnessMode mode = LoudnessMode::Leave;
+    double target = kDefaultLoudnessTarget;         // LUFS
+    double truePeakCeiling = kDefaultTruePeakCeiling; // dBTP
+    friend bool operator==(const LoudnessRequest&, const LoudnessRequest&) = default;
+};
+
 // What an audio group's output is asked to be. Every value left at its
 // default follows the sources (rate, channels, bits) or the output format's
 // own setting (bit rate, quality).
@@ -42,6 +64,7 @@ struct AudioFormatRequest {
     // Decode and encode every source, even where their frames could be
     // copied into the output as they are.
     bool reencode = false;
+    LoudnessRequest loudness{};
     friend bool operator==(const AudioFormatRequest&, const AudioFormatRequest&) = default;
 };
 

@@ -19,7 +19,7 @@ TEST(FormatOptions, AreReadAsTheFormatAskedFor)
     const ParsedJoinOptions parsed = parseJoinOptions(
         {"--rate", "44100", "--channels=1", "--bits", "24", "--bitrate=128", "--quality", "0", "-o", "x.mp3", "a"});
     ASSERT_EQ(parsed.error, QString());
-    EXPECT_EQ(parsed.options.format, (AudioFormatRequest{44100, 1, 24, 128, 0}));
+    EXPECT_EQ(parsed.options.format, (AudioFormatRequest{44100, 1, 24, 128, 0, {}}));
     EXPECT_EQ(parseJoinOptions({"-o", "x.wav", "a"}).options.format, AudioFormatRequest{});
     EXPECT_EQ(parseJoinOptions({"--reencode", "-o", "x.flac", "a"}).options.format,
               (AudioFormatRequest{0, 0, 0, 0, -1, true}));

@@ -257,6 +257,48 @@ TEST_F(OutputFormatGroupTest, OkStoresTheChoicesAsTheFormatHoldsThem)
     EXPECT_TRUE(storedKeys().contains(QStringLiteral("Format/SampleRate")));
 }
 
+TEST_F(OutputFormatGroupTest, LoudnessIsChosenWithItsTargetAndStoredWithTheSettings)
+{
+    const auto loudness = [](OutputSettingsDialog& dialog) { return box(dialog, 1067); };
+    const auto target = [](OutputSettingsDialog& dialog) { return box(dialog, 1068); };
+    const int leave = static_cast<int>(LoudnessMode::Leave);
+    const int track = static_cast<int>(LoudnessMode::Track);
+    const int album = static_cast<int>(LoudnessMode::Album);
+    const int tags = static_cast<int>(LoudnessMode::Tags);
+
+    auto dialog = open(QStringLiteral("/out/take.flac"));
+    EXPECT_EQ(values(loudness(*dialog)), (std::vector<int>{leave, track, album, tags}));
+    EXPECT_EQ(shown(loudness(*dialog)), QStringLiteral("Leave as it is"));
+    // Left as it is, there is no target to choose.
+    EXPECT_FALSE(target(*dialog)->isEnabled());
+    choose(loudness(*dialog), track);
+    EXPECT_EQ(shown(loudness(*dialog)), QStringLiteral("Match each file"));
+    EXPECT_EQ(shown(target(*dialog)), QStringLiteral("-16 LUFS"));
+    choose(target(*dialog), -20);
+    QTest::mouseClick(button(*dialog, QDialogButtonBox::Ok), Qt::LeftButton);
+    ASSERT_EQ(dialog->result(), QDialog::Accepted);
+    EXPECT_EQ(stored().loudness.mode, LoudnessMode::Track);
+    EXPECT_EQ(stored().loudness.target, -20.0);
+
+    // WAV and AIFF hold no loudness tags: "Tags only" is not offered there,
+    // and a stored choice of it leaves the sound alone.
+    AudioFormatRequest taggedRequest;
+    taggedRequest.loudness.mode = LoudnessMode::Tags;
+    taggedRequest.loudness.target = -18;
+    auto tagged = open(QStringLiteral("/out/take.mp3"), taggedRequest);
+    EXPECT_EQ(shown(loudness(*tagged)), QStringLiteral("Tags only"));
+    EXPECT_EQ(shown(target(*tagged)), QStringLiteral("-18 LUFS"));
+    pathEdit(*tagged)->setText(QStringLiteral("/out/take.wav"));
+    EXPECT_EQ(values(loudness(*tagged)), (std::vector<int>{leave, track, album}));
+    EXPECT_EQ(shown(loudness(*tagged)), QStringLiteral("Leave as it is"));
+    pathEdit(*tagged)->setText(QStringLiteral("/out/take.m4a"));
+    EXPECT_EQ(shown(loudness(*tagged)), QStringLiteral("Tags only"));
+    choose(loudness(*tagged), album);
+    QTest::mouseClick(button(*tagged, QDialogButtonBox::Ok), Qt::LeftButton);
+    EXPECT_EQ(stored().loudness.mode, LoudnessMode::Album);
+    EXPECT_EQ(stored().loudness.target, -18.0);
+}
+
 TEST_F(OutputFormatGroupTest, CancelStoresNoChoice)
 {
     for (const bool viaCancel : {true, false}) {
