@@ -73,14 +73,9 @@ bool holdsRate(Encoding encoding, int rate)
 }
 
 // The formats whose samples keep 16 or 24 bits as the sources have them.
-bool isLossless(Encoding encoding)
+bool keepsBitDepth(Encoding encoding)
 {
-    return encoding == Encoding::Wav || encoding == Encoding::Flac;
-}
-
-bool isPcmOrLossless(Encoding encoding)
-{
-    return isLossless(encoding) || encoding == Encoding::Aiff;
+    return encoding == Encoding::Wav || encoding == Encoding::Flac || encoding == Encoding::Aiff;
 }
 
 // 48000 as "48,000".
@@ -192,7 +187,7 @@ OutputFormat chooseOutputFormat(Encoding encoding, const AudioFormatRequest& req
     }
     format.sampleRate = request.sampleRate > 0 ? request.sampleRate : nearestRateFor(encoding, rate);
     format.channels = request.channels > 0 ? request.channels : (allMono ? 1 : 2);
-    if (isLossless(encoding))
+    if (keepsBitDepth(encoding))
         format.bitsPerSample = request.bitsPerSample > 0 ? request.bitsPerSample : (anyDeep ? 24 : 16);
     switch (encoding) {
     case Encoding::Mp3:
@@ -223,8 +218,8 @@ std::string formatRequestProblem(const AudioFormatRequest& request, Encoding enc
     if (request.channels != 0 && request.channels != 1 && request.channels != 2)
         return "The output has 1 channel (mono) or 2 (stereo).";
     if (request.bitsPerSample != 0) {
-        if (!isLossless(encoding))
-            return name + " chooses its own resolution: a bit depth is for WAV and FLAC only.";
+        if (!keepsBitDepth(encoding))
+            return name + " chooses its own resolution: a bit depth is for WAV, FLAC and AIFF only.";
         if (request.bitsPerSample != 16 && request.bitsPerSample != 24)
             return name + " takes 16 or 24 bits.";
     }
@@ -269,7 +264,7 @@ AudioFormatRequest fitFormatRequest(const AudioFormatRequest& request, Encoding 
         fitted.sampleRate = nearestRateFor(encoding, request.sampleRate);
     if (request.channels == 1 || request.channels == 2)
         fitted.channels = request.channels;
-    if (isLossless(encoding) && (request.bitsPerSample == 16 || request.bitsPerSample == 24))
+    if (keepsBitDepth(encoding) && (request.bitsPerSample == 16 || request.bitsPerSample == 24))
         fitted.bitsPerSample = request.bitsPerSample;
     if (request.bitRateKbps > 0) {
         switch (encoding) {
@@ -297,7 +292,7 @@ std::string formatSummary(const OutputFormat& format)
                        (format.channels == 1 ? "mono" : format.channels == 2 ? "stereo"
                                                                              : std::to_string(format.channels) + " channels") +
                        ", ";
-    if (isPcmOrLossless(format.encoding))
+    if (keepsBitDepth(format.encoding))
         return text + std::to_string(format.bitsPerSample) + "-bit " + encodingName(format.encoding);
     text += encodingName(format.encoding);
     if (format.bitRateKbps > 0)

@@ -135,6 +135,13 @@ MediaResult checkMarkerLists(const MarkerOptions& options, const std::string& ou
     return result::kOk;
 }
 
+MediaResult checkCueSheetTracks(const RenderPlan& plan, const MarkerOptions& options)
+{
+    if (!options.cueSheet.empty() && sourceStartsOf(plan).size() > kMostCueTracks)
+        return result::kCueSheetTooManyChapters;
+    return result::kOk;
+}
+
 MediaResult writeMarkerLists(const RenderPlan& plan, const std::string& outputPath,
                              const MarkerOptions& options)
 {

@@ -36,6 +36,12 @@ inline constexpr std::size_t kMostCueTracks = 99;
 MediaResult checkMarkerLists(const MarkerOptions& options, const std::string& outputPath,
                              const std::vector<std::string>& sources);
 
+// result::kCueSheetTooManyChapters when `options` asks for a cue sheet and
+// the markers of `plan`, with the sources' own chapters, are more than
+// kMostCueTracks: a join refused before it writes anything beats a cue
+// sheet that leaves chapters out.
+MediaResult checkCueSheetTracks(const RenderPlan& plan, const MarkerOptions& options);
+
 // Writes the lists `options` asks for, beside the complete join of `plan`
 // at `outputPath`. Each goes through a partial file that takes its name in
 // one step. result::kMarkerListFailed when one cannot be written.

@@ -24,12 +24,47 @@ std::vector<Marker> markersOf(const RenderPlan& plan)
     return sourceStartsOf(plan);
 }
 
+std::vector<Marker> chapterMarkersOf(const RenderPlan& plan, std::size_t source)
+{
+    if (source >= plan.sourceChapters.size())
+        return {};
+    const PlannedSource& placed = plan.sources[source];
+    std::vector<Marker> markers;
+    for (const SourceChapter& chapter : plan.sourceChapters[source]) {
+        const MediaTime offset = chapter.start - placed.mediaStart;
+        const std::int64_t frame = placed.firstFrame + (offset > 0 ? frameAt(offset, plan.format.sampleRate) : 0);
+        // Chapters come in order: from here on, all start past the part joined.
+        if (frame >= placed.endFrame)
+            break;
+        // One that starts where the one before does leaves that one no sound:
+        // the later holds the place, as a player would show it.
+        if (!markers.empty() && markers.back().frame == frame)
+            markers.pop_back();
+        markers.push_back({frame, chapter.title});
+    }
+    if (markers.empty())
+        return markers;
+    // The part before the first chapter belongs to it: no stretch of the join
+    // is left without a marker.
+    markers.front().frame = placed.firstFrame;
+    const std::string label = markerLabelOf(plan, source);
+    for (std::size_t i = 0; i < markers.size(); ++i)
+        if (markers[i].label.empty())
+            markers[i].label = label + " " + std::to_string(i + 1);
+    return markers;
+}
+
 std::vector<Marker> sourceStartsOf(const RenderPlan& plan)
 {
     std::vector<Marker> markers;
     markers.reserve(plan.sources.size());
-    for (std::size_t i = 0; i < plan.sources.size(); ++i)
-        markers.push_back({plan.sources[i].firstFrame, markerLabelOf(plan, i)});
+    for (std::size_t i = 0; i < plan.sources.size(); ++i) {
+        std::vector<Marker> chapters = chapterMarkersOf(plan, i);
+        if (chapters.empty())
+            markers.push_back({plan.sources[i].firstFrame, markerLabelOf(plan, i)});
+        else
+            markers.insert(markers.end(), chapters.begin(), chapters.end());
+    }
     return markers;
 }
 

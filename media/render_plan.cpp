@@ -15,13 +15,15 @@ std::int64_t frameAt(MediaTime time, int sampleRate)
     return av_rescale_rnd(time, sampleRate, kUnitsPerSecond, AV_ROUND_NEAR_INF);
 }
 
-MediaResult countPlanFrames(RenderPlan& plan)
+MediaResult countPlanFrames(RenderPlan& plan, std::vector<std::size_t>* kept)
 {
     const int rate = plan.format.sampleRate;
     std::vector<PlannedSource> counted;
+    std::vector<std::size_t> keptIndices;
     counted.reserve(plan.sources.size());
     std::int64_t total = frameAt(plan.length, rate);
-    for (PlannedSource& source : plan.sources) {
+    for (std::size_t i = 0; i < plan.sources.size(); ++i) {
+        PlannedSource& source = plan.sources[i];
         source.firstFrame = frameAt(source.start, rate);
         source.endFrame = frameAt(source.stop, rate);
         source.soundFrames = -1;
@@ -31,9 +33,25 @@ MediaResult countPlanFrames(RenderPlan& plan)
         if (!counted.empty() && source.firstFrame < counted.back().endFrame)
             return result::kInvalidArgument;
         counted.push_back(std::move(source));
+        keptIndices.push_back(i);
+    }
+    // What was learnt of each source stays with it.
+    if (plan.sourceTitles.size() == plan.sources.size()) {
+        std::vector<std::string> titles;
+        for (const std::size_t i : keptIndices)
+            titles.push_back(std::move(plan.sourceTitles[i]));
+        plan.sourceTitles = std::move(titles);
+    }
+    if (plan.sourceChapters.size() == plan.sources.size()) {
+        std::vector<std::vector<SourceChapter>> chapters;
+        for (const std::size_t i : keptIndices)
+            chapters.push_back(std::move(plan.sourceChapters[i]));
+        plan.sourceChapters = std::move(chapters);
     }
     plan.sources = std::move(counted);
     plan.totalFrames = total;
+    if (kept)
+        *kept = std::move(keptIndices);
     return result::kOk;
 }
 

@@ -4,6 +4,7 @@
 
 #include "output/framework/media_result.h"
 #include "media/output_tags.h"
+#include "media/source_chapters.h"
 #include "output/framework/media_time.h"
 
 #include <atomic>
@@ -78,6 +79,9 @@ struct RenderPlan {
     // Each source's title tag, by the sources' index, once their files were
     // opened; empty for one that has none.
     std::vector<std::string> sourceTitles;
+    // Each source's own chapters, by the sources' index as the titles; a
+    // source without any (or beyond the list) has one marker at its start.
+    std::vector<std::vector<SourceChapter>> sourceChapters;
     OutputTags tags; // what the output says about the join
 };
 
@@ -96,9 +100,11 @@ struct RenderOptions {
 };
 
 // Counts the plan's sources and length in frames at its format's rate, from
-// their places on the timeline, leaving out sources that take no frame.
+// their places on the timeline, leaving out sources that take no frame; the
+// titles and chapters of those kept stay beside them. With `kept`, the indices the kept
+// sources had before, for the caller's own lists by source.
 // result::kInvalidArgument when two sources overlap.
-MediaResult countPlanFrames(RenderPlan& plan);
+MediaResult countPlanFrames(RenderPlan& plan, std::vector<std::size_t>* kept = nullptr);
 
 // The output frame that a timeline time falls on: round(time * rate / 10^7).
 std::int64_t frameAt(MediaTime time, int sampleRate);

@@ -50,6 +50,9 @@ const char* describeOwnResult(MediaResult code)
     case result::kCoverNotImage: return "The cover is not a JPEG or PNG image.";
     case result::kCoverTooLarge: return "The cover is larger than 16 MB.";
     case result::kCueSheetTooLong: return "A cue sheet holds at most 99 tracks, one per file; the join has more files.";
+    case result::kCueSheetTooManyChapters:
+        return "A cue sheet holds at most 99 tracks, one per chapter; the files' chapters make more. Join without "
+               "the cue sheet, or with a label list.";
     default: return nullptr;
     }
 }

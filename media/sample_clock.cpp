@@ -119,8 +119,11 @@ MediaResult findSourceFormats(const RenderPlan& plan, std::vector<SourceFormat>&
 void takeSourceTitles(RenderPlan& plan, const std::vector<SourceTags>& sourceTags)
 {
     plan.sourceTitles.clear();
-    for (const SourceTags& tags : sourceTags)
+    plan.sourceChapters.clear();
+    for (const SourceTags& tags : sourceTags) {
         plan.sourceTitles.push_back(tags.title);
+        plan.sourceChapters.push_back(tags.chapters);
+    }
 }
 
 } // namespace kestrine

@@ -35,7 +35,8 @@ void placeOnSampleClock(RenderPlan& plan, const std::vector<int>& sourceRates);
 MediaResult findSourceFormats(const RenderPlan& plan, std::vector<SourceFormat>& sourceFormats,
                               std::ptrdiff_t& failedSource, std::stop_token stop = {},
                               std::vector<SourceTags>* sourceTags = nullptr);
-// Names each source by the title its tags give it.
+// Names each source by the title its tags give it, and gives it the
+// chapters its file marks.
 void takeSourceTitles(RenderPlan& plan, const std::vector<SourceTags>& sourceTags);
 
 } // namespace kestrine

@@ -84,6 +84,7 @@ SourceTags tagsOf(const AVFormatContext& context)
         tags.cover.bytes.assign(picture.data, picture.data + picture.size);
         tags.cover.mimeType = imageTypeOf(tags.cover.bytes);
     }
+    tags.chapters = chaptersOf(context);
     return tags;
 }
 

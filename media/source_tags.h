@@ -4,6 +4,7 @@
 
 #include "media/ffmpeg.h"
 #include "media/output_tags.h"
+#include "media/source_chapters.h"
 #include "output/framework/media_framework.h"
 #include "output/framework/media_result.h"
 
@@ -25,6 +26,7 @@ struct SourceTags {
     std::string title; // empty when it has none
     std::vector<std::pair<std::string, std::string>> fields; // those of kCarriedTags it has, in that order
     Picture cover; // its embedded front cover, or the first picture it carries
+    std::vector<SourceChapter> chapters; // those it marks in itself (chaptersOf)
 };
 
 // "image/jpeg" or "image/png" by what the bytes start with; empty for
@@ -32,7 +34,8 @@ struct SourceTags {
 std::string imageTypeOf(const std::vector<std::uint8_t>& bytes);
 
 // The tags of an open file: the container's, then those of its streams
-// (Ogg and Matroska keep them there), the first of a name winning.
+// (Ogg and Matroska keep them there), the first of a name winning; and its
+// chapters.
 SourceTags tagsOf(const AVFormatContext& context);
 
 // Opens the container of the file at `path` (nothing is decoded) and reads its tags.

@@ -12,7 +12,7 @@ required_packages=(
     libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
     googletest libgtest-dev libgmock-dev
     desktop-file-utils appstream bash-completion
-    flac ffmpeg opus-tools
+    flac ffmpeg opus-tools mp3val
     xvfb xdotool imagemagick tesseract-ocr qt6ct
 )
 

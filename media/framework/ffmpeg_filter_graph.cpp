@@ -213,7 +213,15 @@ void FfmpegFilterGraph::renderOnWorker(RenderPlan plan, const std::string& path,
     MediaResult rendered = findSourceFormats(plan, sourceFormats, failedSource, stop, &sourceTags);
     if (succeeded(rendered)) {
         plan.format = chooseOutputFormat(plan.format.encoding, request, sourceFormats);
-        rendered = countPlanFrames(plan);
+        // At the output's rate a very short source may fill no frame and
+        // leave the plan: its title and rate must leave with it.
+        takeSourceTitles(plan, sourceTags);
+        std::vector<std::size_t> kept;
+        rendered = countPlanFrames(plan, &kept);
+        std::vector<SourceFormat> keptFormats;
+        for (const std::size_t i : kept)
+            keptFormats.push_back(sourceFormats[i]);
+        sourceFormats = std::move(keptFormats);
     }
     if (succeeded(rendered)) {
         runSampleRate_ = plan.format.sampleRate;
@@ -221,7 +229,10 @@ void FfmpegFilterGraph::renderOnWorker(RenderPlan plan, const std::string& path,
         for (const SourceFormat& format : sourceFormats)
             sourceRates.push_back(format.sampleRate);
         placeOnSampleClock(plan, sourceRates);
-        takeSourceTitles(plan, sourceTags);
+        // The sources' chapters are known only now, still before anything is written.
+        rendered = checkCueSheetTracks(plan, markers);
+    }
+    if (succeeded(rendered)) {
         plan.tags = outputTagsOf(sourceTags, plan.sources.empty() ? std::string() : plan.sources[0].path, tags);
         rendered = renderJoin(plan, path, progress_, stop);
         failedSource = progress_.failedSource;

@@ -3,6 +3,7 @@
 #include "media/writing/aiff_writer.h"
 
 #include "media/partial_file.h"
+#include "media/writing/id3_tag.h"
 
 #include <unistd.h>
 
@@ -64,11 +65,44 @@ std::vector<std::uint8_t> markChunk(const std::vector<Marker>& markers)
     return chunk;
 }
 
+// `id` is the chunk's four characters.
+void putChunk(std::vector<std::uint8_t>& out, const char* id, const std::vector<std::uint8_t>& body)
+{
+    out.insert(out.end(), id, id + 4);
+    putBigEndian(out, body.size(), 4);
+    out.insert(out.end(), body.begin(), body.end());
+    if (body.size() % 2 != 0)
+        out.push_back(0);
+}
+
+// AIFF's own text chunks for what they can say, then an ID3v2 tag with every
+// tag and the cover: the chunks are what AIFF's own readers know, the tag
+// what music players look for.
+MediaResult makeTagChunks(const OutputTags& tags, int sampleRate, std::vector<std::uint8_t>& chunks)
+{
+    chunks.clear();
+    if (tags.empty())
+        return result::kOk;
+    struct TextChunk {
+        const char* id;
+        const char* key;
+    };
+    static constexpr TextChunk kTextChunks[] = {{"NAME", "title"}, {"AUTH", "artist"}, {"ANNO", "comment"}};
+    for (const TextChunk& text : kTextChunks)
+        if (const std::string value = tags.valueOf(text.key); !value.empty())
+            putChunk(chunks, text.id, std::vector<std::uint8_t>(value.begin(), value.end()));
+    std::vector<std::uint8_t> id3;
+    if (const MediaResult made = id3TagOf(tags, {}, sampleRate, 0, nullptr, id3); failed(made))
+        return made;
+    putChunk(chunks, "ID3 ", id3);
+    return result::kOk;
+}
+
 } // namespace
 
 AiffWriter::AiffWriter(int fd, const OutputFormat& format, std::vector<Marker> markers,
-                       std::int64_t totalFrames)
-    : ContainerWriter(std::move(markers)), fd_(fd), format_(format),
+                       std::int64_t totalFrames, OutputTags tags)
+    : ContainerWriter(std::move(markers), std::move(tags)), fd_(fd), format_(format),
       bytesPerFrame_(static_cast<std::uint64_t>(format.channels * format.bitsPerSample / 8)),
       totalFrames_(totalFrames)
 {
@@ -81,8 +115,10 @@ std::uint64_t AiffWriter::offsetOfFrame(std::int64_t frame) const
 
 MediaResult AiffWriter::writeHeader(const AVCodecContext*)
 {
+    if (const MediaResult made = makeTagChunks(tags(), format_.sampleRate, tagChunks_); failed(made))
+        return made;
     // Refused before the first frame is written, not when the sizes overflow.
-    if (offsetOfFrame(totalFrames_) + markChunk(markers()).size() > kMostFormBytes)
+    if (offsetOfFrame(totalFrames_) + tagChunks_.size() + markChunk(markers()).size() > kMostFormBytes)
         return result::kOutputTooLarge;
     return writeAiffHeader(0, 0);
 }
@@ -107,14 +143,13 @@ MediaResult AiffWriter::writeAiffHeader(std::int64_t frames, std::uint64_t trail
 MediaResult AiffWriter::writeFrames(std::int64_t frame, const std::uint8_t* data, std::int64_t frames)
 {
     std::vector<std::uint8_t> swapped;
+    const auto sampleBytes = static_cast<std::size_t>(format_.bitsPerSample / 8);
     while (frames > 0) {
         const std::int64_t chunk = std::min(frames, kCopyFrames);
         const std::size_t bytes = static_cast<std::size_t>(chunk) * bytesPerFrame_;
         swapped.resize(bytes);
-        for (std::size_t i = 0; i + 1 < bytes; i += 2) {
-            swapped[i] = data[i + 1];
-            swapped[i + 1] = data[i];
-        }
+        for (std::size_t i = 0; i + sampleBytes <= bytes; i += sampleBytes)
+            std::reverse_copy(data + i, data + i + sampleBytes, swapped.begin() + static_cast<std::ptrdiff_t>(i));
         if (const MediaResult written = writeAll(fd_, swapped.data(), bytes, offsetOfFrame(frame));
             failed(written))
             return written;
@@ -135,15 +170,21 @@ MediaResult AiffWriter::writeTrailer(const AVCodecContext*, std::int64_t frames,
 {
     if (::ftruncate(fd_, static_cast<off_t>(offsetOfFrame(frames))) != 0 && errno != EINVAL)
         return resultOfWriteError(errno);
-    // The markers go after the sound, which never moves, and the header that
-    // counts them comes last.
+    // The tags and markers go after the sound, which never moves, and the
+    // header that counts them comes last. A stopped join may end on an odd
+    // byte of 24-bit mono: a chunk starts on an even one.
+    std::vector<std::uint8_t> trailer;
+    if (offsetOfFrame(frames) % 2 != 0)
+        trailer.push_back(0);
+    trailer.insert(trailer.end(), tagChunks_.begin(), tagChunks_.end());
     const std::vector<std::uint8_t> marks = markChunk(kept);
-    if (!marks.empty()) {
-        if (const MediaResult written = writeAll(fd_, marks.data(), marks.size(), offsetOfFrame(frames));
+    trailer.insert(trailer.end(), marks.begin(), marks.end());
+    if (!trailer.empty()) {
+        if (const MediaResult written = writeAll(fd_, trailer.data(), trailer.size(), offsetOfFrame(frames));
             failed(written))
             return written;
     }
-    return writeAiffHeader(frames, marks.size());
+    return writeAiffHeader(frames, trailer.size());
 }
 
 } // namespace kestrine

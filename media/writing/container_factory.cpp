@@ -19,7 +19,8 @@ MediaResult makeContainerWriter(const OutputFormat& format, int fd, const std::s
                                 std::unique_ptr<ContainerWriter>& writer, OutputTags tags)
 {
     // 24 bits only where the container keeps them; the encoders take mono and stereo.
-    const bool keepsBits = format.encoding == Encoding::Wav || format.encoding == Encoding::Flac;
+    const bool keepsBits =
+        format.encoding == Encoding::Wav || format.encoding == Encoding::Flac || format.encoding == Encoding::Aiff;
     if (format.bitsPerSample != 16 && !(keepsBits && format.bitsPerSample == 24))
         return result::kInvalidArgument;
     if (format.encoding != Encoding::Wav && format.encoding != Encoding::Aiff && format.channels != 1 &&
@@ -46,7 +47,7 @@ MediaResult makeContainerWriter(const OutputFormat& format, int fd, const std::s
     case Encoding::Opus:
         return OggOpusWriter::create(fd, path, format.sampleRate, std::move(markers), writer, std::move(tags));
     case Encoding::Aiff:
-        writer = std::make_unique<AiffWriter>(fd, format, std::move(markers), totalFrames);
+        writer = std::make_unique<AiffWriter>(fd, format, std::move(markers), totalFrames, std::move(tags));
         return result::kOk;
     }
     return result::kInvalidArgument;

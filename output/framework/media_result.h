@@ -58,6 +58,7 @@ constexpr MediaResult makeFailure(std::uint32_t code) { return static_cast<Media
     X(kMarkerListClash, makeFailure(0x80040440u)) \
     X(kMarkerListFailed, makeFailure(0x80040441u)) \
     X(kCueSheetTooLong, makeFailure(0x80040448u)) \
+    X(kCueSheetTooManyChapters, makeFailure(0x80040442u)) \
     X(kCoverNotImage, makeFailure(0x80040449u)) \
     X(kCoverTooLarge, makeFailure(0x8004044Au))
 

@@ -68,7 +68,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "--channels 6: The output has 1 channel (mono) or 2 (stereo)."},
         Refused{"BitsTwelve", {"--bits", "12", "-o", "x.wav", "a.mp3"}, "--bits 12: WAV takes 16 or 24 bits."},
         Refused{"BitsForMp3", {"--bits", "24", "-o", "x.mp3", "a.mp3"},
-                "--bits 24: MP3 chooses its own resolution: a bit depth is for WAV and FLAC only."},
+                "--bits 24: MP3 chooses its own resolution: a bit depth is for WAV, FLAC and AIFF only."},
         Refused{"BitRateFiveThousand", {"--bitrate", "5000", "-o", "x.mp3", "a.mp3"},
                 "--bitrate 5000: MP3 takes a bit rate of 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256 or 320 kbit/s."},
         Refused{"BitRateForWav", {"--bitrate", "320", "-o", "x.wav", "a.mp3"},

@@ -157,8 +157,9 @@ TEST_P(SourceFormatProgram, EveryOutputHasTheSourcesRateChannelsBitsAndExactLeng
         const char* extension;
         Written written;
     };
-    for (const Output& output : {Output{"wav", set.wav}, Output{"flac", set.flac}, Output{"mp3", set.mp3},
-                                 Output{"m4a", set.m4a}, Output{"opus", set.opus}}) {
+    // AIFF holds what WAV holds, big-endian.
+    for (const Output& output : {Output{"wav", set.wav}, Output{"aiff", set.wav}, Output{"flac", set.flac},
+                                 Output{"mp3", set.mp3}, Output{"m4a", set.m4a}, Output{"opus", set.opus}}) {
         SCOPED_TRACE(output.extension);
         const std::string path = dir.filePath(QStringLiteral("joined.") + output.extension).toStdString();
         const ProgramRun run = runProgram(QStringList{"-o", QString::fromStdString(path)} + files);
@@ -173,6 +174,8 @@ TEST_P(SourceFormatProgram, EveryOutputHasTheSourcesRateChannelsBitsAndExactLeng
             EXPECT_EQ(probed.durationTs, expected);
             if (encoding == Encoding::Wav)
                 EXPECT_EQ(probed.codec, output.written.bits == 24 ? "pcm_s24le" : "pcm_s16le");
+            else if (encoding == Encoding::Aiff)
+                EXPECT_EQ(probed.codec, output.written.bits == 24 ? "pcm_s24be" : "pcm_s16be");
             else
                 EXPECT_EQ(testmedia::flacTestFailure(path), "");
         }
@@ -223,6 +226,8 @@ TEST_F(SameFormatProgram, JoinIsTheDecodedSourcesSampleForSample)
     const SameFormat sets[] = {
         {"24-bit 96 kHz WAV to WAV", {{MediaFormat::WavS24, 96000, 2, 70'001}, {MediaFormat::WavS24, 96000, 2, 50'000}}, "wav"},
         {"24-bit 96 kHz WAV to FLAC", {{MediaFormat::WavS24, 96000, 2, 70'001}, {MediaFormat::WavS24, 96000, 2, 50'000}}, "flac"},
+        {"24-bit 96 kHz WAV to AIFF", {{MediaFormat::WavS24, 96000, 2, 70'001}, {MediaFormat::WavS24, 96000, 2, 50'000}}, "aiff"},
+        {"24-bit mono WAV to AIFF of an odd length", {{MediaFormat::WavS24, 44100, 1, 30'011}, {MediaFormat::WavS24, 44100, 1, 10'000}}, "aif"},
         {"16-bit mono WAV and FLAC to WAV", {{MediaFormat::WavS16, 32000, 1, 30'011}, {MediaFormat::Flac, 32000, 1, 20'000}}, "wav"},
         {"48 kHz stereo FLAC and WAV to FLAC", {{MediaFormat::Flac, 48000, 2, 30'011}, {MediaFormat::WavS16, 48000, 2, 9'999}}, "flac"},
     };
@@ -305,7 +310,7 @@ TEST_F(SameFormatProgram, OptionsOverrideTheSourcesFormat)
     const QStringList files = makePieces(pieces);
     if (!skipReason.empty())
         GTEST_SKIP() << skipReason;
-    for (const char* extension : {"wav", "flac"}) {
+    for (const char* extension : {"wav", "flac", "aiff"}) {
         SCOPED_TRACE(extension);
         const std::string output = dir.filePath(QStringLiteral("small.") + extension).toStdString();
         const ProgramRun run = runProgram(QStringList{"--rate", "44100", "--bits", "16", "--channels", "1", "-o",

@@ -168,6 +168,9 @@ protected:
         const QJsonArray chapters = probed["chapters"].toArray();
         const int rate = kSourceRate;
         const char* titles[] = {"Chapter One", "Chapter Two", "Chapter Three"};
+        // An AIFF file's markers are a MARK chunk, which ffprobe does not list.
+        if (outputFormatFor(output().toStdString()).encoding == Encoding::Aiff)
+            return;
         if (outputFormatFor(output().toStdString()).encoding == Encoding::Wav)
             return; // a WAV file's markers are cue points, which ffprobe does not list
         ASSERT_EQ(chapters.size(), 3);
@@ -256,7 +259,7 @@ TEST_P(TagsProgram, ABadCoverIsLeftOutWithAWarning)
     EXPECT_EQ(coversOf(join({"--cover", path("cover.jpg")})), QStringList{"mjpeg"});
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, TagsProgram, ::testing::Values("m4b", "mp3", "flac", "opus", "m4a", "wav"));
+INSTANTIATE_TEST_SUITE_P(Formats, TagsProgram, ::testing::Values("m4b", "mp3", "flac", "opus", "m4a", "wav", "aiff"));
 
 // Tag bytes that are not UTF-8 (a Latin-1 artist in a FLAC file's comments)
 // come out as valid UTF-8 in every format that needs it.

@@ -4,11 +4,16 @@
 #include "media/writing/aiff_writer.h"
 #include "tests/media/media_fixture.h"
 #include "tests/support/encoded_media.h"
+#include "tests/support/probe.h"
+#include "tests/support/run_tool.h"
+
+#include <QJsonArray>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <map>
 #include <thread>
 
 // Outputs named .aif or .aiff: AIFF, big-endian PCM, the same sound as WAV.
@@ -29,7 +34,12 @@ std::uint64_t bigEndian(const std::string& bytes, std::size_t at, int count)
 // The markers of an AIFF file's MARK chunk, and the frames its COMM chunk claims.
 struct AiffChunks {
     std::int64_t frames = -1;
+    int bits = 0;
     std::vector<Marker> markers;
+    std::vector<std::string> ids;             // in file order
+    std::map<std::string, std::string> bodies; // every chunk's but SSND's, by its id
+    std::string sound;                         // SSND's sound
+    bool walkedToTheEnd = false;               // the last chunk ends where the FORM does
 };
 
 AiffChunks aiffChunksOf(const std::string& path)
@@ -41,8 +51,17 @@ AiffChunks aiffChunksOf(const std::string& path)
     for (std::size_t at = 12; at + 8 <= bytes.size();) {
         const std::string id = bytes.substr(at, 4);
         const std::size_t size = bigEndian(bytes, at + 4, 4);
-        if (id == "COMM")
+        if (at + 8 + size > bytes.size())
+            return found;
+        found.ids.push_back(id);
+        if (id == "SSND")
+            found.sound = bytes.substr(at + 16, size - 8);
+        else
+            found.bodies[id] = bytes.substr(at + 8, size);
+        if (id == "COMM") {
             found.frames = static_cast<std::int64_t>(bigEndian(bytes, at + 10, 4));
+            found.bits = static_cast<int>(bigEndian(bytes, at + 14, 2));
+        }
         if (id == "MARK") {
             std::size_t from = at + 10;
             for (std::uint64_t count = bigEndian(bytes, at + 8, 2); count > 0; --count) {
@@ -53,6 +72,7 @@ AiffChunks aiffChunksOf(const std::string& path)
             }
         }
         at += 8 + size + size % 2;
+        found.walkedToTheEnd = at == bytes.size() && at == 8 + bigEndian(bytes, 4, 4);
     }
     return found;
 }
@@ -165,6 +185,89 @@ TEST_F(AiffOutput, AJoinPastFourGigabytesIsRefusedBeforeAnythingIsWritten)
         EXPECT_EQ(written.st_size == 0, failed(each.expected)) << each.frames;
     }
     ::close(fd);
+}
+
+// 16 or 24 bits, stereo or mono, of an even or odd length: the samples turned
+// big-endian whole, and after them the tags and markers, each chunk on an
+// even byte, as FFmpeg and a plain chunk walk both read them.
+TEST_F(AiffOutput, HoldsEveryDepthAndItsTagsAndMarkersAfterTheSound)
+{
+    const std::string cover = pathOf("cover.png");
+    const Tool made = runTool("ffmpeg", {"-v", "error", "-f", "lavfi", "-i", "color=c=blue:s=16x16", "-frames:v", "1",
+                                         QString::fromStdString(cover)});
+    ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
+    OutputTags tags;
+    tags.fields = {{"title", "The Book"}, {"artist", "An Author"}, {"album", "The Book"}, {"genre", "Audiobook"},
+                   {"comment", "Read aloud"}};
+    const std::string png = testmedia::readBytes(cover);
+    tags.cover.bytes.assign(png.begin(), png.end());
+    tags.cover.mimeType = "image/png";
+    struct Case {
+        const char* name;
+        int bits;
+        int channels;
+        std::int64_t frames;
+        const char* codec;
+    };
+    for (const Case& c : {Case{"16-bit stereo", 16, 2, 1000, "pcm_s16be"}, Case{"24-bit stereo", 24, 2, 1000, "pcm_s24be"},
+                          Case{"24-bit mono, odd", 24, 1, 1001, "pcm_s24be"}}) {
+        SCOPED_TRACE(c.name);
+        const std::string path = pathOf("tagged.aiff");
+        OutputFormat format = outputFormatFor(path);
+        format.bitsPerSample = c.bits;
+        format.channels = c.channels;
+        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
+        ASSERT_GE(fd, 0);
+        AiffWriter writer(fd, format, {{0, "One"}, {c.frames / 2, "Two"}}, c.frames, tags);
+        ASSERT_EQ(writer.writeHeader(nullptr), result::kOk);
+        // Every byte of a sample differs, so a sample turned round in pieces shows.
+        const auto sampleBytes = static_cast<std::size_t>(c.bits / 8);
+        std::vector<std::uint8_t> frames(static_cast<std::size_t>(c.frames * c.channels) * sampleBytes);
+        for (std::size_t i = 0; i < frames.size(); ++i)
+            frames[i] = static_cast<std::uint8_t>(i * 7 + i / sampleBytes);
+        ASSERT_EQ(writer.writeFrames(0, frames.data(), c.frames), result::kOk);
+        ASSERT_EQ(writer.finish(nullptr, c.frames), result::kOk);
+        ::close(fd);
+
+        const AiffChunks chunks = aiffChunksOf(path);
+        EXPECT_TRUE(chunks.walkedToTheEnd) << ::testing::PrintToString(chunks.ids);
+        EXPECT_EQ(chunks.ids, (std::vector<std::string>{"COMM", "SSND", "NAME", "AUTH", "ANNO", "ID3 ", "MARK"}));
+        EXPECT_EQ(chunks.bits, c.bits);
+        EXPECT_EQ(chunks.frames, c.frames);
+        std::string bigEndianFrames;
+        for (std::size_t i = 0; i < frames.size(); i += sampleBytes)
+            for (std::size_t b = sampleBytes; b-- > 0;)
+                bigEndianFrames += static_cast<char>(frames[i + b]);
+        EXPECT_TRUE(chunks.sound == bigEndianFrames) << "the samples are not the frames given, big-endian";
+        const auto body = [&](const char* id) {
+            const auto found = chunks.bodies.find(id);
+            return found == chunks.bodies.end() ? std::string("(none)") : found->second;
+        };
+        EXPECT_EQ(body("NAME"), "The Book");
+        EXPECT_EQ(body("AUTH"), "An Author");
+        EXPECT_EQ(body("ANNO"), "Read aloud");
+        ASSERT_EQ(chunks.markers.size(), 2u);
+        EXPECT_EQ(chunks.markers[1].frame, c.frames / 2);
+        EXPECT_EQ(chunks.markers[1].label, "Two");
+
+        const QJsonObject probed = testmedia::probeFile(path);
+        const QJsonObject found = probed["format"]["tags"].toObject();
+        for (const auto& [key, value] : tags.fields)
+            EXPECT_EQ(found[QString::fromStdString(key)].toString().toStdString(), value) << key;
+        QStringList codecs;
+        for (const QJsonValue& stream : probed["streams"].toArray())
+            codecs << stream["codec_name"].toString() +
+                          (stream["disposition"]["attached_pic"].toInt() == 1 ? " cover" : "");
+        EXPECT_EQ(codecs, (QStringList{c.codec, "png cover"}));
+        const Tool decoded = runTool("ffmpeg", {"-nostdin", "-v", "warning", "-i", QString::fromStdString(path), "-map",
+                                                "0:a", "-f", "null", "-"});
+        EXPECT_EQ(decoded.exitCode, 0);
+        // AIFF has no channel layout: FFmpeg's guess at it is no fault of the file.
+        QStringList warnings = QString::fromUtf8(decoded.err).split('\n', Qt::SkipEmptyParts);
+        warnings.removeIf([](const QString& line) { return line.startsWith("Guessed Channel Layout"); });
+        EXPECT_EQ(warnings, QStringList{}) << "FFmpeg warns of the file";
+        EXPECT_EQ(testmedia::playedFrames(path, Encoding::Aiff), c.frames);
+    }
 }
 
 // A name longer than a marker holds is cut at a character, never inside one.

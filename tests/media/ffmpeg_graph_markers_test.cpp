@@ -110,6 +110,66 @@ TEST_F(FfmpegGraphMarkersTest, ASourcesTitleTagNamesItsMarker)
               std::string::npos);
 }
 
+// A source too short to fill one frame at the rate the output takes is left
+// out of the join; the sources after it keep their own titles and answer
+// for their own faults.
+TEST_F(FfmpegGraphMarkersTest, ASourceLeftOutAtTheOutputsRateShiftsNoTitleOrFailure)
+{
+    struct Piece {
+        const char* name;
+        int rate;
+        std::int64_t frames;
+        const char* title;
+    };
+    // One frame at 44,100 Hz is less than half a frame at 8,000 Hz, the rate
+    // of most of the join.
+    const Piece pieces[] = {{"first", 8000, 8000, "First"}, {"tiny", 44100, 1, "Tiny"}, {"third", 8000, 8000, "Third"}};
+    std::vector<std::pair<std::string, double>> items;
+    for (const Piece& piece : pieces) {
+        testmedia::ToneSpec tone;
+        tone.frames = piece.frames;
+        tone.sampleRate = piece.rate;
+        tone.channels = 1;
+        const testmedia::Generated made = testmedia::writeTone(dir.path().toStdString(), piece.name,
+                                                               testmedia::MediaFormat::WavS16, tone, {{"title", piece.title}});
+        ASSERT_TRUE(made) << made.message;
+        items.emplace_back(made.path, static_cast<double>(piece.frames) / piece.rate);
+    }
+    JoinGraph graph;
+    ASSERT_EQ(buildJoinGraph(framework, buildTimeline(framework, testing::backToBack(items)), file("joined.wav"), graph),
+              result::kOk);
+    ASSERT_EQ(graph.mux->setMarkers({true, "", file("joined.txt")}), result::kOk);
+    NotifyCounter notified;
+    ASSERT_EQ(graph.events->setNotify(notified.function()), result::kOk);
+    ASSERT_EQ(graph.control->run(), result::kOk);
+    ASSERT_TRUE(notified.waitFor(1));
+    auto events = testing::drainEvents(*graph.events);
+    graph.control->stop();
+    ASSERT_EQ(events.size(), 1u);
+    ASSERT_EQ(events[0].code, kEventComplete) << events[0].param1;
+    EXPECT_EQ(testmedia::readBytes(file("joined.txt")), "0.000000\t1.000000\tFirst\n1.000000\t2.000000\tThird\n");
+    const testmedia::WavChunks chunks = testmedia::readWavChunks(file("joined.wav"));
+    ASSERT_EQ(chunks.cues.size(), 2u) << chunks.message;
+    EXPECT_EQ(chunks.labels.at(2), "Third");
+
+    // The third file said to be twice its length falls short: the failure
+    // names the third of the list, not the one before it.
+    items[2].second *= 2;
+    JoinGraph failing;
+    ASSERT_EQ(buildJoinGraph(framework, buildTimeline(framework, testing::backToBack(items)), file("failed.wav"),
+                             failing),
+              result::kOk);
+    NotifyCounter failed;
+    ASSERT_EQ(failing.events->setNotify(failed.function()), result::kOk);
+    ASSERT_EQ(failing.control->run(), result::kOk);
+    ASSERT_TRUE(failed.waitFor(1));
+    events = testing::drainEvents(*failing.events);
+    failing.control->stop();
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].code, kEventErrorAbort);
+    EXPECT_EQ(events[0].param2, 3);
+}
+
 TEST_F(FfmpegGraphMarkersTest, ListsThatWouldOverwriteTheJoinOrItsSourcesAreRefusedBeforeItRuns)
 {
     const std::string output = file("out.wav");

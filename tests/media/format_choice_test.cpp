@@ -125,7 +125,7 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"SixChannels", Encoding::Flac, {0, 6, 0, 0, -1}, "The output has 1 channel (mono) or 2 (stereo)."},
         Refusal{"TwelveBits", Encoding::Wav, {0, 0, 12, 0, -1}, "WAV takes 16 or 24 bits."},
         Refusal{"BitsForMp3", Encoding::Mp3, {0, 0, 24, 0, -1},
-                "MP3 chooses its own resolution: a bit depth is for WAV and FLAC only."},
+                "MP3 chooses its own resolution: a bit depth is for WAV, FLAC and AIFF only."},
         Refusal{"BitRateForFlac", Encoding::Flac, {0, 0, 0, 320, -1},
                 "FLAC is lossless and has no bit rate: a bit rate is for MP3, M4A and Opus only."},
         Refusal{"Mp3BitRateOffTheList", Encoding::Mp3, {0, 0, 0, 5000, -1},

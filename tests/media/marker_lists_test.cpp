@@ -62,6 +62,82 @@ TEST(MarkerLabel, IsTheSourcesTitleElseItsFileNameWithoutFolderOrExtension)
     EXPECT_EQ(markerLabelOf(untitled, 0), "one") << "a plan whose files were not opened";
 }
 
+// A source's own chapters, moved to where it lies in the join and cut to
+// the part of it that is joined. The middle source of three plays 2.0 s to
+// 3.5 s of its file at 1.0 s of a 1,000 Hz join: frames 1000 to 2500.
+TEST(ChapterMarkers, AreMovedToTheSourcesPlaceAndCutToItsPart)
+{
+    constexpr MediaTime kSecond = kUnitsPerSecond;
+    struct Case {
+        const char* name;
+        std::vector<SourceChapter> chapters;
+        std::vector<Marker> expected; // of the middle source
+    };
+    const Case cases[] = {
+        {"NoChaptersOneMarkerAtTheStart", {}, {{1000, "Middle"}}},
+        {"ChaptersInsideKeepTheirOffsets",
+         {{2 * kSecond, "A"}, {2 * kSecond + kSecond / 4, "B"}, {3 * kSecond, "C"}},
+         {{1000, "A"}, {1250, "B"}, {2000, "C"}}},
+        {"OneStartingAtOrPastTheEndIsDropped",
+         {{2 * kSecond, "A"}, {3 * kSecond + kSecond / 2, "At the end"}, {9 * kSecond, "Past it"}},
+         {{1000, "A"}}},
+        {"TheOneInPlayAtTheStartBeginsThere",
+         {{0, "Before"}, {kSecond, "Still before"}, {2 * kSecond + kSecond / 2, "Inside"}},
+         {{1000, "Still before"}, {1500, "Inside"}}},
+        {"AFirstChapterLateInTheFileStillStartsTheSource",
+         {{3 * kSecond, "Late"}},
+         {{1000, "Late"}}},
+        {"TwoOnOneFrameLeaveTheLater",
+         {{2 * kSecond, "A"}, {2 * kSecond + kSecond / 2, "Hidden"}, {2 * kSecond + kSecond / 2 + 1, "Shown"}},
+         {{1000, "A"}, {1500, "Shown"}}},
+        {"UntitledOnesAreNumberedAfterTheSource",
+         {{2 * kSecond, ""}, {3 * kSecond, "Named"}, {3 * kSecond + kSecond / 10, ""}},
+         {{1000, "Middle 1"}, {2000, "Named"}, {2100, "Middle 3"}}},
+        {"AllPastTheEndLeaveOneMarker", {{4 * kSecond, "Past"}}, {{1000, "Middle"}}},
+    };
+    for (const Case& c : cases) {
+        RenderPlan plan;
+        plan.format.sampleRate = 1000;
+        plan.sources.push_back({"/a/first.flac", 0, kSecond, 0, 1000});
+        plan.sources.push_back({"/a/middle.mp3", 2 * kSecond, 3 * kSecond + kSecond / 2, 1000, 2500});
+        plan.sources.push_back({"/a/last.m4a", 0, kSecond, 2500, 3500});
+        plan.sourceTitles = {"", "Middle", ""};
+        plan.sourceChapters = {{{0, "First's own"}}, c.chapters, {}};
+        std::vector<Marker> expected{{0, "First's own"}};
+        expected.insert(expected.end(), c.expected.begin(), c.expected.end());
+        expected.push_back({2500, "last"});
+        const std::vector<Marker> markers = markersOf(plan);
+        ASSERT_EQ(markers.size(), expected.size()) << c.name;
+        for (std::size_t i = 0; i < markers.size(); ++i) {
+            EXPECT_EQ(markers[i].frame, expected[i].frame) << c.name << ", marker " << i;
+            EXPECT_EQ(markers[i].label, expected[i].label) << c.name << ", marker " << i;
+        }
+        EXPECT_EQ(sourceStartsOf(plan).size(), markers.size()) << c.name;
+        plan.withMarkers = false;
+        EXPECT_TRUE(markersOf(plan).empty()) << c.name;
+    }
+}
+
+// A cue sheet has two digits for its tracks: the sources' chapters count.
+TEST(CueSheet, TracksCountTheSourcesChapters)
+{
+    RenderPlan plan;
+    plan.format.sampleRate = 1000;
+    plan.sources.push_back({"/a/book.m4b", 0, 200 * kUnitsPerSecond, 0, 200'000});
+    plan.sources.push_back({"/a/end.mp3", 0, kUnitsPerSecond, 200'000, 201'000});
+    plan.sourceChapters.resize(2);
+    for (int i = 0; i < 98; ++i)
+        plan.sourceChapters[0].push_back({i * kUnitsPerSecond, "c"});
+    MarkerOptions options;
+    options.cueSheet = "/a/book.cue";
+    EXPECT_EQ(checkCueSheetTracks(plan, options), result::kOk) << "98 chapters and one file are 99 tracks";
+    plan.sourceChapters[0].push_back({98 * kUnitsPerSecond, "c"});
+    EXPECT_EQ(checkCueSheetTracks(plan, options), result::kCueSheetTooManyChapters);
+    options.cueSheet.clear();
+    options.labelList = "/a/book.txt";
+    EXPECT_EQ(checkCueSheetTracks(plan, options), result::kOk) << "a label list has no such limit";
+}
+
 TEST(CueSheet, TakesTheRateItIsGivenAndNamesAnMp3AsSuch)
 {
     // Frame 48,100 is 75.16 seventy-fifths of a second at 48,000 Hz and

@@ -145,7 +145,7 @@ TEST_F(OutputFormatGroupTest, EachOutputFormatOffersWhatItCanHoldAndStartsAtTheD
          "Not used by WAV", kNone, "Not used by WAV"},
         {"/out/joined.flac", kEveryRate, "Same as the sources", {0, 16, 24}, "Same as the sources", kNone,
          "Not used by FLAC", kNone, "Not used by FLAC"},
-        {"/out/joined.aiff", kEveryRate, "Same as the sources", kNone, "Always 16-bit in AIFF", kNone,
+        {"/out/joined.aiff", kEveryRate, "Same as the sources", {0, 16, 24}, "Same as the sources", kNone,
          "Not used by AIFF", kNone, "Not used by AIFF"},
         {"/out/joined.mp3", {0, 32000, 44100, 48000}, "Same as the sources", kNone, "Not used by MP3",
          kMp3BitRates, "Default: variable, set by the quality", kQualities, "Default: 2"},
@@ -290,7 +290,7 @@ TEST_F(OutputFormatGroupTest, SummarySaysWhatAJoinOfTheListedFilesWrites)
         {"/out/book.flac", monoMp3s, {}, "Writes 48,000 Hz mono, 16-bit FLAC."},
         {"/out/takes.flac", deepTakes, {}, "Writes 96,000 Hz stereo, 24-bit FLAC."},
         {"/out/takes.mp3", deepTakes, {}, "Writes 48,000 Hz stereo, MP3 VBR quality 2."},
-        {"/out/takes.aiff", deepTakes, {}, "Writes 96,000 Hz stereo, 16-bit AIFF."},
+        {"/out/takes.aiff", deepTakes, {}, "Writes 96,000 Hz stereo, 24-bit AIFF."},
         // The larger share of the join decides the rate.
         {"/out/mixed.wav", {source(44100, 2, false, 10 * kSecond), source(48000, 1, false, 3 * kSecond)}, {},
          "Writes 44,100 Hz stereo, 16-bit WAV."},
