@@ -38,8 +38,9 @@ AboutDialog::AboutDialog(Shell& shell, UserDialogs& dialogs, QWidget* parent) : 
 
     auto* purpose = new QLabel(
         QStringLiteral("Joins the sound of your audio and video files, one after another, "
-                       "into one WAV, FLAC, MP3, Opus, M4A or AIFF file, as the output file's name "
-                       "says: exact, without gaps."),
+                       "into one WAV, FLAC, MP3, Opus, M4A, M4B audiobook or AIFF file, as the output "
+                       "file's name says, at the sources' own rate and depth unless Options chooses "
+                       "another: exact, without gaps."),
         this);
     purpose->setObjectName(QStringLiteral("purpose"));
     purpose->setWordWrap(true);

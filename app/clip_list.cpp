@@ -15,9 +15,14 @@ ClipList::ClipList()
 
 bool ClipList::append(const QString& path, MediaTime duration)
 {
+    return append(ClipItem{path, duration, {}});
+}
+
+bool ClipList::append(const ClipItem& item)
+{
     if (isFull())
         return false;
-    items_.push_back({path, duration});
+    items_.push_back(item);
     return true;
 }
 

@@ -25,6 +25,7 @@ public:
 
     // False, and nothing stored, when the list is full.
     bool append(const QString& path, MediaTime duration);
+    bool append(const ClipItem& item);
     void removeAt(int index);
     // The item at index becomes another file of its own length.
     void replaceAt(int index, const ClipItem& item);

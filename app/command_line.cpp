@@ -52,9 +52,10 @@ QString commandLineUsage(const QString& program)
     return QStringLiteral(
                "Usage: %1 [FILE...]\n"
                "Joins the sound of a list of media files, one after another, into one WAV,\n"
-               "FLAC, MP3, Opus, M4A or AIFF file, as the output file's name says. The window\n"
-               "starts with the given files added to the list, measured and checked as the\n"
-               "Add button would.\n"
+               "FLAC, MP3, Opus, M4A, M4B audiobook or AIFF file, as the output file's name\n"
+               "says, at the sources' own rate, channels and depth unless Options chooses\n"
+               "others. The window starts with the given files added to the list, measured\n"
+               "and checked as the Add button would.\n"
                "\n"
                "  -h, --help     show this help and exit\n"
                "      --version  show the version and exit\n"

@@ -369,7 +369,7 @@ void MainDialog::showOutputFile()
 {
     setStatus(QStringLiteral("Output File: %1").arg(output_.outputPath), output_.outputPath);
     // While a join runs, the progress bar has the line's right end.
-    statusLine_->setSummary(joining_ ? QString() : listSummaryText());
+    statusLine_->setSummary(joining_ ? QString() : idleSummaryText());
 }
 
 bool MainDialog::runCommand(int id)

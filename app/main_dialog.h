@@ -111,6 +111,10 @@ public:
     QString statusText() const;
     // The list's size and length at the status line's right end; empty for an empty list.
     QString listSummary() const;
+    // What a join of the list writes, as "48,000 Hz mono, 24-bit FLAC"; empty
+    // for an empty list, a file whose format measuring could not tell, or an
+    // output name that cannot be written.
+    QString joinFormatText() const;
     const JoinProgress& joinProgress() const { return progress_; }
 
     // One tick of the join clock.
@@ -212,6 +216,12 @@ private:
     void showJoinEnd();
     void updateListSummary();
     QString listSummaryText() const;
+    // The idle line's summary: what the join writes, or, where that is not
+    // known, the list's size and length.
+    QString idleSummaryText() const;
+    // The choices of Options, as near as the output's format comes to them.
+    AudioFormatRequest joinFormatRequest() const;
+    std::vector<SourceFormat> sourceFormats() const;
 
     // The list's context menu and what only it offers.
     void showListMenu(const QPoint& position);

@@ -90,7 +90,7 @@ void MainDialog::addMeasured(const Measurement& measured)
             dialogs_.showError(QStringLiteral("Can not get the duration of the clip!"));
             return;
         }
-        clipList_.append(paths.front(), outcome.duration);
+        clipList_.append({paths.front(), outcome.duration, outcome.format});
     } else {
         int notAdded = 0;
         for (qsizetype i = 0; i < paths.size(); ++i) {
@@ -98,7 +98,7 @@ void MainDialog::addMeasured(const Measurement& measured)
             if (outcome.failure != ProbeFailure::None) {
                 explainProbeFailure(paths[i], outcome);
                 dialogs_.showError(QStringLiteral("Can not get the duration of %1").arg(paths[i]));
-            } else if (!clipList_.append(paths[i], outcome.duration)) {
+            } else if (!clipList_.append({paths[i], outcome.duration, outcome.format})) {
                 ++notAdded;
             }
         }

@@ -70,11 +70,8 @@ void MainDialog::joinCheckedList()
 
     // Every source was checked, and replaced where the user chose to, before.
     joinOutputBefore_ = stampFile(pathToBytes(output_.outputPath));
-    // The choices of Options, as near as the output's format comes to them.
-    const AudioFormatRequest format =
-        fitFormatRequest(readFormatRequest(settings_), outputFormatFor(pathToBytes(output_.outputPath)).encoding);
     if (succeeded(run_.prepare(clipList_.items(), audioList_.items(), output_.outputPath, graphEventNotifier(), {},
-                               {}, {}, format)))
+                               {}, {}, joinFormatRequest())))
         checkSourcesAside();
 }
 
@@ -196,7 +193,7 @@ bool MainDialog::replaceSource(const QString& path, const Measurement& measured)
     for (int row = 0; row < clipList_.count(); ++row) {
         if (clipList_.at(row).path != path)
             continue;
-        clipList_.replaceAt(row, {replacement, outcome.duration});
+        clipList_.replaceAt(row, {replacement, outcome.duration, outcome.format});
         listView_->removeRow(row);
         listView_->insertRow(row, clipList_.at(row));
     }

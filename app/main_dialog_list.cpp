@@ -122,6 +122,7 @@ void MainDialog::onOptions()
 {
     OutputSettings handed = output_;
     handed.format = readFormatRequest(settings_);
+    handed.sources = sourceFormats();
     OutputSettingsDialog options(handed, settings_, dialogs_, encoders_, this);
     if (options.exec() != QDialog::Accepted)
         return;

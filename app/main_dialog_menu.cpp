@@ -109,17 +109,17 @@ void MainDialog::moveRowsTo(const QVector<int>& rows, int target)
     int landing = 0;
     for (int row = 0; row < clipList_.count(); ++row) {
         if (dragged[row])
-            moved.append(clipList_.at(row).path, clipList_.at(row).duration);
+            moved.append(clipList_.at(row));
         else if (row < target)
             ++landing;
     }
     for (int row = 0; row <= clipList_.count(); ++row) {
         if (row == target || (row == clipList_.count() && target > clipList_.count())) {
             for (const ClipItem& item : moved.items())
-                reordered.append(item.path, item.duration);
+                reordered.append(item);
         }
         if (row < clipList_.count() && !dragged[row])
-            reordered.append(clipList_.at(row).path, clipList_.at(row).duration);
+            reordered.append(clipList_.at(row));
     }
     clipList_ = reordered;
     refreshView();

@@ -4,10 +4,16 @@
 
 #include "app/clip_list_view.h"
 #include "app/status_line.h"
+#include "media/format_choice.h"
+#include "media/render_plan.h"
+#include "output/format_settings.h"
+#include "output/framework/output_formats.h"
+#include "output/framework/path_bytes.h"
 
 #include <QProgressBar>
 #include <QTimer>
 #include <QTreeWidgetItem>
+#include <algorithm>
 
 namespace kestrine {
 
@@ -115,6 +121,43 @@ QString MainDialog::listSummaryText() const
         return {};
     return QStringLiteral("%1 \u00b7 %2")
         .arg(filesText(clipList_.count()), JoinProgress::clockText(totalLength(clipList_) / kUnitsPerSecond));
+}
+
+AudioFormatRequest MainDialog::joinFormatRequest() const
+{
+    return fitFormatRequest(readFormatRequest(settings_), outputFormatFor(pathToBytes(output_.outputPath)).encoding);
+}
+
+std::vector<SourceFormat> MainDialog::sourceFormats() const
+{
+    std::vector<SourceFormat> formats;
+    formats.reserve(static_cast<std::size_t>(clipList_.count()));
+    for (const ClipItem& item : clipList_.items()) {
+        formats.push_back(item.format);
+        formats.back().length = item.duration;
+    }
+    return formats;
+}
+
+QString MainDialog::joinFormatText() const
+{
+    const std::string path = pathToBytes(output_.outputPath);
+    if (clipList_.isEmpty() || isUnwritableMediaName(path))
+        return {};
+    const std::vector<SourceFormat> sources = sourceFormats();
+    // A guess would be a promise the join may not keep.
+    if (std::any_of(sources.begin(), sources.end(),
+                    [](const SourceFormat& source) { return source.sampleRate <= 0 || source.channels <= 0; }))
+        return {};
+    // The engine's own choice, from the same values the join hands it.
+    return QString::fromStdString(
+        formatSummary(chooseOutputFormat(outputFormatFor(path).encoding, joinFormatRequest(), sources)));
+}
+
+QString MainDialog::idleSummaryText() const
+{
+    const QString format = joinFormatText();
+    return format.isEmpty() ? listSummaryText() : format;
 }
 
 void MainDialog::updateListSummary()

@@ -10,14 +10,6 @@
 
 namespace kestrine {
 
-// What a source brings to the output's format.
-struct SourceFormat {
-    int sampleRate = 0;
-    int channels = 0;
-    bool deep = false;   // more than 16 bits of resolution: wide PCM, float, deep lossless
-    MediaTime length = 0; // its share of the join
-};
-
 // The rate nearest to `rate` that `encoding` can hold; a tie goes to the higher.
 int nearestRateFor(Encoding encoding, int rate);
 

@@ -33,6 +33,10 @@ ProbeOutcome probeDuration(MediaFramework& framework, const std::string& path)
         return outcome;
     }
     outcome.duration = duration;
+    // The format only informs what the window shows: a file whose format
+    // cannot be told is still measured.
+    if (SourceFormat format; succeeded(graph->soundFormat(format)))
+        outcome.format = format;
     return outcome;
 }
 

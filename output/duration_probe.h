@@ -18,6 +18,9 @@ struct ProbeOutcome {
     ProbeFailure failure = ProbeFailure::None;
     MediaResult result = result::kOk;
     MediaTime duration = 0;
+    // Its rate, channels and depth where the framework tells them, zero
+    // where not; its length is the duration above.
+    SourceFormat format{};
 };
 
 // Measures one file with a fresh graph of its own that is never run.

@@ -66,6 +66,25 @@ MediaResult FfmpegFilterGraph::renderFile(const std::string& path)
         return measured;
     const std::lock_guard lock(filtersMutex_);
     measuredLength_ = length;
+    renderedPath_ = path;
+    return result::kOk;
+}
+
+MediaResult FfmpegFilterGraph::soundFormat(SourceFormat& format) const
+{
+    std::string path;
+    {
+        const std::lock_guard lock(filtersMutex_);
+        path = renderedPath_;
+    }
+    if (path.empty())
+        return result::kWrongState;
+    SourceFormat found;
+    if (const MediaResult measured = measuredFormatOf(path, found); failed(measured))
+        return measured;
+    format.sampleRate = found.sampleRate;
+    format.channels = found.channels;
+    format.deep = found.deep;
     return result::kOk;
 }
 

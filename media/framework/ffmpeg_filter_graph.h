@@ -39,6 +39,7 @@ public:
     MediaResult addFilter(std::shared_ptr<Filter> filter, const std::string& name) override;
     MediaResult connect(std::shared_ptr<Pin> output, std::shared_ptr<Pin> input) override;
     MediaResult renderFile(const std::string& path) override;
+    MediaResult soundFormat(SourceFormat& format) const override;
     MediaResult mediaControl(std::shared_ptr<MediaControl>& control) override;
     MediaResult mediaEvents(std::shared_ptr<MediaEvents>& events) override;
     MediaResult mediaSeeking(std::shared_ptr<MediaSeeking>& seeking) override;
@@ -88,6 +89,7 @@ private:
     mutable std::mutex filtersMutex_;
     std::vector<std::pair<std::string, std::shared_ptr<FfmpegFilter>>> filters_;
     std::optional<MediaTime> measuredLength_;
+    std::string renderedPath_;
     std::mutex runMutex_;
     std::atomic<bool> active_{false};
     std::atomic<bool> hasRun_{false};

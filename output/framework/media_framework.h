@@ -73,6 +73,15 @@ struct AudioFormatRequest {
 // and encoding the whole. Undecided until the join has looked at its sources.
 enum class JoinRoad { Undecided, Copy, Encode };
 
+// What a source brings to the output's format.
+struct SourceFormat {
+    int sampleRate = 0;
+    int channels = 0;
+    bool deep = false;   // more than 16 bits of resolution: wide PCM, float, deep lossless
+    MediaTime length = 0; // its share of the join
+    friend bool operator==(const SourceFormat&, const SourceFormat&) = default;
+};
+
 struct MediaType {
     MajorType major = MajorType::None; // no subtype and no format block: the group picks its default
     AudioFormatRequest audio;          // an audio group's output format
@@ -236,6 +245,13 @@ public:
     virtual MediaResult connect(std::shared_ptr<Pin> output, std::shared_ptr<Pin> input) = 0;
     // Builds the playback chain for one file; what measuring relies on.
     virtual MediaResult renderFile(const std::string& path) = 0;
+    // The rendered file's rate, channels and depth (its length is left
+    // alone); kNoInterface where the graph cannot tell.
+    virtual MediaResult soundFormat(SourceFormat& format) const
+    {
+        (void)format;
+        return result::kNoInterface;
+    }
     virtual MediaResult mediaControl(std::shared_ptr<MediaControl>& control) = 0;
     virtual MediaResult mediaEvents(std::shared_ptr<MediaEvents>& events) = 0;
     virtual MediaResult mediaSeeking(std::shared_ptr<MediaSeeking>& seeking) = 0;

@@ -24,7 +24,7 @@ TEST(AboutDialog, ShowsNameVersionAndPurpose)
     EXPECT_EQ(name, QStringLiteral("Kestrine ") + QStringLiteral(KESTRINE_VERSION));
     EXPECT_FALSE(QStringLiteral(KESTRINE_VERSION).isEmpty());
     const QString purpose = about.findChild<QLabel*>(QStringLiteral("purpose"))->text();
-    EXPECT_TRUE(purpose.contains(QStringLiteral("into one WAV, FLAC, MP3, Opus, M4A or AIFF file"))) << purpose.toStdString();
+    EXPECT_TRUE(purpose.contains(QStringLiteral("into one WAV, FLAC, MP3, Opus, M4A, M4B audiobook or AIFF file"))) << purpose.toStdString();
     EXPECT_FALSE(purpose.contains(QStringLiteral("one WAV file"))) << purpose.toStdString();
 }
 

@@ -38,7 +38,7 @@ CommandLine answered(bool help, bool version, const QString& error = QString())
 TEST(CommandLineUsage, NamesEveryFormatTheOutputCanHave)
 {
     const QString usage = commandLineUsage(QStringLiteral("kestrine")).simplified();
-    EXPECT_TRUE(usage.contains(QStringLiteral("into one WAV, FLAC, MP3, Opus, M4A or AIFF file"))) << usage.toStdString();
+    EXPECT_TRUE(usage.contains(QStringLiteral("into one WAV, FLAC, MP3, Opus, M4A, M4B audiobook or AIFF file"))) << usage.toStdString();
     EXPECT_FALSE(usage.contains(QStringLiteral("one WAV file"))) << usage.toStdString();
 }
 

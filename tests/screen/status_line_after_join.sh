@@ -136,7 +136,8 @@ run_case() {
     local shot="$work/$name.png"
     listed() {
         import -window root "$shot"
-        read_status_line "$shot" "$X" "$Y" "$WIDTH" "$HEIGHT" "$dark" | grep -q 'files'
+        # Once listed, the line's end says what the join writes.
+        read_status_line "$shot" "$X" "$Y" "$WIDTH" "$HEIGHT" "$dark" | grep -q 'Hz'
     }
     wait_for 30 listed || fail "$name: the files were not listed: $(read_status_line "$shot" "$X" "$Y" "$WIDTH" "$HEIGHT" "$dark")"
 

@@ -192,6 +192,15 @@ public:
         length_ = known->second;
         return r;
     }
+    MediaResult soundFormat(SourceFormat& format) const override
+    {
+        std::lock_guard lock(state_->mutex);
+        const auto known = state_->soundFormats.find(renderedPath_);
+        if (known == state_->soundFormats.end())
+            return result::kNoInterface;
+        format = known->second;
+        return result::kOk;
+    }
     MediaResult mediaControl(std::shared_ptr<MediaControl>& control) override
     {
         return createIfAllowed<FakeMediaControl>(state_, FakeOp::MediaControl, control);

@@ -123,6 +123,12 @@ void FakeMediaFramework::setDuration(const std::string& path, MediaTime duration
     state_->durations[path] = duration;
 }
 
+void FakeMediaFramework::setSoundFormat(const std::string& path, const SourceFormat& format)
+{
+    std::lock_guard lock(state_->mutex);
+    state_->soundFormats[path] = format;
+}
+
 void FakeMediaFramework::failProbe(const std::string& path, FakeOp step, MediaResult code)
 {
     std::lock_guard lock(state_->mutex);

@@ -114,6 +114,8 @@ public:
     // renderFile succeeds for these paths and the stop position is duration;
     // other paths fail to render with kCannotOpenSource.
     void setDuration(const std::string& path, MediaTime duration);
+    // The rendered file then tells this format; without it, none.
+    void setSoundFormat(const std::string& path, const SourceFormat& format);
     // Measuring this path fails at step (RenderFile, MediaSeeking or StopPosition).
     void failProbe(const std::string& path, FakeOp step, MediaResult code);
     // validateSourceNames reports these paths as unreadable.

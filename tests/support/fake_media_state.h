@@ -67,6 +67,7 @@ struct FakeState {
     bool interleaving = true;
     bool overwriteMode = true;
     std::map<std::string, MediaTime> durations;
+    std::map<std::string, SourceFormat> soundFormats;
     std::map<std::string, std::pair<FakeOp, MediaResult>> probeFailures;
     std::set<std::string> missingSources;
     MediaTime currentPosition = 0;
