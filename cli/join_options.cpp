@@ -267,7 +267,7 @@ QString joinUsage(const QString& program)
                "                       front image beside the first file)\n"
                "      --no-tags        write no tags and no cover into OUTPUT\n"
                "      --rate HZ        write at this sample rate (MP3: 32000, 44100 or 48000;\n"
-               "                       M4A: up to 96000; Opus: 48000 only)\n"
+               "                       M4A and M4B: up to 96000; Opus: 48000 only)\n"
                "      --channels N     1 (mono) or 2 (stereo)\n"
                "      --bits N         16 or 24 (WAV, FLAC and AIFF only)\n"
                "      --bitrate KBPS   MP3 constant bit rate (32 to 320), AAC and Opus target\n"

@@ -337,10 +337,7 @@ FormatOffer OutputSettingsDialog::bitsOffer(Encoding encoding)
         if (holds(encoding, {.bitsPerSample = bits}))
             offer.options.push_back({QStringLiteral("%1-bit").arg(bits), bits});
     if (offer.options.empty()) {
-        // AIFF is PCM, but written at the one depth.
-        offer.unusedText = encoding == Encoding::Aiff
-                               ? QStringLiteral("Always %1-bit in AIFF").arg(formatDefaults(encoding).bitsPerSample)
-                               : notUsedBy(encoding);
+        offer.unusedText = notUsedBy(encoding);
         return offer;
     }
     offer.options.insert(offer.options.begin(), {sameAsTheSources(), 0});
