@@ -36,6 +36,15 @@ struct ConsoleJoinTest : ::testing::Test {
 
     int run(bool showProgress = false) { return join.run(options, interrupted, showProgress); }
     std::string messages() const { return err.str(); }
+    // A graph that completes once the join has asked it how far it got.
+    std::jthread completeOnceProgressIsAsked()
+    {
+        return std::jthread([this](std::stop_token stop) {
+            while (!stop.stop_requested() && fake.callCount(FakeOp::CurrentPosition) == 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            fake.postEvent({kEventComplete, 0, 0});
+        });
+    }
 
     QTemporaryDir folder;
     QStringList inputs;
@@ -153,11 +162,7 @@ TEST_F(ConsoleJoinTest, ProgressLineShowsPercentElapsedAndTimeLeft)
 {
     fake.setCurrentPosition(5 * kSecond);
     join.pollInterval = std::chrono::milliseconds(1);
-    std::jthread graphThread([this](std::stop_token stop) {
-        while (!stop.stop_requested() && fake.callCount(FakeOp::CurrentPosition) == 0)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        fake.postEvent({kEventComplete, 0, 0});
-    });
+    std::jthread graphThread = completeOnceProgressIsAsked();
     EXPECT_EQ(run(true), kExitJoined);
     const std::string shown = messages();
     EXPECT_NE(shown.find(" 50.0%  elapsed 00:00:00  left "), std::string::npos) << shown;
@@ -179,11 +184,7 @@ TEST_P(ConsoleJoinRoadTest, ProgressLineNamesTheJoinsRoad)
     fake.setRoad(GetParam().road);
     fake.setCurrentPosition(5 * kSecond);
     join.pollInterval = std::chrono::milliseconds(1);
-    std::jthread graphThread([this](std::stop_token stop) {
-        while (!stop.stop_requested() && fake.callCount(FakeOp::CurrentPosition) == 0)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        fake.postEvent({kEventComplete, 0, 0});
-    });
+    std::jthread graphThread = completeOnceProgressIsAsked();
     EXPECT_EQ(run(true), kExitJoined);
     const std::string shown = messages();
     const std::string words = std::string("  ") + GetParam().words;
