@@ -26,27 +26,6 @@ constexpr double kLeastCopiedShare = 0.9;
 // With noise substitution, the substituted bands' noise away from the joins.
 constexpr double kLeastNoiseSnrDb = 30.0;
 
-// The access units of an MP4 file's sound, each as its bytes.
-std::vector<std::string> unitsOf(const std::string& path)
-{
-    std::vector<std::string> units;
-    AVFormatContext* raw = nullptr;
-    AVDictionary* options = nullptr;
-    av_dict_set(&options, "ignore_editlist", "1", 0);
-    const int opened = avformat_open_input(&raw, path.c_str(), nullptr, &options);
-    av_dict_free(&options);
-    if (opened < 0)
-        return units;
-    InputFormatPtr input(raw);
-    PacketPtr packet(av_packet_alloc());
-    while (av_read_frame(input.get(), packet.get()) >= 0) {
-        if (input->streams[packet->stream_index]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
-            units.emplace_back(reinterpret_cast<const char*>(packet->data), static_cast<std::size_t>(packet->size));
-        av_packet_unref(packet.get());
-    }
-    return units;
-}
-
 // ffmpeg's decoding of a file, cut to the length the file states: FFmpeg
 // 5.1 trims the priming by the edit list but plays the last unit whole.
 Decoded decodedAsStated(const std::string& path, int channels)

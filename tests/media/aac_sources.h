@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // AAC-LC sources in M4A as users have them, made by the ffmpeg program and
 // FFmpeg's own MP4 muxer, never by Kestrine's writer. The sound is the
@@ -110,6 +111,27 @@ inline std::string cutAacPart(const std::string& whole, const std::string& path,
     if (av_write_trailer(output.get()) < 0)
         return "cannot end " + path;
     return {};
+}
+
+// The access units of an MP4 file's sound, each as its bytes.
+inline std::vector<std::string> unitsOf(const std::string& path)
+{
+    std::vector<std::string> units;
+    AVFormatContext* raw = nullptr;
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "ignore_editlist", "1", 0);
+    const int opened = avformat_open_input(&raw, path.c_str(), nullptr, &options);
+    av_dict_free(&options);
+    if (opened < 0)
+        return units;
+    InputFormatPtr input(raw);
+    PacketPtr packet(av_packet_alloc());
+    while (av_read_frame(input.get(), packet.get()) >= 0) {
+        if (input->streams[packet->stream_index]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
+            units.emplace_back(reinterpret_cast<const char*>(packet->data), static_cast<std::size_t>(packet->size));
+        av_packet_unref(packet.get());
+    }
+    return units;
 }
 
 // ffprobe's length of a file's sound, in its stream's time base.
