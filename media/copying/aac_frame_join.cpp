@@ -55,6 +55,13 @@ constexpr std::int64_t kDecoderWarmUpUnits = 2;
 // Units the encoder takes in before the first one kept, beyond its own
 // priming: its psychoacoustic model and rate control look back that far.
 constexpr std::int64_t kEncoderWarmUpUnits = 2;
+// Units fed to the encoder past the last one kept, for the encoder's own
+// look-ahead: it gives a unit only once it has seen some of the next.
+constexpr std::int64_t kEncoderLookAheadUnits = 8;
+// Files so short that more than this many units around their joins are
+// encoded anew are joined on the encode road: a stretch's sound is held in
+// memory, and copying would save little.
+constexpr std::int64_t kLongestStretchUnits = 256;
 // How often a stretch may grow by a unit to meet the window of the copied unit after it.
 constexpr int kStretchGrowths = 8;
 // A stretch is encoded at the neighbours' bit rate and half again: a
@@ -360,6 +367,11 @@ MediaResult AacFrameJoin::plan(const RenderPlan& plan, std::unique_ptr<AacFrameJ
     }
     if (planned < made->outputUnits_)
         made->pieces_.push_back({false, 0, planned, made->outputUnits_});
+    for (const Piece& piece : made->pieces_)
+        if (!piece.copied && piece.end - piece.first > kLongestStretchUnits) {
+            reason = "the join's files are too short to copy";
+            return result::kOk;
+        }
     made->sound_ = std::make_unique<Sound>(made->sources_, made->channels_);
     join = std::move(made);
     return result::kOk;
@@ -509,7 +521,7 @@ MediaResult AacFrameJoin::encodeStretch(std::size_t index, const UnitHandler& un
         const std::int64_t dropped = ceilDiv(encoderPriming, kUnit) + kEncoderWarmUpUnits;
         const std::int64_t wanted = piece.end - piece.first;
         std::int64_t fed = (piece.first - dropped) * kUnit + encoderPriming - priming_;
-        const std::int64_t feedLimit = fed + (wanted + dropped + 8) * kUnit;
+        const std::int64_t feedLimit = fed + (wanted + dropped + kEncoderLookAheadUnits) * kUnit;
         std::vector<std::vector<std::uint8_t>> kept;
         std::vector<std::vector<float>> planes;
         // The sound the stretch may take, decoded in one go, one source after another.

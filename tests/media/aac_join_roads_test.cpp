@@ -27,8 +27,11 @@ protected:
 
     // The parts of one encoding of the chirp, cut at `cuts` by copying.
     RenderPlan planOf(const std::vector<std::int64_t>& cuts, const AacSourceSpec& spec = {},
-                      Encoding encoding = Encoding::M4a)
+                      Encoding encoding = Encoding::M4a, const std::string& folder = {})
     {
+        const auto pathOf = [&](const std::string& name) {
+            return (folder.empty() ? folder_.path().toStdString() : folder) + "/" + name;
+        };
         RenderPlan plan;
         plan.format = OutputFormat{spec.sampleRate, spec.channels, 16, encoding};
         const std::string whole = pathOf("whole.m4a");
@@ -100,6 +103,13 @@ TEST_F(AacJoinRoads, SourcesThatCannotBeCopiedExactlySendTheJoinToTheEncoder)
     trimmed.sources[1].mediaStart = 10'000;
     RenderPlan longer = copyable;
     longer.sources[1].endFrame = longer.totalFrames = end + 2000;
+    // Files of under two units each, one after another for six seconds:
+    // every unit of them would be encoded anew.
+    std::vector<std::int64_t> tinyCuts;
+    for (std::int64_t at = 2000; at <= 140 * 2000; at += 2000)
+        tinyCuts.push_back(at);
+    QTemporaryDir tinyFolder;
+    const RenderPlan tiny = planOf(tinyCuts, {}, Encoding::M4a, tinyFolder.path().toStdString());
 
     struct Case {
         const char* what;
@@ -114,7 +124,8 @@ TEST_F(AacJoinRoads, SourcesThatCannotBeCopiedExactlySendTheJoinToTheEncoder)
           Case{"off the unit grid", offGrid, "ongrid-not.m4a was not cut where the join's access units fall"},
           Case{"another rate", otherRate, "part0.m4a differs from the output in its sample rate or channels"},
           Case{"a part of a file", trimmed, "part1.m4a is not joined whole, right after the file before it"},
-          Case{"longer than stated", longer, "part1.m4a plays another length than its edit list states"}})
+          Case{"longer than stated", longer, "part1.m4a plays another length than its edit list states"},
+          Case{"many tiny files", tiny, "the join's files are too short to copy"}})
         EXPECT_EQ(reasonAgainst(tested.plan), tested.reason) << tested.what;
 }
 
