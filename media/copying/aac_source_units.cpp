@@ -20,6 +20,9 @@ constexpr int kRates[kRateIndices] = {96000, 88200, 64000, 48000, 44100, 32000, 
 constexpr int kLongBands[kRateIndices] = {41, 41, 47, 49, 49, 51, 47, 47, 43, 43, 43, 40, 40};
 constexpr int kShortBands[kRateIndices] = {12, 12, 12, 14, 14, 14, 15, 15, 15, 15, 15, 15, 15};
 constexpr int kFixedPoint16_16One = 0x10000;
+// AAC allows 6,144 bits a channel in a unit; an MP4 file's unit larger than
+// the MP4 writer takes is a damaged table, whatever the file says.
+constexpr int kLargestUnitBytes = 65535;
 
 enum Element { kSingleChannel = 0, kChannelPair = 1, kDataStream = 4, kFill = 6 };
 
@@ -216,7 +219,11 @@ MediaResult readAacSourceUnits(const std::string& path, std::int64_t frames, Aac
             firstTimestamp = entry->timestamp;
         const std::int64_t stray = entry ? entry->timestamp - firstTimestamp - std::int64_t{i} * kAacUnitSamples : 0;
         const bool edge = i == edgeUnits[0] || i == edgeUnits[1];
-        if (!entry || entry->size <= 0 || entry->pos < 0 || std::llabs(stray) > 1 || (edge && stray != 0)) {
+        if (!entry || entry->size <= 0 || entry->size > kLargestUnitBytes || entry->pos < 0) {
+            reason = "has a damaged access unit";
+            return result::kOk;
+        }
+        if (std::llabs(stray) > 1 || (edge && stray != 0)) {
             reason = "has access units of other lengths than 1,024 samples";
             return result::kOk;
         }

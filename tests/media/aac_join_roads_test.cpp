@@ -103,6 +103,12 @@ TEST_F(AacJoinRoads, SourcesThatCannotBeCopiedExactlySendTheJoinToTheEncoder)
     trimmed.sources[1].mediaStart = 10'000;
     RenderPlan longer = copyable;
     longer.sources[1].endFrame = longer.totalFrames = end + 2000;
+    // A sample table that gives one unit 3 MB.
+    std::string table = testmedia::readBytes(copyable.sources[1].path);
+    const std::size_t sizes = table.find("stsz") + 4 + 4 + 4 + 4;
+    table.replace(sizes + 5 * 4, 4, std::string("\x00\x30\x00\x00", 4));
+    const RenderPlan oversized = withSecond(copyable, "oversized.m4a",
+                                            testmedia::writeBytes(pathOf("oversized.m4a"), table) ? "" : "not written");
     // Files of under two units each, one after another for six seconds:
     // every unit of them would be encoded anew.
     std::vector<std::int64_t> tinyCuts;
@@ -125,7 +131,8 @@ TEST_F(AacJoinRoads, SourcesThatCannotBeCopiedExactlySendTheJoinToTheEncoder)
           Case{"another rate", otherRate, "part0.m4a differs from the output in its sample rate or channels"},
           Case{"a part of a file", trimmed, "part1.m4a is not joined whole, right after the file before it"},
           Case{"longer than stated", longer, "part1.m4a plays another length than its edit list states"},
-          Case{"many tiny files", tiny, "the join's files are too short to copy"}})
+          Case{"many tiny files", tiny, "the join's files are too short to copy"},
+          Case{"a unit larger than AAC allows", oversized, "oversized.m4a has a damaged access unit"}})
         EXPECT_EQ(reasonAgainst(tested.plan), tested.reason) << tested.what;
 }
 
