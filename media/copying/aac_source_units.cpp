@@ -210,6 +210,7 @@ MediaResult readAacSourceUnits(const std::string& path, std::int64_t frames, Aac
     // where the edit list starts and ends, they say what is trimmed and
     // must hold exactly.
     const int count = avformat_index_get_entries_count(stream);
+    const std::int64_t fileBytes = avio_size(input.format->pb);
     const std::int64_t edgeUnits[] = {source.priming / kAacUnitSamples, (source.priming + frames) / kAacUnitSamples};
     std::int64_t bytes = 0;
     std::int64_t firstTimestamp = 0;
@@ -221,6 +222,10 @@ MediaResult readAacSourceUnits(const std::string& path, std::int64_t frames, Aac
         const bool edge = i == edgeUnits[0] || i == edgeUnits[1];
         if (!entry || entry->size <= 0 || entry->size > kLargestUnitBytes || entry->pos < 0) {
             reason = "has a damaged access unit";
+            return result::kOk;
+        }
+        if (fileBytes >= 0 && entry->pos + entry->size > fileBytes) {
+            reason = "is cut short of the units its table lists";
             return result::kOk;
         }
         if (std::llabs(stray) > 1 || (edge && stray != 0)) {

@@ -109,6 +109,15 @@ TEST_F(AacJoinRoads, SourcesThatCannotBeCopiedExactlySendTheJoinToTheEncoder)
     table.replace(sizes + 5 * 4, 4, std::string("\x00\x30\x00\x00", 4));
     const RenderPlan oversized = withSecond(copyable, "oversized.m4a",
                                             testmedia::writeBytes(pathOf("oversized.m4a"), table) ? "" : "not written");
+    // Its sound cut short, its table still listing every unit: the table is
+    // at the start of a file made for streaming.
+    const std::string streamable = pathOf("streamable.m4a");
+    ASSERT_EQ(writeAacChirp(streamable, spec, first, end, {"-movflags", "+faststart"}), "");
+    const std::string whole = testmedia::readBytes(streamable);
+    const RenderPlan cutShort =
+        withSecond(copyable, "cut-short.m4a",
+                   testmedia::writeBytes(pathOf("cut-short.m4a"), whole.substr(0, whole.size() - 5000)) ? ""
+                                                                                                       : "not written");
     // Files of under two units each, one after another for six seconds:
     // every unit of them would be encoded anew.
     std::vector<std::int64_t> tinyCuts;
@@ -132,7 +141,8 @@ TEST_F(AacJoinRoads, SourcesThatCannotBeCopiedExactlySendTheJoinToTheEncoder)
           Case{"a part of a file", trimmed, "part1.m4a is not joined whole, right after the file before it"},
           Case{"longer than stated", longer, "part1.m4a plays another length than its edit list states"},
           Case{"many tiny files", tiny, "the join's files are too short to copy"},
-          Case{"a unit larger than AAC allows", oversized, "oversized.m4a has a damaged access unit"}})
+          Case{"a unit larger than AAC allows", oversized, "oversized.m4a has a damaged access unit"},
+          Case{"cut short", cutShort, "cut-short.m4a is cut short of the units its table lists"}})
         EXPECT_EQ(reasonAgainst(tested.plan), tested.reason) << tested.what;
 }
 
