@@ -105,6 +105,8 @@ std::int64_t countPacketFrames(MediaInput& input)
         return kUnknown;
     std::int64_t total = 0;         // in the stream's time base
     std::int64_t beforeZero = 0;    // in the stream's time base
+    std::int64_t longest = 0;       // the longest packet before the last, in the stream's time base
+    std::int64_t last = 0;          // the last packet, in the stream's time base
     std::int64_t skipStart = 0;     // in samples
     std::int64_t skipEnd = 0;       // in samples
     FirstFormat first;
@@ -129,6 +131,8 @@ std::int64_t countPacketFrames(MediaInput& input)
             return kUnknown;
         }
         total += packet->duration;
+        longest = std::max(longest, last);
+        last = packet->duration;
         if (packet->pts != AV_NOPTS_VALUE && packet->pts < 0)
             beforeZero += std::min(packet->duration, -packet->pts);
         std::size_t size = 0;
@@ -139,6 +143,11 @@ std::int64_t countPacketFrames(MediaInput& input)
         }
         av_packet_unref(packet.get());
     }
+    // A codec whose frames all have one length decodes no more from the last
+    // packet than from any other, whatever its container says: a file cut
+    // without decoding may state a last packet that reaches the cut.
+    if (stream->codecpar->frame_size > 0 && longest > 0 && last > longest)
+        total -= last - longest;
     const AVRational perSample{1, rate};
     // The decoder drops what the container marks as delay, and what lies before
     // time zero; where both describe the same samples they count once.

@@ -5,6 +5,7 @@
 #include "media/output_file.h"
 #include "media/result_text.h"
 #include "media/source_renderer.h"
+#include "tests/support/run_tool.h"
 
 #include <fstream>
 
@@ -42,6 +43,39 @@ bool damageMiddle(const std::string& path)
     return static_cast<bool>(file);
 }
 
+// Measures the file and renders it at its own rate, so that no resampler
+// stands between the two counts: the frames taken from the file before any
+// padding are exactly the frames measured. A file that cannot be measured
+// must not render either.
+void expectMeasureMatchesRender(const std::string& path, int sampleRate)
+{
+    OutputFormat format;
+    format.sampleRate = sampleRate;
+    MediaTime length = 0;
+    const MediaResult measuredResult = measureDuration(path, length);
+    const std::int64_t measured = frameAt(length, format.sampleRate);
+
+    // Placed as a join places it, in a range a second longer than its
+    // length: what the file does not fill is padding.
+    PlannedSource source;
+    source.path = path;
+    source.mediaStop = length;
+    source.endFrame = measured + format.sampleRate;
+    std::unique_ptr<OutputFile> output;
+    ASSERT_EQ(OutputFile::create(path + ".out.wav", format, source.endFrame, output), result::kOk);
+    RenderBuffers buffers;
+    std::int64_t fromFile = -1;
+    const MediaResult rendered =
+        renderSource(source, format, *output, {}, buffers, [](std::int64_t) {}, &fromFile);
+    if (failed(measuredResult)) {
+        EXPECT_TRUE(failed(rendered)) << describeResult(measuredResult);
+        return;
+    }
+    ASSERT_EQ(rendered, result::kOk) << describeResult(rendered);
+    EXPECT_GT(measured, 0);
+    EXPECT_EQ(fromFile, measured);
+}
+
 class MeasureMatchesRender : public MediaFixture, public ::testing::WithParamInterface<LengthCase> {};
 
 // The length a file is measured at is exactly the number of frames the render
@@ -61,33 +95,30 @@ TEST_P(MeasureMatchesRender, MeasuredFramesAreTheFramesRendered)
         ASSERT_TRUE(damageMiddle(path));
     }
 
-    // The output at the file's own rate, so no resampler stands between the two counts.
-    OutputFormat format;
-    format.sampleRate = tone.sampleRate;
-    MediaTime length = 0;
-    const MediaResult measuredResult = measureDuration(path, length);
-    const std::int64_t measured = frameAt(length, format.sampleRate);
+    expectMeasureMatchesRender(path, tone.sampleRate);
+}
 
-    // Placed as a join places it, in a range a second longer than its
-    // length: what the file does not fill is padding.
-    PlannedSource source;
-    source.path = path;
-    source.mediaStop = length;
-    source.endFrame = measured + format.sampleRate;
-    std::unique_ptr<OutputFile> output;
-    ASSERT_EQ(OutputFile::create(pathOf("out.wav"), format, source.endFrame, output), result::kOk);
-    RenderBuffers buffers;
-    std::int64_t fromFile = -1;
-    const MediaResult rendered =
-        renderSource(source, format, *output, {}, buffers, [](std::int64_t) {}, &fromFile);
-    if (failed(measuredResult)) {
-        // A file that cannot be measured must not render either.
-        EXPECT_TRUE(failed(rendered)) << describeResult(measuredResult);
-        return;
+// A file cut from a longer one without decoding it (ffmpeg -c copy -t ...)
+// keeps its frames whole, and its container may say the last one plays
+// longer than a frame: the decoder gives a frame, never more. Cut at
+// lengths whose rounding to the container's milliseconds goes either way.
+TEST_F(MediaFixture, AFileCutWithoutDecodingMeasuresTheSoundItsFramesHold)
+{
+    testmedia::ToneSpec tone;
+    tone.seconds = 12;
+    const std::string whole = makeTone("whole", MediaFormat::M4a, tone);
+    if (skipped())
+        GTEST_SKIP() << skipReason();
+    ASSERT_FALSE(whole.empty());
+    for (const char* seconds : {"10", "5", "7.3", "9.5"}) {
+        SCOPED_TRACE(seconds);
+        const std::string cut = pathOf(std::string("cut-") + seconds + ".m4a");
+        ASSERT_EQ(runTool(QStringLiteral("ffmpeg"), {"-v", "error", "-y", "-i", QString::fromStdString(whole), "-c",
+                                                     "copy", "-t", seconds, QString::fromStdString(cut)})
+                      .exitCode,
+                  0);
+        expectMeasureMatchesRender(cut, tone.sampleRate);
     }
-    ASSERT_EQ(rendered, result::kOk) << describeResult(rendered);
-    EXPECT_GT(measured, 0);
-    EXPECT_EQ(fromFile, measured);
 }
 
 std::vector<LengthCase> everyFormatWholeAndDamaged()
