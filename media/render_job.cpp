@@ -55,7 +55,7 @@ MediaResult checkPlan(const RenderPlan& plan)
 // where its codec lets decoders started apart give exactly what one gives.
 // No stretch is shorter than `leastStretch`, so short files stay whole.
 std::vector<Segment> splitIntoSegments(const RenderPlan& plan, int workers, std::int64_t leastStretch,
-                                       std::stop_token stop)
+                                       std::int64_t reach, std::stop_token stop)
 {
     std::vector<Segment> segments;
     std::int64_t at = 0;
@@ -68,8 +68,12 @@ std::vector<Segment> splitIntoSegments(const RenderPlan& plan, int workers, std:
         if (workers > 1 && range >= 2 * leastStretch && range * workers > plan.totalFrames) {
             split = splitKindOf(source.path, plan.format.sampleRate, stop);
             const std::int64_t pieces = workers * kStretchesPerWorker;
+            // Where the output takes its frames in order through a window,
+            // every worker's stretch fits in it at once, or the workers
+            // ahead would wait for the one behind.
             if (split != SplitKind::None)
-                stretch = std::max(leastStretch, (range + pieces - 1) / pieces);
+                stretch = std::clamp(std::max(leastStretch, (range + pieces - 1) / pieces), std::int64_t{1},
+                                     std::max<std::int64_t>(reach / workers, 1));
         }
         for (std::int64_t first = source.firstFrame; first < source.endFrame; first += stretch)
             segments.push_back({&source, first, std::min(first + stretch, source.endFrame), split});
@@ -206,7 +210,7 @@ MediaResult renderInto(const RenderPlan& plan, OutputSink& output, RenderProgres
 {
     const int workers = workerCount(std::numeric_limits<std::size_t>::max(), options.workers);
     const auto leastStretch = static_cast<std::int64_t>(options.leastStretchSeconds * plan.format.sampleRate);
-    const std::vector<Segment> segments = splitIntoSegments(plan, workers, std::max<std::int64_t>(leastStretch, 1), stop);
+    const std::vector<Segment> segments = splitIntoSegments(plan, workers, std::max<std::int64_t>(leastStretch, 1), output.reach(), stop);
     PrefixTracker tracker(segments, plan.totalFrames, progress);
     std::optional<MediaResult> failure;
     {

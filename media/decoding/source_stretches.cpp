@@ -39,11 +39,13 @@ Trimming trimmingOf(const AVPacket& packet)
     return {AV_RL32(side), AV_RL32(side + 4)};
 }
 
-int mainDataBytesOf(const AVPacket& packet)
+// The bytes of main data the frame holds itself; 0 when it is no frame.
+int mainDataBytesOf(const AVPacket& packet, int& sampleRate)
 {
     Mp3FrameHeader header;
     if (packet.size < 4 || !parseMp3FrameHeader(packet.data, header))
         return 0;
+    sampleRate = header.sampleRate;
     return std::max(header.slotBytes(), 0);
 }
 
@@ -121,8 +123,14 @@ int StretchReader::readFromFile(AVPacket* packet)
     const Trimming trimming = trimmingOf(*packet);
     kept.trimmedStart = trimming.start > 0;
     kept.trimmedEnd = trimming.end > 0;
-    if (kind_ == SplitKind::Mp3Frames)
-        kept.mainDataBytes = mainDataBytesOf(*packet);
+    if (kind_ == SplitKind::Mp3Frames) {
+        int sampleRate = stream->codecpar->sample_rate;
+        kept.mainDataBytes = mainDataBytesOf(*packet, sampleRate);
+        // Past a change of rate the output's frames come from a resampler,
+        // no longer one for one from the packets.
+        if (sampleRate != stream->codecpar->sample_rate)
+            countable_ = false;
+    }
     nextStart_ += frames;
     kept_.push_back(std::move(kept));
     if (!handingOut_)

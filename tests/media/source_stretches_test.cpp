@@ -7,6 +7,7 @@
 #include "media/decoding/source_stretches.h"
 #include "media/source_renderer.h"
 #include "tests/media/media_fixture.h"
+#include "tests/support/encoded_media.h"
 
 #include <QFileInfo>
 
@@ -161,6 +162,63 @@ TEST_F(MediaFixture, LongTrimmedSourceAmongShortOnesStaysExact)
     ASSERT_TRUE(whole.ok && cut.ok);
     EXPECT_EQ(cut.frames(), plan.totalFrames);
     const std::optional<std::int64_t> differs = firstDifference(whole, cut);
+    EXPECT_FALSE(differs) << "first difference at frame " << *differs;
+}
+
+// Two MP3 streams of different rates back to back in one file, as a cat of
+// two files makes: past the change a resampler makes the output's frames,
+// so stretches there are decoded from the start.
+TEST_F(MediaFixture, Mp3ThatChangesRateMidwayStaysExact)
+{
+    ToneSpec first = noisyTone(44100, 2);
+    first.frameIndex = false;
+    first.seconds = 2.0;
+    ToneSpec second = noisyTone(22050, 2);
+    second.frameIndex = false;
+    second.seconds = 2.0;
+    const std::string one = makeTone("first", MediaFormat::Mp3, first);
+    const std::string two = makeTone("second", MediaFormat::Mp3, second);
+    if (skipped())
+        GTEST_SKIP() << skipReason();
+    const std::string path = pathOf("both.mp3");
+    ASSERT_TRUE(testmedia::writeBytes(path, testmedia::readBytes(one) + testmedia::readBytes(two)));
+    const RenderPlan plan = planOf({{path, seconds(3.9)}});
+    ASSERT_EQ(splitKindOf(path, 44100, {}), SplitKind::Mp3Frames);
+    RenderProgress progress;
+    ASSERT_EQ(renderToWav(plan, pathOf("one.wav"), progress, {}, optionsFor(1)), result::kOk);
+    ASSERT_EQ(renderToWav(plan, pathOf("two.wav"), progress, {}, optionsFor(2)), result::kOk);
+    const testmedia::WavData whole = testmedia::readWav(pathOf("one.wav"));
+    const testmedia::WavData cut = testmedia::readWav(pathOf("two.wav"));
+    ASSERT_TRUE(whole.ok && cut.ok);
+    const std::optional<std::int64_t> differs = firstDifference(whole, cut);
+    EXPECT_FALSE(differs) << "first difference at frame " << *differs;
+}
+
+// An encoded output takes its frames in order through a window: the
+// stretches are cut to fit it (a minute is longer than two windows), and the
+// file still holds the WAV join's sound.
+TEST_F(MediaFixture, LongSourceToFlacOnTwoWorkersHoldsTheWavJoin)
+{
+    ToneSpec tone = noisyTone(44100, 2);
+    tone.seconds = 60.0;
+    tone.bitRateKbps = 48;
+    const std::string path = makeTone("long", MediaFormat::Mp3, tone);
+    if (skipped())
+        GTEST_SKIP() << skipReason();
+    RenderPlan plan = planOf({{path, seconds(60.0)}});
+    RenderProgress one;
+    ASSERT_EQ(renderToWav(plan, pathOf("one.wav"), one, {}, optionsFor(1)), result::kOk);
+    plan.format.encoding = Encoding::Flac;
+    RenderProgress two;
+    ASSERT_EQ(renderJoin(plan, pathOf("two.flac"), two, {}, optionsFor(2)), result::kOk);
+    EXPECT_EQ(testmedia::flacTestFailure(pathOf("two.flac")), "");
+    ASSERT_EQ(renderToWav(planOf({{pathOf("two.flac"), seconds(60.0)}}), pathOf("decoded.wav"), one, {},
+                          optionsFor(1)),
+              result::kOk);
+    const testmedia::WavData whole = testmedia::readWav(pathOf("one.wav"));
+    const testmedia::WavData decoded = testmedia::readWav(pathOf("decoded.wav"));
+    ASSERT_TRUE(whole.ok && decoded.ok);
+    const std::optional<std::int64_t> differs = firstDifference(whole, decoded);
     EXPECT_FALSE(differs) << "first difference at frame " << *differs;
 }
 
