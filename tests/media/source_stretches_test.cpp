@@ -66,17 +66,18 @@ struct StretchCase {
     ToneSpec tone;
     int outputRate; // the output's; the file's own unless it differs
     bool cut;       // whether the source is cut into stretches
+    int outputChannels = 0; // 0: the file's
 };
 
 void PrintTo(const StretchCase& c, std::ostream* out) { *out << c.name; }
 
 StretchCase caseOf(const char* name, MediaFormat format, int rate, int channels, bool cut,
-                   void (*adjust)(ToneSpec&) = nullptr, int outputRate = 0)
+                   void (*adjust)(ToneSpec&) = nullptr, int outputRate = 0, int outputChannels = 0)
 {
     ToneSpec tone = noisyTone(rate, channels);
     if (adjust)
         adjust(tone);
-    return {name, format, tone, outputRate ? outputRate : rate, cut};
+    return {name, format, tone, outputRate ? outputRate : rate, cut, outputChannels};
 }
 
 class OneLongSource : public MediaFixture, public ::testing::WithParamInterface<StretchCase> {
@@ -96,7 +97,7 @@ TEST_P(OneLongSource, TwoWorkersGiveWhatOneDecoderGives)
         GTEST_SKIP() << skipReason();
     OutputFormat format;
     format.sampleRate = c.outputRate;
-    format.channels = c.tone.channels;
+    format.channels = c.outputChannels ? c.outputChannels : c.tone.channels;
     const RenderPlan plan = planOf({{path, seconds(kSeconds)}}, format);
 
     EXPECT_EQ(splitKindOf(path, c.outputRate, {}) != SplitKind::None, c.cut);
@@ -132,6 +133,7 @@ INSTANTIATE_TEST_SUITE_P(
         // MPEG-2 at 8 kbit/s: 24-byte frames with three bytes of main data
         // each, so the reservoir reaches back some 80 frames.
         caseOf("Mp3Mpeg2TinyFrames", MediaFormat::Mp3, 24000, 1, true, [](ToneSpec& tone) { tone.bitRateKbps = 8; }),
+        caseOf("Mp3MonoOnBothSides", MediaFormat::Mp3, 44100, 1, true, nullptr, 0, 2),
         caseOf("AacIsNotCut", MediaFormat::M4a, 44100, 2, false),
         caseOf("VorbisIsNotCut", MediaFormat::Ogg, 44100, 2, false),
         caseOf("Mp3ResampledIsNotCut", MediaFormat::Mp3, 44100, 2, false, nullptr, 48000)),
