@@ -98,16 +98,33 @@ MediaResult StretchReader::learnStartSkip()
     return decoded;
 }
 
-int StretchReader::readFromFile(AVPacket* packet)
+int StretchReader::readFromFile(AVPacket* handedBack)
 {
+    // Packets dropped from the kept ones are read into again: skipping
+    // through a long file then allocates nothing of ours per packet.
+    Kept kept;
+    if (spare_.empty()) {
+        kept.packet.reset(av_packet_alloc());
+        if (!kept.packet)
+            return AVERROR(ENOMEM);
+    } else {
+        kept.packet = std::move(spare_.back());
+        spare_.pop_back();
+    }
+    AVPacket* packet = kept.packet.get();
     for (;;) {
         const int error = av_read_frame(input_.format.get(), packet);
-        if (error < 0)
+        if (error < 0) {
+            spare_.push_back(std::move(kept.packet));
             return error;
+        }
         if (packet->stream_index == input_.streamIndex)
             break;
         av_packet_unref(packet);
     }
+    if (handedBack)
+        if (const int error = av_packet_ref(handedBack, packet); error < 0)
+            return error;
     const AVStream* stream = input_.stream();
     const std::int64_t frames =
         packet->duration > 0
@@ -115,10 +132,6 @@ int StretchReader::readFromFile(AVPacket* packet)
             : 0;
     if (frames <= 0)
         countable_ = false;
-    Kept kept;
-    kept.packet.reset(av_packet_clone(packet));
-    if (!kept.packet)
-        return AVERROR(ENOMEM);
     kept.start = nextStart_;
     const Trimming trimming = trimmingOf(*packet);
     kept.trimmedStart = trimming.start > 0;
@@ -163,14 +176,19 @@ bool StretchReader::keptEnough() const
 
 void StretchReader::dropUnneededPackets()
 {
+    const auto dropFirst = [this] {
+        av_packet_unref(kept_.front().packet.get());
+        spare_.push_back(std::move(kept_.front().packet));
+        kept_.pop_front();
+    };
     if (kind_ != SplitKind::Mp3Frames) {
         while (kept_.size() > 1)
-            kept_.pop_front();
+            dropFirst();
         return;
     }
     for (;;) {
         if (kept_.size() > kMostKeptPackets) {
-            kept_.pop_front();
+            dropFirst();
             continue;
         }
         // Without the first packet, would the rest still be enough?
@@ -180,6 +198,8 @@ void StretchReader::dropUnneededPackets()
             kept_.push_front(std::move(first));
             return;
         }
+        av_packet_unref(first.packet.get());
+        spare_.push_back(std::move(first.packet));
     }
 }
 
@@ -189,14 +209,10 @@ MediaResult StretchReader::seekTo(std::int64_t frame, std::int64_t& firstFrame)
     const std::int64_t target = frame + startSkip_;
     if (!kept_.empty() && target < kept_.back().start)
         return result::kFalse;
-    PacketPtr packet(av_packet_alloc());
-    if (!packet)
-        return result::kOutOfMemory;
     while (nextStart_ <= target) {
         if (input_.stop->stop_requested())
             return result::kStopped;
-        const int error = readFromFile(packet.get());
-        av_packet_unref(packet.get());
+        const int error = readFromFile(nullptr);
         if (error == AVERROR_EXIT)
             return result::kStopped;
         if (error == AVERROR(ENOMEM))
@@ -205,7 +221,11 @@ MediaResult StretchReader::seekTo(std::int64_t frame, std::int64_t& firstFrame)
             return result::kDecodeFailed;
         if (error < 0) {
             // The sound ends before the frame: nothing is left to hand out.
-            kept_.clear();
+            while (!kept_.empty()) {
+                av_packet_unref(kept_.front().packet.get());
+                spare_.push_back(std::move(kept_.front().packet));
+                kept_.pop_front();
+            }
             firstFrame = nextStart_ - startSkip_;
             return result::kOk;
         }

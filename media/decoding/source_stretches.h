@@ -11,6 +11,7 @@
 #include <memory>
 #include <stop_token>
 #include <string>
+#include <vector>
 
 namespace kestrine {
 
@@ -67,7 +68,9 @@ private:
 
     StretchReader(const std::string& path, SplitKind kind) : path_(path), kind_(kind) {}
     MediaResult learnStartSkip();
-    int readFromFile(AVPacket* packet);
+    // Reads the next packet of the stream and keeps it; a reference goes to
+    // `handedBack` when given.
+    int readFromFile(AVPacket* handedBack);
     void dropUnneededPackets();
     bool keptEnough() const;
 
@@ -75,6 +78,7 @@ private:
     SplitKind kind_;
     MediaInput input_;
     std::deque<Kept> kept_;
+    std::vector<PacketPtr> spare_; // dropped, empty, to be read into again
     std::size_t handedOut_ = 0; // of kept_, while the decoder takes them
     bool handingOut_ = false;
     std::int64_t nextStart_ = 0; // of the next packet read from the file
