@@ -106,7 +106,7 @@ MediaResult AudioDecoder::decode(const FrameSink& sink, std::stop_token stop)
     for (;;) {
         if (stop.stop_requested())
             return result::kStopped;
-        const int error = av_read_frame(format, packet.get());
+        const int error = reader_ ? reader_(packet.get()) : av_read_frame(format, packet.get());
         if (error == AVERROR_EXIT)
             return result::kStopped;
         if (error == AVERROR(ENOMEM))

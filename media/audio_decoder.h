@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <stop_token>
+#include <utility>
 
 namespace kestrine {
 
@@ -15,6 +16,8 @@ struct MediaInput;
 
 // Told each decoded frame in order. kFalse: no more frames are wanted.
 using FrameSink = std::function<MediaResult(const AVFrame& frame)>;
+// Reads the next packet as av_read_frame does, with its return codes.
+using PacketReader = std::function<int(AVPacket* packet)>;
 
 // The one send/receive/drain loop over a file's audio stream, shared by
 // measuring and rendering so that both read a file the same way. A damaged
@@ -30,6 +33,8 @@ int leadingSkipOf(const AVFrame& frame);
 class AudioDecoder {
 public:
     explicit AudioDecoder(MediaInput& input) : input_(input) {}
+    // Takes the packets from `reader` instead of straight from the file.
+    AudioDecoder(MediaInput& input, PacketReader reader) : input_(input), reader_(std::move(reader)) {}
 
     // Decodes the input, whose decoder must be open, into `sink` until the
     // sound ends or the sink wants no more. result::kStopped when `stop` is
@@ -46,6 +51,7 @@ private:
     MediaResult fillLostPacket(const FrameSink& sink, bool& sinkIsFull);
 
     MediaInput& input_;
+    PacketReader reader_;
     FramePtr frame_;
     std::int64_t framesDecoded_ = 0;
     std::int64_t soundFrames_ = 0; // decoded, not filled in for damage

@@ -65,6 +65,11 @@ void EncodedOutput::encodeWindow()
     encodeResult_ = encoder_->flush();
 }
 
+std::int64_t EncodedOutput::reach() const
+{
+    return kWindowFrames;
+}
+
 MediaResult EncodedOutput::writeFrames(std::int64_t frame, const void* data, std::int64_t frames)
 {
     return window_.write(frame, data, frames);

@@ -39,6 +39,7 @@ public:
     MediaResult writeFrames(std::int64_t frame, const void* data, std::int64_t frames) override;
     MediaResult writeSilence(std::int64_t frame, std::int64_t frames,
                              std::stop_token stop = {}) override;
+    std::int64_t reach() const override;
     // Writers that wait for room, and later ones, answer result::kStopped.
     void cancelWrites() override;
 

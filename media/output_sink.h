@@ -5,6 +5,7 @@
 #include "output/framework/media_result.h"
 
 #include <cstdint>
+#include <limits>
 #include <stop_token>
 
 namespace kestrine {
@@ -30,6 +31,10 @@ public:
     {
         return static_cast<std::uint64_t>(frame);
     }
+
+    // How far past the frames complete from the start a writer may write
+    // without waiting for the sink to take them.
+    virtual std::int64_t reach() const { return std::numeric_limits<std::int64_t>::max(); }
 
     // Tells the sink that the first `frames` frames are complete, so that a
     // file can say so before it is finished. From one thread at a time.

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cmath>
 #include <functional>
+#include <limits>
 #include <mutex>
 #include <optional>
 
@@ -20,12 +21,17 @@ namespace kestrine {
 namespace {
 
 constexpr int kMaxOutputChannels = 8;
+// A long source is cut into a few stretches per worker, so that a core that
+// falls behind does not leave the others waiting at the end.
+constexpr std::int64_t kStretchesPerWorker = 4;
 
-// One piece of the output: a source, or silence where no source plays.
+// One piece of the output: a source or a stretch of one, or silence where
+// no source plays.
 struct Segment {
     const PlannedSource* source = nullptr;
     std::int64_t firstFrame = 0;
     std::int64_t endFrame = 0;
+    SplitKind split = SplitKind::None; // how the source is cut, when it is
 };
 
 MediaResult checkPlan(const RenderPlan& plan)
@@ -44,15 +50,33 @@ MediaResult checkPlan(const RenderPlan& plan)
     return result::kOk;
 }
 
-std::vector<Segment> splitIntoSegments(const RenderPlan& plan)
+// A source longer than its share of the join (the join's length over the
+// workers) is cut into stretches, each decoded by whichever worker is free,
+// where its codec lets decoders started apart give exactly what one gives.
+// No stretch is shorter than `leastStretch`, so short files stay whole.
+std::vector<Segment> splitIntoSegments(const RenderPlan& plan, int workers, std::int64_t leastStretch,
+                                       std::int64_t reach, std::stop_token stop)
 {
     std::vector<Segment> segments;
     std::int64_t at = 0;
     for (const PlannedSource& source : plan.sources) {
         if (source.firstFrame > at)
             segments.push_back({nullptr, at, source.firstFrame});
-        if (source.endFrame > source.firstFrame)
-            segments.push_back({&source, source.firstFrame, source.endFrame});
+        const std::int64_t range = source.endFrame - source.firstFrame;
+        std::int64_t stretch = range;
+        SplitKind split = SplitKind::None;
+        if (workers > 1 && range >= 2 * leastStretch && range * workers > plan.totalFrames) {
+            split = splitKindOf(source.path, plan.format.sampleRate, stop);
+            const std::int64_t pieces = workers * kStretchesPerWorker;
+            // Where the output takes its frames in order through a window,
+            // every worker's stretch fits in it at once, or the workers
+            // ahead would wait for the one behind.
+            if (split != SplitKind::None)
+                stretch = std::clamp(std::max(leastStretch, (range + pieces - 1) / pieces), std::int64_t{1},
+                                     std::max<std::int64_t>(reach / workers, 1));
+        }
+        for (std::int64_t first = source.firstFrame; first < source.endFrame; first += stretch)
+            segments.push_back({&source, first, std::min(first + stretch, source.endFrame), split});
         at = source.endFrame;
     }
     if (plan.totalFrames > at)
@@ -153,8 +177,11 @@ private:
         const Segment& segment = segments_[index];
         MediaResult rendered = result::kOk;
         if (segment.source) {
-            rendered = renderSource(*segment.source, plan_.format, output_, stop, buffers,
-                                    [&](std::int64_t written) { tracker_.report(index, written, false); });
+            const SourceStretch stretch{segment.firstFrame - segment.source->firstFrame,
+                                        segment.endFrame - segment.firstFrame, segment.split};
+            rendered = renderSource(
+                *segment.source, plan_.format, output_, stop, buffers,
+                [&](std::int64_t written) { tracker_.report(index, written, false); }, nullptr, stretch);
         } else {
             rendered = output_.writeSilence(segment.firstFrame, segment.endFrame - segment.firstFrame, stop);
         }
@@ -181,7 +208,9 @@ private:
 MediaResult renderInto(const RenderPlan& plan, OutputSink& output, RenderProgress& progress,
                        std::stop_token stop, const RenderOptions& options)
 {
-    const std::vector<Segment> segments = splitIntoSegments(plan);
+    const int workers = workerCount(std::numeric_limits<std::size_t>::max(), options.workers);
+    const auto leastStretch = static_cast<std::int64_t>(options.leastStretchSeconds * plan.format.sampleRate);
+    const std::vector<Segment> segments = splitIntoSegments(plan, workers, std::max<std::int64_t>(leastStretch, 1), output.reach(), stop);
     PrefixTracker tracker(segments, plan.totalFrames, progress);
     std::optional<MediaResult> failure;
     {

@@ -107,6 +107,9 @@ struct RenderOptions {
     int workers = 0; // 0: one per core
     // How often the output's header catches up with the frames complete.
     std::chrono::milliseconds claimInterval{1000};
+    // A source is cut into stretches for several workers only where each is
+    // at least this long.
+    double leastStretchSeconds = 30.0;
 };
 
 // Counts the plan's sources and length in frames at its format's rate, from

@@ -135,8 +135,9 @@ void packTo24Bits(std::uint8_t* samples, int count)
 // stream changes its format midway.
 class SourceDecoder {
 public:
-    SourceDecoder(MediaInput& input, const OutputFormat& format, RenderBuffers& buffers, bool manualSkip)
-        : input_(input), format_(format), buffers_(buffers), manualSkip_(manualSkip)
+    SourceDecoder(MediaInput& input, const OutputFormat& format, RenderBuffers& buffers, bool manualSkip,
+                  PacketReader reader = {})
+        : input_(input), format_(format), buffers_(buffers), manualSkip_(manualSkip), reader_(std::move(reader))
     {
     }
 
@@ -150,7 +151,7 @@ public:
 
     MediaResult decodeInto(RangeWriter& writer, std::stop_token stop)
     {
-        AudioDecoder decoder(input_);
+        AudioDecoder decoder(input_, reader_);
         const MediaResult decoded = decoder.decode(
             [&](const AVFrame& frame) {
                 const MediaResult converted = convertFrame(frame, writer);
@@ -368,6 +369,7 @@ private:
     int inFormat_ = -1;
     int inRate_ = 0;
     bool manualSkip_ = false;
+    PacketReader reader_;
     std::vector<const std::uint8_t*> planes_;
     bool folding_ = false;
     std::vector<float> folded_;
@@ -454,9 +456,9 @@ constexpr std::int64_t kMissingFramesAllowed = 1;
 
 // The copy path: a WAV already in the output's format needs no decoding.
 // kFalse when the file is not such a WAV and must be decoded.
-MediaResult copyMatchingWav(const PlannedSource& source, const OutputFormat& format, OutputSink& output,
-                            const std::stop_token& stop, RenderBuffers& buffers, const RangeProgress& progress,
-                            std::int64_t& framesFromFile)
+MediaResult copyMatchingWav(const PlannedSource& source, std::int64_t offset, std::int64_t frames,
+                            const OutputFormat& format, OutputSink& output, const std::stop_token& stop,
+                            RenderBuffers& buffers, const RangeProgress& progress, std::int64_t& framesFromFile)
 {
     int fd = -1;
     if (const MediaResult opened = openSourceFile(source.path, fd); failed(opened))
@@ -473,42 +475,110 @@ MediaResult copyMatchingWav(const PlannedSource& source, const OutputFormat& for
     const std::int64_t wanted = std::clamp<std::int64_t>(contentFramesOf(source, format.sampleRate), 0, range);
     if (available - skip < wanted - kMissingFramesAllowed)
         return result::kSourceShrank;
-    const std::int64_t content = std::clamp<std::int64_t>(available - skip, 0, wanted);
+    // What of the file's sound falls into the stretch.
+    const std::int64_t expected = std::clamp<std::int64_t>(wanted - offset, 0, frames);
+    const std::int64_t content = std::clamp<std::int64_t>(available - skip - offset, 0, expected);
 
     std::int64_t copiedFrames = 0;
-    MediaResult copied = copyBytes(in.get(), layout.dataOffset + static_cast<std::uint64_t>(skip) * frameBytes,
-                                   output, source.firstFrame, content, stop, buffers, progress, copiedFrames);
+    MediaResult copied =
+        copyBytes(in.get(), layout.dataOffset + static_cast<std::uint64_t>(skip + offset) * frameBytes, output,
+                  source.firstFrame + offset, content, stop, buffers, progress, copiedFrames);
     framesFromFile = copiedFrames;
     if (failed(copied))
         return copied;
-    if (copiedFrames < wanted - kMissingFramesAllowed)
+    if (copiedFrames < expected - kMissingFramesAllowed)
         return result::kSourceShrank;
-    if (copiedFrames < range) {
-        if (const MediaResult padded =
-                output.writeSilence(source.firstFrame + copiedFrames, range - copiedFrames, stop);
+    if (copiedFrames < frames) {
+        if (const MediaResult padded = output.writeSilence(source.firstFrame + offset + copiedFrames,
+                                                           frames - copiedFrames, stop);
             failed(padded))
             return padded;
     }
-    progress(range);
+    progress(frames);
     return result::kOk;
+}
+
+// A stretch that does not start the range, decoded from a little before it
+// by a decoder of its own. kFalse when only a decoder from the file's start
+// gives it exactly. `skip` is the stretch's first frame in the sound the
+// file gives, `whole` the frames of sound the whole range takes.
+MediaResult decodeAfterPreRoll(const PlannedSource& source, const PlannedSource& part, SplitKind kind,
+                               std::int64_t skip, std::int64_t whole, std::int64_t limit,
+                               const OutputFormat& format, OutputSink& output, const std::stop_token& stop,
+                               RenderBuffers& buffers, const RangeProgress& progress, std::int64_t& framesFromFile)
+{
+    std::unique_ptr<StretchReader>& reader = buffers.stretchReader;
+    std::int64_t first = 0;
+    MediaResult sought = result::kFalse;
+    if (reader && reader->path() == source.path)
+        sought = reader->seekTo(skip, first);
+    if (sought == result::kFalse) {
+        // Another file's reader, or one that has read past this stretch.
+        reader.reset();
+        if (const MediaResult opened = StretchReader::open(source.path, kind, stop, reader); failed(opened))
+            return opened;
+        sought = reader->seekTo(skip, first);
+    }
+    if (failed(sought) || sought == result::kFalse) {
+        reader.reset();
+        return sought;
+    }
+    if (const MediaResult opened = openDecoder(reader->input()); failed(opened)) {
+        reader.reset();
+        return opened;
+    }
+    RangeWriter writer(output, part, skip - first, limit, buffers, progress);
+    StretchReader* packets = reader.get();
+    SourceDecoder decoder(reader->input(), format, buffers, false,
+                          [packets](AVPacket* packet) { return packets->readPacket(packet); });
+    if (const MediaResult decoded = decoder.decodeInto(writer, stop); failed(decoded)) {
+        reader.reset();
+        return decoded;
+    }
+    framesFromFile = writer.taken();
+    if (!writer.full() && whole - (first + decoder.soundFrames()) > decoder.slack())
+        return result::kSourceShrank;
+    return writer.finish(stop);
 }
 
 } // namespace
 
 MediaResult renderSource(const PlannedSource& source, const OutputFormat& format, OutputSink& output,
                          std::stop_token stop, RenderBuffers& buffers, const RangeProgress& progress,
-                         std::int64_t* framesFromFile)
+                         std::int64_t* framesFromFile, const SourceStretch& stretch)
 {
     std::int64_t taken = 0;
     if (framesFromFile)
         *framesFromFile = 0;
-    if (source.endFrame <= source.firstFrame)
+    const std::int64_t range = source.endFrame - source.firstFrame;
+    const std::int64_t offset = std::clamp<std::int64_t>(stretch.offset, 0, range);
+    const std::int64_t frames =
+        stretch.frames < 0 ? range - offset : std::min(stretch.frames, range - offset);
+    if (frames <= 0)
         return result::kOk;
-    if (const MediaResult copied = copyMatchingWav(source, format, output, stop, buffers, progress, taken);
+    if (const MediaResult copied =
+            copyMatchingWav(source, offset, frames, format, output, stop, buffers, progress, taken);
         copied != result::kFalse) {
         if (framesFromFile)
             *framesFromFile = taken;
         return copied;
+    }
+
+    // The stretch's frames as a range of their own, and what of the file's
+    // sound they take.
+    PlannedSource part = source;
+    part.firstFrame = source.firstFrame + offset;
+    part.endFrame = part.firstFrame + frames;
+    const std::int64_t whole = std::min(contentFramesOf(source, format.sampleRate), range);
+    const std::int64_t limit = std::clamp<std::int64_t>(whole - offset, 0, frames);
+    const std::int64_t skip = frameAt(source.mediaStart, format.sampleRate) + offset;
+    if (offset > 0 && stretch.kind != SplitKind::None) {
+        const MediaResult decoded = decodeAfterPreRoll(source, part, stretch.kind, skip, whole, limit, format,
+                                                       output, stop, buffers, progress, taken);
+        if (framesFromFile)
+            *framesFromFile = taken;
+        if (decoded != result::kFalse)
+            return decoded;
     }
 
     MediaInput input;
@@ -519,14 +589,13 @@ MediaResult renderSource(const PlannedSource& source, const OutputFormat& format
     const bool manualSkip = trimsEndUnreliably(input);
     if (const MediaResult opened = openDecoder(input, manualSkip); failed(opened))
         return opened;
-    RangeWriter writer(output, source, frameAt(source.mediaStart, format.sampleRate),
-                       contentFramesOf(source, format.sampleRate), buffers, progress);
+    RangeWriter writer(output, part, skip, limit, buffers, progress);
     SourceDecoder decoder(input, format, buffers, manualSkip);
     if (const MediaResult decoded = decoder.decodeInto(writer, stop); failed(decoded))
         return decoded;
     if (framesFromFile)
         *framesFromFile = writer.taken();
-    if (!writer.full() && writer.limit() - decoder.soundFrames() > decoder.slack())
+    if (!writer.full() && whole - decoder.soundFrames() > decoder.slack())
         return result::kSourceShrank;
     return writer.finish(stop);
 }

@@ -54,6 +54,7 @@ public:
     {
         return inner_.writeSilence(frame, frames, stop);
     }
+    std::int64_t reach() const override { return inner_.reach(); }
     MediaResult claim(std::int64_t frames) override { return inner_.claim(frames); }
     void cancelWrites() override { inner_.cancelWrites(); }
     MediaResult finish(std::int64_t frames) override { return inner_.finish(frames); }

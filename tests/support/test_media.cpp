@@ -183,6 +183,22 @@ std::string nameOf(MediaFormat format)
     return "Unknown";
 }
 
+namespace {
+
+// Noise that is the same on every run: splitmix64 of the sample's place.
+double noiseValue(const ToneSpec& tone, std::int64_t n, int channel)
+{
+    if (tone.noise == 0.0)
+        return 0.0;
+    std::uint64_t x = static_cast<std::uint64_t>(n) * 8 + static_cast<std::uint64_t>(channel) + 0x9e3779b97f4a7c15ULL;
+    x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ULL;
+    x = (x ^ (x >> 27)) * 0x94d049bb133111ebULL;
+    x ^= x >> 31;
+    return tone.noise * (static_cast<double>(x >> 11) / 4503599627370496.0 - 1.0);
+}
+
+} // namespace
+
 double toneValue(const ToneSpec& tone, std::int64_t n)
 {
     // Phase from an exact integer product, so a split tone lines up to the bit.
@@ -286,7 +302,7 @@ Generated writeTone(const std::string& folder, const std::string& baseName, Medi
             context.global_quality = FF_QP2LAMBDA * 4;
         } else if (format != MediaFormat::Flac && traits.muxer != std::string("wav") &&
                    traits.muxer != std::string("aiff")) {
-            context.bit_rate = 64000 * tone.channels;
+            context.bit_rate = tone.bitRateKbps > 0 ? tone.bitRateKbps * 1000 : 64000 * tone.channels;
         }
     });
     if (error < 0)
@@ -351,7 +367,8 @@ Generated writeTone(const std::string& folder, const std::string& baseName, Medi
         for (int i = 0; i < count; ++i) {
             const double value = toneValue(tone, written + i);
             for (int channel = 0; channel < tone.channels; ++channel)
-                storeSample(*samples, audioContext.sample_fmt, tone.channels, i, channel, value);
+                storeSample(*samples, audioContext.sample_fmt, tone.channels, i, channel,
+                            value + noiseValue(tone, written + i, channel));
         }
         samples->pts = written;
         if ((error = writePackets(*output, audio, samples.get())) < 0)

@@ -44,6 +44,8 @@ struct ToneSpec {
     bool frameIndex = true;       // mp3 only: false leaves out the Xing/LAME header
     bool soundTrack = true;       // false: the video formats' picture alone, for the tone's length
     int flacBits = 16;            // FLAC only: 16 or 24
+    int bitRateKbps = 0;          // compressed formats: 0 is 64 kbit/s per channel
+    double noise = 0.0;           // seeded white noise of this amplitude, each channel its own, over the tone
 };
 
 // Tags by FFmpeg's generic names ("title", "album" ...), as the muxer writes them.
