@@ -44,9 +44,7 @@ constexpr std::int64_t kPeakStretch = 32;
 double energyOf(double lufs) { return std::pow(10.0, (lufs - kLoudnessOffset) / 10.0); }
 double lufsOf(double energy) { return 10.0 * std::log10(energy) + kLoudnessOffset; }
 
-struct Biquad {
-    double b0, b1, b2, a1, a2;
-};
+using Biquad = LoudnessMeter::Biquad;
 
 Biquad shelfFor(int rate)
 {
@@ -86,26 +84,49 @@ double weightOf(int channel, int channels)
     }
 }
 
+// Eight floats, which the compiler maps onto whatever vector unit it builds for.
+using Floats8 = float __attribute__((vector_size(32)));
+constexpr int kVectors = 4; // kPeakStretch floats
+static_assert(kVectors * 8 == kPeakStretch);
+
 // The highest magnitude of the interpolated outputs at the `count` samples
 // from `line` on (which holds `taps` - 1 samples before them, and
-// kPeakStretch after the first, whatever `count`). Built for the wider vector units too, where the
-// processor has them: the true peak's filter is most of the measuring's work.
+// kPeakStretch after the first, whatever `count`). Built for the wider
+// vector units too, where the processor has them: the true peak's filter is
+// most of the measuring's work. The sums stay in registers, tap after tap.
 __attribute__((target_clones("arch=x86-64-v3", "default"))) float
 highestInterpolated(const float* line, std::int64_t count, const float* coefficients, int phases, int taps)
 {
-    float highest = 0.0f;
+    const Floats8 lane = {0, 1, 2, 3, 4, 5, 6, 7};
+    Floats8 highest = {};
     for (int phase = 0; phase < phases; ++phase) {
-        float sums[kPeakStretch] = {};
+        const float* c = coefficients + phase * taps;
+        // Four sums by name, not an array: so they live in registers.
+        Floats8 sum0 = {}, sum1 = {}, sum2 = {}, sum3 = {};
         for (int t = 0; t < taps; ++t) {
-            const float c = coefficients[phase * taps + t];
+            const Floats8 tap = Floats8{} + c[t];
             const float* x = line - t;
-            for (std::int64_t i = 0; i < kPeakStretch; ++i)
-                sums[i] += c * x[i];
+            Floats8 samples0, samples1, samples2, samples3;
+            std::memcpy(&samples0, x, sizeof samples0);
+            std::memcpy(&samples1, x + 8, sizeof samples1);
+            std::memcpy(&samples2, x + 16, sizeof samples2);
+            std::memcpy(&samples3, x + 24, sizeof samples3);
+            sum0 += tap * samples0;
+            sum1 += tap * samples1;
+            sum2 += tap * samples2;
+            sum3 += tap * samples3;
         }
-        for (std::int64_t i = 0; i < count; ++i)
-            highest = std::max(highest, std::abs(sums[i]));
+        const Floats8 sums[kVectors] = {sum0, sum1, sum2, sum3};
+        for (int v = 0; v < kVectors; ++v) {
+            const Floats8 magnitude = sums[v] > -sums[v] ? sums[v] : -sums[v];
+            const Floats8 taken = lane + static_cast<float>(8 * v) < static_cast<float>(count) ? magnitude : Floats8{};
+            highest = taken > highest ? taken : highest;
+        }
     }
-    return highest;
+    float result = 0.0f;
+    for (int i = 0; i < 8; ++i)
+        result = std::max(result, highest[i]);
+    return result;
 }
 
 } // namespace
@@ -219,10 +240,8 @@ LoudnessMeter::LoudnessMeter(int channels, int sampleRate, int bitsPerSample)
         interpolator_ = std::make_unique<Interpolator>(4);
     else if (sampleRate < 192000)
         interpolator_ = std::make_unique<Interpolator>(2);
-    const Biquad shelf = shelfFor(sampleRate);
-    const Biquad highPass = highPassFor(sampleRate);
-    shelf_ = {shelf.b0, shelf.b1, shelf.b2, shelf.a1, shelf.a2};
-    highPass_ = {highPass.b0, highPass.b1, highPass.b2, highPass.a1, highPass.a2};
+    shelf_ = shelfFor(sampleRate);
+    highPass_ = highPassFor(sampleRate);
 }
 
 LoudnessMeter::~LoudnessMeter() = default;
@@ -267,37 +286,80 @@ MediaResult LoudnessMeter::addSilence(std::int64_t frames)
     return result::kOk;
 }
 
+// The K-weighting of `count` frames of one channel, `stride` samples apart,
+// in transposed direct form; the filters' states stay in registers.
+void LoudnessMeter::weighChannel(const double* in, int stride, std::int64_t count, const Biquad& s, const Biquad& h,
+                                 Channel& channel)
+{
+    double s1 = channel.shelf[0], s2 = channel.shelf[1];
+    double h1 = channel.highPass[0], h2 = channel.highPass[1];
+    double energy = 0.0;
+    for (std::int64_t i = 0; i < count; ++i, in += stride) {
+        const double x = *in;
+        const double shelved = s.b0 * x + s1;
+        s1 = s.b1 * x - s.a1 * shelved + s2;
+        s2 = s.b2 * x - s.a2 * shelved;
+        const double weighted = shelved + h1;
+        h1 = -2.0 * shelved - h.a1 * weighted + h2;
+        h2 = shelved - h.a2 * weighted;
+        energy += weighted * weighted;
+    }
+    channel.shelf[0] = s1;
+    channel.shelf[1] = s2;
+    channel.highPass[0] = h1;
+    channel.highPass[1] = h2;
+    channel.partEnergy += energy;
+}
+
+// The same for every channel of a mono or stereo stream at once: each
+// sample's filter waits for the one before, so two channels side by side
+// run in the time of one.
+template <int kChannels>
+void LoudnessMeter::weighChannels(const double* in, std::int64_t count, const Biquad& s, const Biquad& h,
+                                  Channel* channels)
+{
+    double s1[kChannels], s2[kChannels], h1[kChannels], h2[kChannels], energy[kChannels];
+    for (int c = 0; c < kChannels; ++c) {
+        s1[c] = channels[c].shelf[0];
+        s2[c] = channels[c].shelf[1];
+        h1[c] = channels[c].highPass[0];
+        h2[c] = channels[c].highPass[1];
+        energy[c] = 0.0;
+    }
+    for (std::int64_t i = 0; i < count; ++i, in += kChannels)
+        for (int c = 0; c < kChannels; ++c) {
+            const double x = in[c];
+            const double shelved = s.b0 * x + s1[c];
+            s1[c] = s.b1 * x - s.a1 * shelved + s2[c];
+            s2[c] = s.b2 * x - s.a2 * shelved;
+            const double weighted = shelved + h1[c];
+            h1[c] = -2.0 * shelved - h.a1 * weighted + h2[c];
+            h2[c] = shelved - h.a2 * weighted;
+            energy[c] += weighted * weighted;
+        }
+    for (int c = 0; c < kChannels; ++c) {
+        channels[c].shelf[0] = s1[c];
+        channels[c].shelf[1] = s2[c];
+        channels[c].highPass[0] = h1[c];
+        channels[c].highPass[1] = h2[c];
+        channels[c].partEnergy += energy[c];
+    }
+}
+
 void LoudnessMeter::addSamples(const double* samples, std::int64_t frames)
 {
-    const Biquad s{shelf_[0], shelf_[1], shelf_[2], shelf_[3], shelf_[4]};
-    const Biquad h{highPass_[0], highPass_[1], highPass_[2], highPass_[3], highPass_[4]};
+    const Biquad s = shelf_;
+    const Biquad h = highPass_;
     while (frames > 0) {
         const std::int64_t count = std::min(frames, framesPer100ms_ - partFrames_);
-        for (int c = 0; c < channels_; ++c) {
-            Channel& channel = channelStates_[static_cast<std::size_t>(c)];
-            if (channel.weight == 0.0)
-                continue;
-            // Transposed direct form; the states stay in registers through the loop.
-            double s1 = channel.shelf[0], s2 = channel.shelf[1];
-            double h1 = channel.highPass[0], h2 = channel.highPass[1];
-            double energy = 0.0;
-            const double* in = samples + c;
-            for (std::int64_t i = 0; i < count; ++i, in += channels_) {
-                const double x = *in;
-                const double shelved = s.b0 * x + s1;
-                s1 = s.b1 * x - s.a1 * shelved + s2;
-                s2 = s.b2 * x - s.a2 * shelved;
-                const double weighted = shelved + h1;
-                h1 = -2.0 * shelved - h.a1 * weighted + h2;
-                h2 = shelved - h.a2 * weighted;
-                energy += weighted * weighted;
-            }
-            channel.shelf[0] = s1;
-            channel.shelf[1] = s2;
-            channel.highPass[0] = h1;
-            channel.highPass[1] = h2;
-            channel.partEnergy += energy;
-        }
+        if (channels_ == 1)
+            weighChannels<1>(samples, count, s, h, channelStates_.data());
+        else if (channels_ == 2)
+            weighChannels<2>(samples, count, s, h, channelStates_.data());
+        else
+            for (int c = 0; c < channels_; ++c)
+                if (channelStates_[static_cast<std::size_t>(c)].weight != 0.0)
+                    weighChannel(samples + c, channels_, count, s, h, channelStates_[static_cast<std::size_t>(c)]);
         partFrames_ += count;
         samples += count * channels_;
         frames -= count;

@@ -60,9 +60,19 @@ public:
     double samplePeak() const;
     const GatedBlocks& blocks() const { return blocks_; }
 
+    // One second-order stage of the K-weighting filter.
+    struct Biquad {
+        double b0, b1, b2, a1, a2;
+    };
+
 private:
     struct Channel;
     struct Interpolator;
+    static void weighChannel(const double* in, int stride, std::int64_t count, const Biquad& s, const Biquad& h,
+                             Channel& channel);
+    template <int kChannels>
+    static void weighChannels(const double* in, std::int64_t count, const Biquad& s, const Biquad& h,
+                              Channel* channels);
     LoudnessMeter(int channels, int sampleRate, int bitsPerSample);
     void addSamples(const double* samples, std::int64_t frames); // interleaved, full scale 1.0
     void measurePeaks(const double* samples, std::int64_t frames);
@@ -71,8 +81,8 @@ private:
     int bitsPerSample_;
     std::int64_t framesPer100ms_;
     std::vector<Channel> channelStates_;
-    std::array<double, 5> shelf_{};    // b0, b1, b2, a1, a2 of the K-weighting's two stages
-    std::array<double, 5> highPass_{};
+    Biquad shelf_{};    // the K-weighting's two stages
+    Biquad highPass_{};
     std::unique_ptr<Interpolator> interpolator_; // none from 192 kHz
     // The weighted energy of the last four 100 ms parts, and how far the newest has come.
     std::array<double, 4> parts_{};
