@@ -3,17 +3,57 @@
 #include "output/framework/worker_pool.h"
 
 #include <algorithm>
+#include <charconv>
 #include <condition_variable>
+#include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <thread>
 #include <vector>
 
+#ifdef __linux__
+#include <sched.h>
+#endif
+
 namespace kestrine {
+namespace {
+
+constexpr int kMostWorkers = 64;
+
+// The cores this process may run on: fewer than the machine has when it is
+// pinned (taskset) or confined (a container's cpuset).
+int usableCores()
+{
+#ifdef __linux__
+    cpu_set_t allowed;
+    CPU_ZERO(&allowed);
+    if (sched_getaffinity(0, sizeof allowed, &allowed) == 0 && CPU_COUNT(&allowed) > 0)
+        return CPU_COUNT(&allowed);
+#endif
+    return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+}
+
+} // namespace
+
+int workersFromEnvironment()
+{
+    const char* text = std::getenv("KESTRINE_WORKERS");
+    if (!text)
+        return 0;
+    int workers = 0;
+    const char* end = text + std::strlen(text);
+    const auto [stopped, error] = std::from_chars(text, end, workers);
+    if (error != std::errc() || stopped != end || workers < 1 || workers > kMostWorkers)
+        return 0;
+    return workers;
+}
 
 int workerCount(std::size_t items, int requested)
 {
-    const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    const int workers = requested > 0 ? requested : cores;
+    static const int cores = usableCores();
+    int workers = requested > 0 ? requested : workersFromEnvironment();
+    if (workers == 0)
+        workers = cores;
     return static_cast<int>(std::clamp<std::size_t>(items, 1, static_cast<std::size_t>(workers)));
 }
 

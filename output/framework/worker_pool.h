@@ -8,11 +8,15 @@
 
 namespace kestrine {
 
-// How many threads the program's parallel work runs on at most: one per core,
-// chosen here once for measuring files, checking source names and the render
-// alike. `requested`
-// above zero overrides it; never more than `items`, never fewer than one.
+// How many threads the program's parallel work runs on at most: one per core
+// the process may use, chosen here once for measuring files, checking source
+// names and the render alike. `requested` above zero overrides it, else
+// KESTRINE_WORKERS (1 to 64) does; never more than `items`, never fewer
+// than one.
 int workerCount(std::size_t items, int requested = 0);
+
+// KESTRINE_WORKERS as a count of workers; 0 when unset or not 1 to 64.
+int workersFromEnvironment();
 
 // Runs `work` on `workers` threads of its own and returns when every one has
 // returned. With `keep`, this thread calls it every `interval` meanwhile.

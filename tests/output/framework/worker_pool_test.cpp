@@ -4,17 +4,56 @@
 
 #include <gtest/gtest.h>
 
+#include <sched.h>
+#include <stdlib.h>
+
 #include <atomic>
 #include <mutex>
+#include <optional>
 #include <set>
+#include <string>
 #include <thread>
 
 namespace kestrine {
 namespace {
 
+// The cores the test may run on, as the pool should count them.
+int allowedCores()
+{
+    cpu_set_t allowed;
+    CPU_ZERO(&allowed);
+    EXPECT_EQ(sched_getaffinity(0, sizeof allowed, &allowed), 0);
+    return CPU_COUNT(&allowed);
+}
+
+// Sets KESTRINE_WORKERS for one test and puts back what was there.
+class WorkersVariable {
+public:
+    explicit WorkersVariable(const char* value)
+    {
+        if (const char* before = getenv(kName))
+            before_ = before;
+        setenv(kName, value, 1);
+    }
+    ~WorkersVariable()
+    {
+        if (before_)
+            setenv(kName, before_->c_str(), 1);
+        else
+            unsetenv(kName);
+    }
+    WorkersVariable(const WorkersVariable&) = delete;
+    WorkersVariable& operator=(const WorkersVariable&) = delete;
+
+private:
+    static constexpr const char* kName = "KESTRINE_WORKERS";
+    std::optional<std::string> before_;
+};
+
 TEST(WorkerPool, NeverMoreWorkersThanItemsNorFewerThanOne)
 {
-    const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    const WorkersVariable unset("");
+    const int cores = allowedCores();
     const struct {
         std::size_t items;
         int requested;
@@ -24,6 +63,25 @@ TEST(WorkerPool, NeverMoreWorkersThanItemsNorFewerThanOne)
     };
     for (const auto& c : cases)
         EXPECT_EQ(workerCount(c.items, c.requested), c.expected) << c.items << " " << c.requested;
+}
+
+TEST(WorkerPool, TheEnvironmentChoosesTheCountUnlessTheCallerDoes)
+{
+    const int cores = allowedCores();
+    const struct {
+        const char* value;
+        std::size_t items;
+        int requested;
+        int expected;
+    } cases[] = {
+        {"4", 1000, 0, 4},    {"1", 1000, 0, 1},      {"64", 1000, 0, 64}, {"4", 3, 0, 3},
+        {"4", 1000, 2, 2},    {"0", 1000, 0, cores},  {"65", 1000, 0, cores},
+        {"-2", 1000, 0, cores}, {"3x", 1000, 0, cores}, {" 3", 1000, 0, cores}, {"", 1000, 0, cores},
+    };
+    for (const auto& c : cases) {
+        const WorkersVariable workers(c.value);
+        EXPECT_EQ(workerCount(c.items, c.requested), c.expected) << '"' << c.value << '"';
+    }
 }
 
 TEST(WorkerPool, RunsTheWorkOnThreadsOfItsOwnAndWaitsForThemAll)
