@@ -399,19 +399,26 @@ void LoudnessMeter::measurePeaks(const double* samples, std::int64_t frames)
         channel.samplePeak = std::max(channel.samplePeak, chunkPeak);
         if (interpolator_ && std::max(chunkPeak, channel.historyPeak) * interpolator_->bound > channel.truePeak) {
             const Interpolator& interpolator = *interpolator_;
+            // The samples the filter reaches back to from a stretch lie in
+            // the stretch before, or before the chunk: no stretch but the
+            // last is shorter than that reach.
+            static_assert(kPeakStretch >= kHistory);
+            float before = static_cast<float>(channel.historyPeak);
             for (std::int64_t start = 0; start < frames; start += kPeakStretch) {
+                const std::int64_t count = std::min(kPeakStretch, frames - start);
+                float highest = 0.0f;
+                for (std::int64_t i = start; i < start + count; ++i)
+                    highest = std::max(highest, std::abs(line[i]));
                 // Every output between these samples reads them and the
                 // ones just before: when even the bound of those stays under
                 // the highest true peak so far, none of them can raise it.
-                float reach = 0.0f;
-                for (std::int64_t i = start - interpolator.taps + 1; i < start + kPeakStretch; ++i)
-                    reach = std::max(reach, std::abs(line[i]));
+                const float reach = std::max(highest, before);
+                before = highest;
                 if (reach * interpolator.bound <= channel.truePeak)
                     continue;
-                const float highest = highestInterpolated(line + start, std::min(kPeakStretch, frames - start),
-                                                          interpolator.coefficients.data(),
-                                                          interpolator.phases, interpolator.taps);
-                channel.truePeak = std::max(channel.truePeak, static_cast<double>(highest));
+                const float interpolated = highestInterpolated(line + start, count, interpolator.coefficients.data(),
+                                                               interpolator.phases, interpolator.taps);
+                channel.truePeak = std::max(channel.truePeak, static_cast<double>(interpolated));
             }
         }
         // What the next chunk's first outputs read back to.

@@ -67,7 +67,8 @@ private:
 
 std::int16_t scaled16(std::int16_t sample, double factor)
 {
-    return static_cast<std::int16_t>(std::clamp(std::lrint(sample * factor), -32768L, 32767L));
+    // Clamped before it is rounded: the same result, and a loop the compiler can widen.
+    return static_cast<std::int16_t>(std::lrint(std::min(std::max(sample * factor, -32768.0), 32767.0)));
 }
 
 void scale24(const std::uint8_t* in, std::uint8_t* out, double factor)
@@ -180,7 +181,9 @@ MediaResult GainSink::writeFrames(std::int64_t frame, const void* data, std::int
 {
     const auto* bytes = static_cast<const std::uint8_t*>(data);
     const int frameBytes = bytesPerFrame();
-    std::vector<std::uint8_t> scaled;
+    // Workers write side by side, each through a buffer of its own, kept
+    // from one write to the next.
+    thread_local std::vector<std::uint8_t> scaled;
     while (frames > 0) {
         const std::ptrdiff_t range = rangeHolding(ranges_, frame);
         // Up to where the next range starts or this one ends.
@@ -198,16 +201,17 @@ MediaResult GainSink::writeFrames(std::int64_t frame, const void* data, std::int
             const double factor = ranges_[static_cast<std::size_t>(range)].factor;
             const std::size_t samples = static_cast<std::size_t>(count * channels_);
             scaled.resize(static_cast<std::size_t>(count * frameBytes));
+            std::uint8_t* target = scaled.data();
             if (bitsPerSample_ == 16) {
                 for (std::size_t i = 0; i < samples; ++i) {
                     std::int16_t sample;
                     std::memcpy(&sample, bytes + 2 * i, 2);
                     const std::int16_t result = scaled16(sample, factor);
-                    std::memcpy(scaled.data() + 2 * i, &result, 2);
+                    std::memcpy(target + 2 * i, &result, 2);
                 }
             } else {
                 for (std::size_t i = 0; i < samples; ++i)
-                    scale24(bytes + 3 * i, scaled.data() + 3 * i, factor);
+                    scale24(bytes + 3 * i, target + 3 * i, factor);
             }
             out = scaled.data();
         }
