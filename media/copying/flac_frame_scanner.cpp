@@ -162,7 +162,7 @@ MediaResult FlacFrameScanner::next(ScannedFlacFrame& frame)
     };
     for (;;) {
         const std::uint8_t* base = buffer_.data() + begin_;
-        const std::size_t available = end_ - begin_;
+        std::size_t available = end_ - begin_;
         std::size_t candidate = 0;
         while (search + 1 < available) {
             const auto* sync =
@@ -198,6 +198,9 @@ MediaResult FlacFrameScanner::next(ScannedFlacFrame& frame)
             continue;
         if (failed(failure_))
             return failure_;
+        // fill() may have moved the frame even when nothing more came.
+        base = buffer_.data() + begin_;
+        available = end_ - begin_;
         // The last frame runs to the end of the file, or to an ID3v1 tag.
         for (const std::size_t tail : {std::size_t{0}, kId3v1Bytes}) {
             if (available < tail + crcAt + 2 || available - tail < header.headerBytes + 2)

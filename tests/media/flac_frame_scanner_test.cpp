@@ -182,6 +182,22 @@ INSTANTIATE_TEST_SUITE_P(
                                  0}),
     [](const auto& tested) { return std::string(tested.param.name); });
 
+// A file of one short frame: it ends at the end of the file, after the
+// buffer has made room for a read that brings nothing more.
+TEST_F(FlacFrameScannerTest, AFileOfOneFrame)
+{
+    ToneSpec tone;
+    tone.frames = 1'000;
+    const std::string path = makeTone("short", MediaFormat::Flac, tone);
+    const Bytes file = bytesOf(testmedia::readBytes(path));
+    for (const std::size_t chunk : {std::size_t{1} << 22, std::size_t{7}}) {
+        const Scan scan = scanBytes(file, chunk);
+        EXPECT_EQ(scan.end, result::kFalse) << "reads of " << chunk;
+        EXPECT_EQ(scan.sizes, demuxedFrameSizes(path)) << "reads of " << chunk;
+        EXPECT_EQ(scan.samples, 1'000) << "reads of " << chunk;
+    }
+}
+
 // A frame's body may hold what looks like the next frame's header: sync
 // code, valid CRC-8, the right number. Only the CRC-16 of the bytes before
 // it tells that the frame does not end there.
