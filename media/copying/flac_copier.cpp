@@ -2,6 +2,7 @@
 // Copyright (c) 2026 The Kestrine developers
 #include "media/copying/flac_copier.h"
 
+#include "media/copying/flac_frame_scanner.h"
 #include "media/copying/flac_frames.h"
 #include "media/media_input.h"
 
@@ -20,6 +21,9 @@ constexpr std::size_t kMd5At = 18;
 constexpr std::size_t kMd5Bytes = 16;
 // A stream's blocks hold at least this many samples, but for its last.
 constexpr int kSmallestBlock = 16;
+// Frames gathered before they are written: few writes, and a Stop loses none.
+constexpr std::size_t kBatchBytes = 1 << 18;
+constexpr std::size_t kCrc16Bytes = 2;
 // Native FLAC's extradata may come with the file's magic and the block's header.
 constexpr std::size_t kMagicAndBlockHeaderBytes = 8;
 
@@ -101,35 +105,130 @@ MediaResult FlacCopier::describeStream(const MediaInput& first, const OutputForm
     return result::kOk;
 }
 
-MediaResult FlacCopier::writeFrame(const std::vector<std::uint8_t>& frame, int blockSize, std::int64_t at,
-                                   const PacketWriter& write)
+void FlacCopier::addFrame(std::initializer_list<std::span<const std::uint8_t>> parts, int blockSize)
 {
-    av_packet_unref(packet_.get());
-    if (const int made = av_new_packet(packet_.get(), static_cast<int>(frame.size())); made < 0)
-        return made;
-    std::copy(frame.begin(), frame.end(), packet_->data);
-    packet_->pts = packet_->dts = at;
-    packet_->duration = blockSize;
+    std::size_t size = 0;
+    for (const std::span<const std::uint8_t> part : parts) {
+        batch_.insert(batch_.end(), part.begin(), part.end());
+        size += part.size();
+    }
+    batchFrames_ += blockSize;
     // The block written before this one is no longer the stream's last.
     if (lastBlock_ > 0) {
         smallestBlock_ = smallestBlock_ == 0 ? lastBlock_ : std::min(smallestBlock_, lastBlock_);
         largestBlock_ = std::max(largestBlock_, lastBlock_);
     }
     lastBlock_ = blockSize;
-    smallestFrame_ = smallestFrame_ == 0 ? frame.size() : std::min(smallestFrame_, frame.size());
-    largestFrame_ = std::max(largestFrame_, frame.size());
-    return write(*packet_);
+    smallestFrame_ = smallestFrame_ == 0 ? size : std::min(smallestFrame_, size);
+    largestFrame_ = std::max(largestFrame_, size);
+}
+
+MediaResult FlacCopier::writeBatch(const PacketWriter& write)
+{
+    if (batch_.empty())
+        return result::kOk;
+    // The writer only reads the packet's bytes, so they need not be FFmpeg's own.
+    av_packet_unref(packet_.get());
+    packet_->data = batch_.data();
+    packet_->size = static_cast<int>(batch_.size());
+    packet_->pts = packet_->dts = batchFirst_;
+    packet_->duration = batchFrames_;
+    const MediaResult written = write(*packet_);
+    packet_->data = nullptr;
+    packet_->size = 0;
+    batchFirst_ += batchFrames_;
+    batchFrames_ = 0;
+    batch_.clear();
+    return written;
 }
 
 MediaResult FlacCopier::copySource(MediaInput& input, std::int64_t firstFrame, std::int64_t frames, bool last,
                                    const PacketWriter& write, const CopyProgress& progress,
                                    std::stop_token stop)
 {
+    if (stop.stop_requested() || !input.format)
+        return result::kStopped;
+    batchFirst_ = firstFrame;
+    batchFrames_ = 0;
+    batch_.clear();
+    // Frames of a native FLAC file are found by reading its bytes; in other
+    // containers the demuxer hands them over whole.
+    const bool native = std::strcmp(input.format->iformat->name, "flac") == 0 && input.format->pb;
+    return native ? copyScanned(input, firstFrame, frames, last, write, progress, stop)
+                  : copyPackets(input, firstFrame, frames, last, write, progress, stop);
+}
+
+MediaResult FlacCopier::copyScanned(MediaInput& input, std::int64_t firstFrame, std::int64_t frames, bool last,
+                                    const PacketWriter& write, const CopyProgress& progress, std::stop_token stop)
+{
+    AVIOContext* io = input.format->pb;
+    if (const std::int64_t moved = avio_seek(io, 0, SEEK_SET); moved < 0)
+        return moved == AVERROR_EXIT ? result::kStopped : static_cast<MediaResult>(moved);
+    FlacFrameScanner scanner([io](std::uint8_t* into, int size) {
+        const int got = avio_read(io, into, size);
+        return got == AVERROR_EOF ? 0 : got;
+    }, readBuffer_);
+    std::int64_t copied = 0;
+    int pendingShortBlock = 0; // a block too short to be anything but a stream's last
+    for (;;) {
+        if (stop.stop_requested()) {
+            // The frames gathered are whole: they make the shorter file.
+            if (succeeded(writeBatch(write)))
+                progress(batchFirst_);
+            return result::kStopped;
+        }
+        ScannedFlacFrame frame;
+        const MediaResult scanned = scanner.next(frame);
+        if (scanned == result::kFalse)
+            break;
+        if (scanned == AVERROR_EXIT)
+            return result::kStopped;
+        // A damaged frame goes to the decoder, which knows what to do with it.
+        if (scanned == AVERROR_INVALIDDATA)
+            return result::kFalse;
+        if (failed(scanned))
+            return scanned;
+        const FlacFrameHeader& header = frame.header;
+        if (pendingShortBlock > 0 || copied + header.blockSize > frames)
+            return result::kFalse;
+        if (header.blockSize < kSmallestBlock)
+            pendingShortBlock = header.blockSize;
+        const std::vector<std::uint8_t> renumbered =
+            renumberedFlacHeader(frame.data, header, static_cast<std::uint64_t>(firstFrame + copied));
+        if (renumbered.empty())
+            return result::kFalse;
+        // The scanner checked the frame's CRC-16; the new one follows from it without reading the frame again.
+        const std::size_t bodyBytes = frame.size - header.headerBytes - kCrc16Bytes;
+        const auto stored = static_cast<std::uint16_t>(frame.data[frame.size - 2] << 8 | frame.data[frame.size - 1]);
+        const std::uint16_t crc = flacCrc16Replacing(stored, flacCrc16(frame.data, header.headerBytes),
+                                                     flacCrc16(renumbered.data(), renumbered.size()), bodyBytes);
+        const std::uint8_t crcBytes[kCrc16Bytes] = {static_cast<std::uint8_t>(crc >> 8),
+                                                    static_cast<std::uint8_t>(crc)};
+        addFrame({renumbered, {frame.data + header.headerBytes, bodyBytes}, crcBytes}, header.blockSize);
+        copied += header.blockSize;
+        if (batch_.size() >= kBatchBytes) {
+            if (const MediaResult written = writeBatch(write); failed(written))
+                return written;
+            progress(batchFirst_);
+        }
+    }
+    // A short block inside the join would make the stream one that its header cannot describe.
+    if (copied != frames || (pendingShortBlock > 0 && !last))
+        return result::kFalse;
+    if (const MediaResult written = writeBatch(write); failed(written))
+        return written;
+    progress(batchFirst_);
+    return result::kOk;
+}
+
+MediaResult FlacCopier::copyPackets(MediaInput& input, std::int64_t firstFrame, std::int64_t frames, bool last,
+                                    const PacketWriter& write, const CopyProgress& progress, std::stop_token stop)
+{
     PacketPtr packet(av_packet_alloc());
     if (!packet)
         return result::kOutOfMemory;
     std::int64_t copied = 0;
-    int pendingShortBlock = 0; // a block too short to be anything but a stream's last
+    int pendingShortBlock = 0;
     for (;;) {
         if (stop.stop_requested())
             return result::kStopped;
@@ -156,13 +255,12 @@ MediaResult FlacCopier::copySource(MediaInput& input, std::int64_t firstFrame, s
         av_packet_unref(packet.get());
         if (frame.empty())
             return result::kFalse;
-        if (const MediaResult written = writeFrame(frame, header.blockSize, firstFrame + copied, write);
-            failed(written))
+        addFrame({frame}, header.blockSize);
+        if (const MediaResult written = writeBatch(write); failed(written))
             return written;
         copied += header.blockSize;
         progress(firstFrame + copied);
     }
-    // A short block inside the join would make the stream one that its header cannot describe.
     if (copied != frames || (pendingShortBlock > 0 && !last))
         return result::kFalse;
     return result::kOk;

@@ -5,6 +5,9 @@
 #include "media/copying/frame_copier.h"
 
 #include <array>
+#include <initializer_list>
+#include <span>
+#include <vector>
 
 namespace kestrine {
 
@@ -34,8 +37,14 @@ public:
     static constexpr std::size_t kStreamInfoBytes = 34;
 
 private:
-    MediaResult writeFrame(const std::vector<std::uint8_t>& frame, int blockSize, std::int64_t at,
-                           const PacketWriter& write);
+    MediaResult copyScanned(MediaInput& input, std::int64_t firstFrame, std::int64_t frames, bool last,
+                            const PacketWriter& write, const CopyProgress& progress, std::stop_token stop);
+    MediaResult copyPackets(MediaInput& input, std::int64_t firstFrame, std::int64_t frames, bool last,
+                            const PacketWriter& write, const CopyProgress& progress, std::stop_token stop);
+    // Takes a frame into the batch written next, and counts its sizes.
+    void addFrame(std::initializer_list<std::span<const std::uint8_t>> parts, int blockSize);
+    // Writes the frames gathered so far as one packet.
+    MediaResult writeBatch(const PacketWriter& write);
 
     std::array<std::uint8_t, kStreamInfoBytes> firstStreamInfo_{};
     // Block sizes of every frame but the one written last, which a stream
@@ -46,6 +55,10 @@ private:
     std::size_t smallestFrame_ = 0;
     std::size_t largestFrame_ = 0;
     PacketPtr packet_;
+    std::vector<std::uint8_t> readBuffer_;
+    std::vector<std::uint8_t> batch_; // whole frames, renumbered, not yet written
+    std::int64_t batchFirst_ = 0;     // the batch's first sample in the join
+    std::int64_t batchFrames_ = 0;
 };
 
 } // namespace kestrine

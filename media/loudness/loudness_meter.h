@@ -4,19 +4,43 @@
 
 #include "output/framework/media_result.h"
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <vector>
 
 namespace kestrine {
 
+// The 400 ms blocks of some sound that pass the absolute gate (-70 LUFS),
+// kept by loudness in bins of 0.01 LU with their exact energy: enough to
+// gate any union of them, so that a join's loudness comes from its sources'
+// blocks without keeping the sources' meters. Fixed in size, whatever the
+// length of the sound.
+class GatedBlocks {
+public:
+    void add(double energy);
+    void merge(const GatedBlocks& other);
+    // LUFS, by the relative gate of -10 LU; -infinity when no block passed
+    // the absolute gate (silence).
+    double integrated() const;
+
+private:
+    struct Bin {
+        std::uint64_t count = 0;
+        double energy = 0.0;
+    };
+    std::vector<Bin> bins_; // made at the first block
+};
+
 // Integrated loudness and true peak of one stream of output frames, by
-// EBU R128 (ITU-R BS.1770), through libebur128. Memory stays the same
-// whatever the length of the sound.
+// EBU R128 (ITU-R BS.1770-4): K-weighting, 400 ms blocks every 100 ms,
+// the absolute and relative gates, and true peak through 4× oversampling
+// (2× from 96 kHz; from 192 kHz the samples themselves). Its figures agree
+// with libebur128's, which measures the same way at several times the cost.
+// Memory stays the same whatever the length of the sound.
 class LoudnessMeter {
 public:
-    // result::kInvalidArgument for a layout libebur128 cannot measure,
-    // result::kOutOfMemory when it cannot start.
+    // result::kInvalidArgument for a layout it cannot measure.
     static MediaResult create(int channels, int sampleRate, int bitsPerSample,
                               std::unique_ptr<LoudnessMeter>& meter);
     ~LoudnessMeter();
@@ -29,21 +53,43 @@ public:
     MediaResult addSilence(std::int64_t frames);
 
     // LUFS; -infinity when nothing rises above the absolute gate (silence).
-    double integrated() const;
+    double integrated() const { return blocks_.integrated(); }
     // The highest true peak of any channel, linear (1.0 is full scale).
     double truePeak() const;
+    // The highest sample of any channel, linear.
+    double samplePeak() const;
+    const GatedBlocks& blocks() const { return blocks_; }
 
-    // The integrated loudness of all the meters' sound taken as one stream.
-    static double integratedOf(const std::vector<LoudnessMeter*>& meters);
+    // One second-order stage of the K-weighting filter.
+    struct Biquad {
+        double b0, b1, b2, a1, a2;
+    };
 
 private:
-    struct State; // libebur128's, whose type has no name to declare here
-    LoudnessMeter(std::unique_ptr<State> state, int channels, int bitsPerSample);
+    struct Channel;
+    struct Interpolator;
+    static void weighChannel(const double* in, int stride, std::int64_t count, const Biquad& s, const Biquad& h,
+                             Channel& channel);
+    template <int kChannels>
+    static void weighChannels(const double* in, std::int64_t count, const Biquad& s, const Biquad& h,
+                              Channel* channels);
+    LoudnessMeter(int channels, int sampleRate, int bitsPerSample);
+    void addSamples(const double* samples, std::int64_t frames); // interleaved, full scale 1.0
+    void measurePeaks(const double* samples, std::int64_t frames);
 
-    std::unique_ptr<State> state_;
     int channels_;
     int bitsPerSample_;
-    std::vector<std::int32_t> unpacked_; // 24-bit samples widened for libebur128
+    std::int64_t framesPer100ms_;
+    std::vector<Channel> channelStates_;
+    Biquad shelf_{};    // the K-weighting's two stages
+    Biquad highPass_{};
+    std::unique_ptr<Interpolator> interpolator_; // none from 192 kHz
+    // The weighted energy of the last four 100 ms parts, and how far the newest has come.
+    std::array<double, 4> parts_{};
+    int partsDone_ = 0;
+    std::int64_t partFrames_ = 0;
+    GatedBlocks blocks_;
+    std::vector<double> widened_; // a chunk of frames as doubles
 };
 
 // Decibels from a linear gain and back; -infinity for 0.

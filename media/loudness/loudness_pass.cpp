@@ -67,7 +67,8 @@ private:
 
 std::int16_t scaled16(std::int16_t sample, double factor)
 {
-    return static_cast<std::int16_t>(std::clamp(std::lrint(sample * factor), -32768L, 32767L));
+    // Clamped before it is rounded: the same result, and a loop the compiler can widen.
+    return static_cast<std::int16_t>(std::lrint(std::min(std::max(sample * factor, -32768.0), 32767.0)));
 }
 
 void scale24(const std::uint8_t* in, std::uint8_t* out, double factor)
@@ -86,34 +87,48 @@ MediaResult measureLoudness(const RenderPlan& plan, LoudnessMeasurement& measure
                             std::atomic<std::int64_t>& framesMeasured, std::ptrdiff_t& failedSource,
                             std::stop_token stop, int workers)
 {
+    // A meter lives while its source is measured; what the join needs of it
+    // afterwards is two numbers and its blocks, merged into the join's. So
+    // memory grows with the workers, not with the sources.
     std::vector<std::unique_ptr<LoudnessMeter>> meters(plan.sources.size());
-    for (auto& meter : meters)
-        if (const MediaResult created = LoudnessMeter::create(plan.format.channels, plan.format.sampleRate,
-                                                              plan.format.bitsPerSample, meter);
-            failed(created))
-            return created;
-
+    std::vector<Loudness> sources(plan.sources.size());
+    GatedBlocks joinBlocks;
     MeasuringSink sink(plan, meters, framesMeasured);
     std::atomic<std::size_t> next{0};
     std::stop_source failStop;
     const std::stop_callback stopLink(stop, [&] { failStop.request_stop(); });
-    std::mutex failureMutex;
+    std::mutex mutex;
     std::optional<MediaResult> failure;
+    const auto fail = [&](MediaResult failedWith, std::size_t index) {
+        const std::lock_guard lock(mutex);
+        if (!failure) {
+            failure = failedWith;
+            failedSource = static_cast<std::ptrdiff_t>(index);
+        }
+        failStop.request_stop();
+    };
     runOnWorkers(workerCount(plan.sources.size(), workers), [&] {
         RenderBuffers buffers;
         const std::stop_token workerStop = failStop.get_token();
         for (std::size_t index = next++; index < plan.sources.size() && !workerStop.stop_requested();
              index = next++) {
+            std::unique_ptr<LoudnessMeter>& meter = meters[index];
+            if (const MediaResult created = LoudnessMeter::create(plan.format.channels, plan.format.sampleRate,
+                                                                  plan.format.bitsPerSample, meter);
+                failed(created)) {
+                fail(created, index);
+                break;
+            }
             const MediaResult measured =
                 renderSource(plan.sources[index], plan.format, sink, workerStop, buffers, [](std::int64_t) {});
-            if (failed(measured) && measured != result::kStopped) {
-                const std::lock_guard lock(failureMutex);
-                if (!failure) {
-                    failure = measured;
-                    failedSource = static_cast<std::ptrdiff_t>(index);
-                }
-                failStop.request_stop();
+            if (failed(measured) && measured != result::kStopped)
+                fail(measured, index);
+            if (succeeded(measured)) {
+                sources[index] = {meter->integrated(), meter->truePeak()};
+                const std::lock_guard lock(mutex);
+                joinBlocks.merge(meter->blocks());
             }
+            meter.reset();
         }
     });
     if (failure)
@@ -121,14 +136,10 @@ MediaResult measureLoudness(const RenderPlan& plan, LoudnessMeasurement& measure
     if (stop.stop_requested())
         return result::kStopped;
 
-    measurement.sources.clear();
-    std::vector<LoudnessMeter*> all;
-    for (const auto& meter : meters) {
-        measurement.sources.push_back({meter->integrated(), meter->truePeak()});
-        measurement.join.truePeak = std::max(measurement.join.truePeak, meter->truePeak());
-        all.push_back(meter.get());
-    }
-    measurement.join.integrated = LoudnessMeter::integratedOf(all);
+    measurement.sources = std::move(sources);
+    measurement.join = {joinBlocks.integrated(), 0.0};
+    for (const Loudness& source : measurement.sources)
+        measurement.join.truePeak = std::max(measurement.join.truePeak, source.truePeak);
     return result::kOk;
 }
 
@@ -170,7 +181,9 @@ MediaResult GainSink::writeFrames(std::int64_t frame, const void* data, std::int
 {
     const auto* bytes = static_cast<const std::uint8_t*>(data);
     const int frameBytes = bytesPerFrame();
-    std::vector<std::uint8_t> scaled;
+    // Workers write side by side, each through a buffer of its own, kept
+    // from one write to the next.
+    thread_local std::vector<std::uint8_t> scaled;
     while (frames > 0) {
         const std::ptrdiff_t range = rangeHolding(ranges_, frame);
         // Up to where the next range starts or this one ends.
@@ -188,16 +201,17 @@ MediaResult GainSink::writeFrames(std::int64_t frame, const void* data, std::int
             const double factor = ranges_[static_cast<std::size_t>(range)].factor;
             const std::size_t samples = static_cast<std::size_t>(count * channels_);
             scaled.resize(static_cast<std::size_t>(count * frameBytes));
+            std::uint8_t* target = scaled.data();
             if (bitsPerSample_ == 16) {
                 for (std::size_t i = 0; i < samples; ++i) {
                     std::int16_t sample;
                     std::memcpy(&sample, bytes + 2 * i, 2);
                     const std::int16_t result = scaled16(sample, factor);
-                    std::memcpy(scaled.data() + 2 * i, &result, 2);
+                    std::memcpy(target + 2 * i, &result, 2);
                 }
             } else {
                 for (std::size_t i = 0; i < samples; ++i)
-                    scale24(bytes + 3 * i, scaled.data() + 3 * i, factor);
+                    scale24(bytes + 3 * i, target + 3 * i, factor);
             }
             out = scaled.data();
         }
