@@ -2,6 +2,7 @@
 // Copyright (c) 2026 The Kestrine developers
 #include "media/encoded_output.h"
 
+#include <algorithm>
 
 namespace kestrine {
 namespace {
@@ -9,6 +10,12 @@ namespace {
 // About twelve seconds of stereo 16-bit sound at 44,100 Hz: enough to keep
 // the encoder fed across a source's opening, small beside any join.
 constexpr std::int64_t kWindowFrames = std::int64_t{1} << 19;
+// The sound of the stretches that are being encoded or wait to be spliced,
+// all together: with the window and the encoders' own, well under 64 MB.
+constexpr std::int64_t kStretchBytes = std::int64_t{24} << 20;
+// The most frames taken from the window at once, so that its room comes
+// back to the workers as the stretch grows.
+constexpr std::int64_t kTakenAtOnce = kWindowFrames / 8;
 
 } // namespace
 
@@ -25,11 +32,16 @@ EncodedOutput::~EncodedOutput()
 
 MediaResult EncodedOutput::open(PartialFile partial, const OutputFormat& format,
                                 std::unique_ptr<ContainerWriter> container,
-                                std::unique_ptr<EncodedOutput>& output)
+                                std::unique_ptr<EncodedOutput>& output,
+                                std::unique_ptr<StretchSplicer> splicer, int workers)
 {
     std::unique_ptr<EncodedOutput> made(new EncodedOutput(format, std::move(partial)));
     made->container_ = std::move(container);
     ContainerWriter& writer = *made->container_;
+    made->format_ = format;
+    made->setup_ = writer.encoderSetup();
+    made->globalHeader_ = writer.wantsGlobalHeader();
+    // This encoder makes the header; in stretches it encodes nothing.
     if (const MediaResult opened = AudioEncoder::open(
             format, writer.encoderSetup(), writer.wantsGlobalHeader(),
             [&writer](AVPacket& packet) { return writer.writePacket(packet); }, made->encoder_);
@@ -38,7 +50,14 @@ MediaResult EncodedOutput::open(PartialFile partial, const OutputFormat& format,
     if (const MediaResult written = writer.writeHeader(&made->encoder_->context()); failed(written))
         return written;
     EncodedOutput* self = made.get();
-    made->encoding_ = std::jthread([self] { self->encodeWindow(); });
+    if (splicer && workers > 1) {
+        made->splicer_ = std::move(splicer);
+        for (int i = 0; i < workers; ++i)
+            made->stretchEncoders_.emplace_back([self] { self->runStretchEncoder(); });
+        made->encoding_ = std::jthread([self] { self->encodeStretches(); });
+    } else {
+        made->encoding_ = std::jthread([self] { self->encodeWindow(); });
+    }
     output = std::move(made);
     return result::kOk;
 }
@@ -65,6 +84,161 @@ void EncodedOutput::encodeWindow()
     encodeResult_ = encoder_->flush();
 }
 
+std::int64_t EncodedOutput::takeFrames(std::vector<std::uint8_t>& into, std::int64_t frames)
+{
+    std::int64_t taken = 0;
+    while (taken < frames) {
+        const std::int64_t ready = window_.waitReadable(std::min(frames - taken, kTakenAtOnce));
+        if (ready == 0)
+            break;
+        const std::size_t at = into.size();
+        into.resize(at + static_cast<std::size_t>(ready * bytesPerFrame_));
+        window_.read(into.data() + at, ready);
+        splicer_->takeSound(into.data() + at, ready);
+        taken += ready;
+    }
+    return taken;
+}
+
+void EncodedOutput::encodeStretches()
+{
+    const MediaResult spliced = spliceStretches();
+    if (failed(spliced)) {
+        abandoned_ = true;
+        // The workers learn it at their next write and stop.
+        window_.refuseWrites(spliced);
+    }
+    {
+        const std::lock_guard lock(jobsMutex_);
+        noMoreJobs_ = true;
+    }
+    jobsChanged_.notify_all();
+    encodeResult_ = spliced;
+}
+
+MediaResult EncodedOutput::spliceStretches()
+{
+    const int frameSize = encoder_->frameSize();
+    const int held = static_cast<int>(stretchEncoders_.size()) + 1;
+    const std::int64_t stretchFrames = splicer_->stretchFrames(frameSize, bytesPerFrame_, held, kStretchBytes);
+    const std::int64_t leadIn = splicer_->leadIn(frameSize);
+    const std::int64_t leadOut = splicer_->leadOut(frameSize);
+    const auto write = [this](AVPacket& packet) { return container_->writePacket(packet); };
+    // The frames taken from the window that a stretch not yet cut may
+    // still need: [keptFrom, taken).
+    std::vector<std::uint8_t> kept;
+    std::int64_t keptFrom = 0;
+    std::int64_t taken = 0;
+    std::int64_t next = 0; // the first frame of the next stretch
+    bool ended = false;
+    std::deque<std::shared_ptr<StretchJob>> inFlight;
+    const auto bytesOf = [this](std::int64_t frames) { return static_cast<std::ptrdiff_t>(frames * bytesPerFrame_); };
+    for (;;) {
+        // Every encoder busy, and one more stretch ready for the first that is free.
+        while (!ended && static_cast<int>(inFlight.size()) < held && !abandoned_) {
+            const std::int64_t wantedEnd = next + stretchFrames + leadOut;
+            taken += takeFrames(kept, wantedEnd - taken);
+            auto job = std::make_shared<StretchJob>();
+            EncodedStretch& stretch = job->stretch;
+            stretch.first = next;
+            stretch.frameSize = frameSize;
+            stretch.encodedFrom = std::max<std::int64_t>(0, next - leadIn);
+            if (taken < wantedEnd) {
+                // The window is closed: this stretch ends the join.
+                stretch.end = taken;
+                stretch.last = true;
+                ended = true;
+            } else {
+                stretch.end = next + stretchFrames;
+            }
+            if (stretch.end <= stretch.first)
+                break;
+            const std::int64_t encodedEnd = std::min(taken, stretch.end + leadOut);
+            stretch.sound.assign(kept.begin() + bytesOf(stretch.encodedFrom - keptFrom),
+                                 kept.begin() + bytesOf(encodedEnd - keptFrom));
+            next = stretch.end;
+            // The next stretch's lead-in and what is taken past this one stay.
+            const std::int64_t keepFrom = std::max(keptFrom, next - leadIn);
+            kept.erase(kept.begin(), kept.begin() + bytesOf(keepFrom - keptFrom));
+            keptFrom = keepFrom;
+            {
+                const std::lock_guard lock(jobsMutex_);
+                queued_.push_back(job);
+            }
+            jobsChanged_.notify_all();
+            inFlight.push_back(std::move(job));
+        }
+        if (inFlight.empty() || abandoned_)
+            break;
+        std::shared_ptr<StretchJob> job = std::move(inFlight.front());
+        inFlight.pop_front();
+        {
+            std::unique_lock lock(jobsMutex_);
+            jobsChanged_.wait(lock, [&job] { return job->done; });
+        }
+        if (failed(job->encoded))
+            return job->encoded;
+        if (const MediaResult spliced = splicer_->splice(job->stretch, write); failed(spliced))
+            return spliced;
+        encodedFrames_ = job->stretch.end;
+    }
+    if (abandoned_)
+        return result::kStopped;
+    return splicer_->finish(write);
+}
+
+void EncodedOutput::runStretchEncoder()
+{
+    for (;;) {
+        std::shared_ptr<StretchJob> job;
+        {
+            std::unique_lock lock(jobsMutex_);
+            jobsChanged_.wait(lock, [this] { return noMoreJobs_ || !queued_.empty(); });
+            if (queued_.empty())
+                return;
+            job = std::move(queued_.front());
+            queued_.pop_front();
+        }
+        const MediaResult encoded = abandoned_ ? result::kStopped : encodeStretch(job->stretch);
+        {
+            const std::lock_guard lock(jobsMutex_);
+            job->encoded = encoded;
+            job->done = true;
+        }
+        jobsChanged_.notify_all();
+    }
+}
+
+MediaResult EncodedOutput::encodeStretch(EncodedStretch& stretch) const
+{
+    std::vector<PacketPtr>& packets = stretch.packets;
+    std::unique_ptr<AudioEncoder> encoder;
+    if (const MediaResult opened = AudioEncoder::open(format_, setup_, globalHeader_,
+                                                      [&packets](AVPacket& packet) {
+                                                          PacketPtr kept(av_packet_clone(&packet));
+                                                          if (!kept)
+                                                              return result::kOutOfMemory;
+                                                          packets.push_back(std::move(kept));
+                                                          return result::kOk;
+                                                      },
+                                                      encoder);
+        failed(opened))
+        return opened;
+    const std::int64_t frameBytes = std::int64_t{encoder->frameSize()} * bytesPerFrame_;
+    const auto size = static_cast<std::int64_t>(stretch.sound.size());
+    for (std::int64_t at = 0; at < size; at += frameBytes) {
+        if (abandoned_)
+            return result::kStopped;
+        const std::int64_t bytes = std::min(frameBytes, size - at);
+        if (const MediaResult encoded =
+                encoder->encode(stretch.sound.data() + at, static_cast<int>(bytes / bytesPerFrame_));
+            failed(encoded))
+            return encoded;
+    }
+    std::vector<std::uint8_t>().swap(stretch.sound);
+    return encoder->flush();
+}
+
 MediaResult EncodedOutput::writeFrames(std::int64_t frame, const void* data, std::int64_t frames)
 {
     return window_.write(frame, data, frames);
@@ -88,6 +262,14 @@ void EncodedOutput::stopEncoding()
     window_.refuseWrites(result::kStopped);
     if (encoding_.joinable())
         encoding_.join();
+    {
+        const std::lock_guard lock(jobsMutex_);
+        noMoreJobs_ = true;
+    }
+    jobsChanged_.notify_all();
+    for (std::jthread& encoder : stretchEncoders_)
+        if (encoder.joinable())
+            encoder.join();
 }
 
 MediaResult EncodedOutput::finish(std::int64_t frames)
@@ -111,6 +293,7 @@ void EncodedOutput::discard()
 {
     if (encoding_.joinable()) {
         // Nothing more is taken: the encoding thread ends at once.
+        abandoned_ = true;
         window_.closeAt(0);
         stopEncoding();
     }

@@ -251,7 +251,7 @@ MediaResult renderJoin(const RenderPlan& plan, const std::string& path, RenderPr
         progress.road.store(JoinRoad::Encode);
     }
     std::unique_ptr<OutputSink> output;
-    if (const MediaResult created = createOutputSink(measuredPlan, path, output); failed(created))
+    if (const MediaResult created = createOutputSink(measuredPlan, path, output, options.workers); failed(created))
         return created;
     // Without a gain the sink stays the file itself, which the kernel can copy into.
     if (std::all_of(gains.begin(), gains.end(), [](double gain) { return gain == 0.0; }))

@@ -160,17 +160,20 @@ bool readFlacFrame(const std::uint8_t* data, std::size_t size, FlacFrameHeader& 
     return flacCrc16(data, size - kCrc16Bytes) == stored;
 }
 
-std::vector<std::uint8_t> renumberFlacFrame(const std::uint8_t* data, std::size_t size,
-                                            const FlacFrameHeader& header, std::uint64_t firstSample)
+namespace {
+
+std::vector<std::uint8_t> numberedFrame(const std::uint8_t* data, std::size_t size, const FlacFrameHeader& header,
+                                        std::uint64_t number, bool variableBlockSize)
 {
     std::vector<std::uint8_t> frame;
-    if (firstSample > kLargestSampleNumber)
+    if (number > kLargestSampleNumber)
         return frame;
-    const std::vector<std::uint8_t> number = codeNumber(firstSample);
-    frame.reserve(size + number.size());
+    const std::vector<std::uint8_t> coded = codeNumber(number);
+    frame.reserve(size + coded.size());
     frame.insert(frame.end(), data, data + header.numberAt);
-    frame[1] |= kVariableBlockSizeBit;
-    frame.insert(frame.end(), number.begin(), number.end());
+    if (variableBlockSize)
+        frame[1] |= kVariableBlockSizeBit;
+    frame.insert(frame.end(), coded.begin(), coded.end());
     // The block size and rate fields that follow the number, then a new CRC-8.
     frame.insert(frame.end(), data + header.numberAt + header.numberBytes, data + header.headerBytes - 1);
     frame.push_back(flacCrc8(frame.data(), frame.size()));
@@ -179,6 +182,20 @@ std::vector<std::uint8_t> renumberFlacFrame(const std::uint8_t* data, std::size_
     frame.push_back(static_cast<std::uint8_t>(crc >> 8));
     frame.push_back(static_cast<std::uint8_t>(crc));
     return frame;
+}
+
+} // namespace
+
+std::vector<std::uint8_t> renumberFlacFrame(const std::uint8_t* data, std::size_t size,
+                                            const FlacFrameHeader& header, std::uint64_t firstSample)
+{
+    return numberedFrame(data, size, header, firstSample, true);
+}
+
+std::vector<std::uint8_t> withFlacFrameNumber(const std::uint8_t* data, std::size_t size,
+                                              const FlacFrameHeader& header, std::uint64_t number)
+{
+    return numberedFrame(data, size, header, number, header.variableBlockSize);
 }
 
 } // namespace kestrine

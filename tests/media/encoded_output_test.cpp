@@ -5,6 +5,7 @@
 #include "output/framework/output_formats.h"
 #include "tests/media/media_fixture.h"
 #include "tests/support/encoded_media.h"
+#include "tests/support/run_tool.h"
 
 #include <gmock/gmock.h>
 
@@ -153,6 +154,12 @@ protected:
     {
         if (GetParam().encoding == Encoding::Flac) {
             EXPECT_EQ(testmedia::flacTestFailure(output), "");
+        }
+        if (GetParam().encoding == Encoding::Mp3) {
+            const Tool checked = runTool("mp3val", {QString::fromStdString(output)});
+            ASSERT_EQ(checked.exitCode, 0) << "mp3val (Debian package mp3val) could not run";
+            EXPECT_FALSE(checked.out.contains("WARNING") || checked.out.contains("ERROR"))
+                << checked.out.toStdString();
         }
     }
 };
