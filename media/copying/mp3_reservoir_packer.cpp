@@ -60,12 +60,24 @@ std::size_t Mp3ReservoirPacker::layOut()
     for (std::size_t i = 0; i < held_.size(); ++i) {
         Placed& placed = held_[i];
         const auto bytes = static_cast<std::int64_t>(placed.frame.mainData.size());
-        // Where its own stream had it, unless the frames before still use that room.
-        const std::int64_t start = std::max(slot - placed.frame.begin, dataEnd);
-        if (start + bytes > slot + placed.header.slotBytes())
+        // Where its own stream had it, unless the frames before still use
+        // that room: then the frame before, where it stands as its own
+        // stream had it, takes a higher bit rate for it, so that this frame
+        // and those after it stay as they were.
+        const std::int64_t wanted = slot - placed.frame.begin;
+        if (wanted < dataEnd && i > 0 && held_[i - 1].inPlace &&
+            held_[i - 1].header.bitRateIndex < kHighestBitRateIndex) {
+            lacksRoomBefore_ = true;
             return i;
+        }
+        const std::int64_t start = std::max(wanted, dataEnd);
+        if (start + bytes > slot + placed.header.slotBytes()) {
+            lacksRoomBefore_ = false;
+            return i;
+        }
         placed.slotStart = slot;
         placed.dataStart = start;
+        placed.inPlace = start == wanted;
         dataEnd = start + bytes;
         slot += placed.header.slotBytes();
     }
@@ -92,6 +104,10 @@ MediaResult Mp3ReservoirPacker::add(Mp3StreamFrame frame)
     for (std::size_t lacking = layOut(); lacking < held_.size(); lacking = layOut()) {
         // The frame before makes room for what this one's main data needs
         // before its slot; this one, for what it needs in its own.
+        if (lacksRoomBefore_) {
+            raise(held_[lacking - 1]);
+            continue;
+        }
         if (!(lacking > 0 && raise(held_[lacking - 1])) && !raise(held_[lacking]))
             return result::kFalse;
     }

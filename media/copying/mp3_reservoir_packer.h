@@ -38,8 +38,9 @@ private:
 // Lays frames of several streams, one after another, into one stream whose
 // bit reservoir holds together: each frame's main data goes where its own
 // stream had it, just before or in its slot, when the frames before leave
-// that room free; otherwise the frame before it, or the frame itself, takes
-// a higher bit rate for the room. Frames that need nothing of the sort come
+// that room free; otherwise the frame before it takes a higher bit rate for
+// the room, or, at the highest, the frame's main data starts later, and the
+// frame itself takes a higher bit rate when that leaves its slot too small. Frames that need nothing of the sort come
 // out byte for byte as given. Frames come out in order, once no later frame
 // can place data in them.
 class Mp3ReservoirPacker {
@@ -61,6 +62,7 @@ private:
         std::int64_t slotStart = 0;
         std::int64_t dataStart = 0;
         bool raised = false;
+        bool inPlace = false; // its main data where its own stream had it
     };
     // Places the held frames from the first on; the index of the first that
     // finds no room, or held_.size().
@@ -74,6 +76,7 @@ private:
     std::int64_t slotEnd_ = 0; // of the frames handed out
     std::int64_t dataEnd_ = 0; // of their main data
     std::int64_t raised_ = 0;
+    bool lacksRoomBefore_ = false; // why layOut stopped
 };
 
 } // namespace kestrine
