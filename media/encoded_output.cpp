@@ -10,12 +10,32 @@ namespace {
 // About twelve seconds of stereo 16-bit sound at 44,100 Hz: enough to keep
 // the encoder fed across a source's opening, small beside any join.
 constexpr std::int64_t kWindowFrames = std::int64_t{1} << 19;
-// The sound of the stretches that are being encoded or wait to be spliced,
-// all together: with the window and the encoders' own, well under 64 MB.
-constexpr std::int64_t kStretchBytes = std::int64_t{24} << 20;
+// The encoders of the stretches and the sound of those being encoded or
+// waiting to be spliced, all together: with the rest of a join, under 64 MB
+// whatever the number of workers.
+constexpr std::int64_t kEncodingBytes = std::int64_t{20} << 20;
+// The first stretch's share of a full one.
+constexpr std::int64_t kFirstStretchShare = 16;
+// The least sound worth an encoder of its own: below it, fewer encoders.
+constexpr std::int64_t kLeastStretchBytes = std::int64_t{3} << 19;
 // The most frames taken from the window at once, so that its room comes
 // back to the workers as the stretch grows.
 constexpr std::int64_t kTakenAtOnce = kWindowFrames / 8;
+
+// A codec context that says what `codec` says of its stream, without its encoder.
+MediaResult describeCodec(const AVCodecContext& codec, CodecContextPtr& described)
+{
+    described.reset(avcodec_alloc_context3(nullptr));
+    AVCodecParameters* parameters = avcodec_parameters_alloc();
+    MediaResult made = described && parameters ? result::kOk : result::kOutOfMemory;
+    if (succeeded(made) && (avcodec_parameters_from_context(parameters, &codec) < 0 ||
+                            avcodec_parameters_to_context(described.get(), parameters) < 0))
+        made = result::kOutOfMemory;
+    avcodec_parameters_free(&parameters);
+    if (succeeded(made))
+        described->time_base = codec.time_base;
+    return made;
+}
 
 } // namespace
 
@@ -50,7 +70,20 @@ MediaResult EncodedOutput::open(PartialFile partial, const OutputFormat& format,
     if (const MediaResult written = writer.writeHeader(&made->encoder_->context()); failed(written))
         return written;
     EncodedOutput* self = made.get();
+    // As many encoders as the workers, as far as the memory for them and
+    // their stretches goes; never fewer than two.
+    if (splicer)
+        while (workers > 2 && workers * splicer->encoderBytes() + kLeastStretchBytes * (workers + 1) > kEncodingBytes)
+            --workers;
     if (splicer && workers > 1) {
+        // The encoders of the stretches do the encoding: the header's gives
+        // its room back and leaves its description for the end.
+        made->frameSize_ = made->encoder_->frameSize();
+        if (const MediaResult described = describeCodec(made->encoder_->context(), made->described_);
+            failed(described))
+            return described;
+        made->encoder_.reset();
+        splicer->start(*made->described_);
         made->splicer_ = std::move(splicer);
         for (int i = 0; i < workers; ++i)
             made->stretchEncoders_.emplace_back([self] { self->runStretchEncoder(); });
@@ -84,10 +117,11 @@ void EncodedOutput::encodeWindow()
     encodeResult_ = encoder_->flush();
 }
 
-std::int64_t EncodedOutput::takeFrames(std::vector<std::uint8_t>& into, std::int64_t frames)
+std::int64_t EncodedOutput::takeFrames(std::vector<std::uint8_t>& into, std::int64_t frames,
+                                       const std::function<bool()>& meanwhile)
 {
     std::int64_t taken = 0;
-    while (taken < frames) {
+    while (taken < frames && meanwhile()) {
         const std::int64_t ready = window_.waitReadable(std::min(frames - taken, kTakenAtOnce));
         if (ready == 0)
             break;
@@ -118,49 +152,80 @@ void EncodedOutput::encodeStretches()
 
 MediaResult EncodedOutput::spliceStretches()
 {
-    const int frameSize = encoder_->frameSize();
+    const int frameSize = frameSize_;
     const int held = static_cast<int>(stretchEncoders_.size()) + 1;
-    const std::int64_t stretchFrames = splicer_->stretchFrames(frameSize, bytesPerFrame_, held, kStretchBytes);
+    const std::int64_t stretchFrames = splicer_->stretchFrames(
+        frameSize, bytesPerFrame_, held,
+        kEncodingBytes - static_cast<std::int64_t>(stretchEncoders_.size()) * splicer_->encoderBytes());
     const std::int64_t leadIn = splicer_->leadIn(frameSize);
     const std::int64_t leadOut = splicer_->leadOut(frameSize);
     const auto write = [this](AVPacket& packet) { return container_->writePacket(packet); };
-    // The frames taken from the window that a stretch not yet cut may
-    // still need: [keptFrom, taken).
-    std::vector<std::uint8_t> kept;
-    std::int64_t keptFrom = 0;
+    std::deque<std::shared_ptr<StretchJob>> inFlight; // in the join's order
+    // The frames taken from the window past the last stretch cut, with its
+    // last frames, which the next stretch's lead-in takes: [carriedFrom, taken).
+    std::vector<std::uint8_t> carried;
+    std::int64_t carriedFrom = 0;
     std::int64_t taken = 0;
     std::int64_t next = 0; // the first frame of the next stretch
+    int cut = 0;           // stretches cut
+    const std::int64_t firstStretchFrames =
+        std::max<std::int64_t>(frameSize, stretchFrames / kFirstStretchShare / frameSize * frameSize);
     bool ended = false;
-    std::deque<std::shared_ptr<StretchJob>> inFlight;
     const auto bytesOf = [this](std::int64_t frames) { return static_cast<std::ptrdiff_t>(frames * bytesPerFrame_); };
+    // The stretches encoded from the first on go into the file while the
+    // next stretch's sound comes, so that the partial file keeps up.
+    MediaResult failure = result::kOk;
+    const auto spliceOne = [&](const std::shared_ptr<StretchJob>& job) {
+        if (failed(job->encoded))
+            return job->encoded;
+        if (const MediaResult spliced = splicer_->splice(job->stretch, write); failed(spliced))
+            return spliced;
+        encodedFrames_ = job->stretch.end;
+        return result::kOk;
+    };
+    const std::function<bool()> spliceFinished = [&] {
+        while (!inFlight.empty() && succeeded(failure)) {
+            {
+                const std::lock_guard lock(jobsMutex_);
+                if (!inFlight.front()->done)
+                    break;
+            }
+            failure = spliceOne(inFlight.front());
+            inFlight.pop_front();
+        }
+        return succeeded(failure);
+    };
     for (;;) {
         // Every encoder busy, and one more stretch ready for the first that is free.
         while (!ended && static_cast<int>(inFlight.size()) < held && !abandoned_) {
-            const std::int64_t wantedEnd = next + stretchFrames + leadOut;
-            taken += takeFrames(kept, wantedEnd - taken);
             auto job = std::make_shared<StretchJob>();
             EncodedStretch& stretch = job->stretch;
             stretch.first = next;
             stretch.frameSize = frameSize;
             stretch.encodedFrom = std::max<std::int64_t>(0, next - leadIn);
+            // The first stretches are short and each twice the one before, so
+            // that the file starts to fill soon after the join starts.
+            const std::int64_t length = std::min(stretchFrames, firstStretchFrames << std::min(cut++, 16));
+            const std::int64_t wantedEnd = next + length + leadOut;
+            // The stretch's sound grows in place, from what the last one left.
+            stretch.sound.reserve(static_cast<std::size_t>(bytesOf(wantedEnd - stretch.encodedFrom)));
+            stretch.sound.assign(carried.begin() + bytesOf(stretch.encodedFrom - carriedFrom), carried.end());
+            taken += takeFrames(stretch.sound, wantedEnd - taken, spliceFinished);
+            if (failed(failure))
+                return failure;
             if (taken < wantedEnd) {
                 // The window is closed: this stretch ends the join.
                 stretch.end = taken;
                 stretch.last = true;
                 ended = true;
             } else {
-                stretch.end = next + stretchFrames;
+                stretch.end = next + length;
             }
             if (stretch.end <= stretch.first)
                 break;
-            const std::int64_t encodedEnd = std::min(taken, stretch.end + leadOut);
-            stretch.sound.assign(kept.begin() + bytesOf(stretch.encodedFrom - keptFrom),
-                                 kept.begin() + bytesOf(encodedEnd - keptFrom));
             next = stretch.end;
-            // The next stretch's lead-in and what is taken past this one stay.
-            const std::int64_t keepFrom = std::max(keptFrom, next - leadIn);
-            kept.erase(kept.begin(), kept.begin() + bytesOf(keepFrom - keptFrom));
-            keptFrom = keepFrom;
+            carriedFrom = std::max(stretch.encodedFrom, next - leadIn);
+            carried.assign(stretch.sound.begin() + bytesOf(carriedFrom - stretch.encodedFrom), stretch.sound.end());
             {
                 const std::lock_guard lock(jobsMutex_);
                 queued_.push_back(job);
@@ -176,11 +241,8 @@ MediaResult EncodedOutput::spliceStretches()
             std::unique_lock lock(jobsMutex_);
             jobsChanged_.wait(lock, [&job] { return job->done; });
         }
-        if (failed(job->encoded))
-            return job->encoded;
-        if (const MediaResult spliced = splicer_->splice(job->stretch, write); failed(spliced))
+        if (const MediaResult spliced = spliceOne(job); failed(spliced))
             return spliced;
-        encodedFrames_ = job->stretch.end;
     }
     if (abandoned_)
         return result::kStopped;
@@ -189,6 +251,8 @@ MediaResult EncodedOutput::spliceStretches()
 
 void EncodedOutput::runStretchEncoder()
 {
+    std::unique_ptr<AudioEncoder> encoder; // kept from one stretch to the next where the codec allows
+    std::vector<PacketPtr>* packets = nullptr;
     for (;;) {
         std::shared_ptr<StretchJob> job;
         {
@@ -199,7 +263,22 @@ void EncodedOutput::runStretchEncoder()
             job = std::move(queued_.front());
             queued_.pop_front();
         }
-        const MediaResult encoded = abandoned_ ? result::kStopped : encodeStretch(job->stretch);
+        if (!splicer_->reusesEncoders())
+            encoder.reset();
+        packets = &job->stretch.packets;
+        MediaResult encoded = abandoned_ ? result::kStopped : result::kOk;
+        if (succeeded(encoded) && !encoder)
+            encoded = AudioEncoder::open(format_, setup_, globalHeader_,
+                                         [&packets](AVPacket& packet) {
+                                             PacketPtr kept(av_packet_clone(&packet));
+                                             if (!kept)
+                                                 return result::kOutOfMemory;
+                                             packets->push_back(std::move(kept));
+                                             return result::kOk;
+                                         },
+                                         encoder);
+        if (succeeded(encoded))
+            encoded = encodeStretch(*encoder, job->stretch);
         {
             const std::lock_guard lock(jobsMutex_);
             job->encoded = encoded;
@@ -209,34 +288,22 @@ void EncodedOutput::runStretchEncoder()
     }
 }
 
-MediaResult EncodedOutput::encodeStretch(EncodedStretch& stretch) const
+MediaResult EncodedOutput::encodeStretch(AudioEncoder& encoder, EncodedStretch& stretch) const
 {
-    std::vector<PacketPtr>& packets = stretch.packets;
-    std::unique_ptr<AudioEncoder> encoder;
-    if (const MediaResult opened = AudioEncoder::open(format_, setup_, globalHeader_,
-                                                      [&packets](AVPacket& packet) {
-                                                          PacketPtr kept(av_packet_clone(&packet));
-                                                          if (!kept)
-                                                              return result::kOutOfMemory;
-                                                          packets.push_back(std::move(kept));
-                                                          return result::kOk;
-                                                      },
-                                                      encoder);
-        failed(opened))
-        return opened;
-    const std::int64_t frameBytes = std::int64_t{encoder->frameSize()} * bytesPerFrame_;
+    const std::int64_t frameBytes = std::int64_t{encoder.frameSize()} * bytesPerFrame_;
     const auto size = static_cast<std::int64_t>(stretch.sound.size());
     for (std::int64_t at = 0; at < size; at += frameBytes) {
         if (abandoned_)
             return result::kStopped;
         const std::int64_t bytes = std::min(frameBytes, size - at);
         if (const MediaResult encoded =
-                encoder->encode(stretch.sound.data() + at, static_cast<int>(bytes / bytesPerFrame_));
+                encoder.encode(stretch.sound.data() + at, static_cast<int>(bytes / bytesPerFrame_));
             failed(encoded))
             return encoded;
     }
     std::vector<std::uint8_t>().swap(stretch.sound);
-    return encoder->flush();
+    // An encoder that goes on to other stretches has given all of this one's.
+    return splicer_->reusesEncoders() && !stretch.last ? result::kOk : encoder.flush();
 }
 
 MediaResult EncodedOutput::writeFrames(std::int64_t frame, const void* data, std::int64_t frames)
@@ -280,7 +347,7 @@ MediaResult EncodedOutput::finish(std::int64_t frames)
     if (succeeded(ended) && encodedFrames_ != frames)
         ended = result::kUnexpected;
     if (succeeded(ended))
-        ended = container_->finish(&encoder_->context(), frames);
+        ended = container_->finish(encoder_ ? &encoder_->context() : described_.get(), frames);
     if (succeeded(ended))
         ended = commitPartialFile(file_);
     if (failed(ended))

@@ -13,6 +13,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -73,9 +74,12 @@ private:
     void encodeWindow();
     void encodeStretches();
     MediaResult spliceStretches();
-    std::int64_t takeFrames(std::vector<std::uint8_t>& into, std::int64_t frames);
+    // Appends up to `frames` frames from the window to `into`, calling
+    // `meanwhile` between parts; stops early when it answers false.
+    std::int64_t takeFrames(std::vector<std::uint8_t>& into, std::int64_t frames,
+                            const std::function<bool()>& meanwhile);
     void runStretchEncoder();
-    MediaResult encodeStretch(EncodedStretch& stretch) const;
+    MediaResult encodeStretch(AudioEncoder& encoder, EncodedStretch& stretch) const;
     void stopEncoding();
 
     int bytesPerFrame_;
@@ -92,6 +96,8 @@ private:
     EncoderSetup setup_;
     bool globalHeader_ = false;
     std::unique_ptr<StretchSplicer> splicer_;
+    int frameSize_ = 0;
+    CodecContextPtr described_; // the header's encoder, once stretches do the encoding
     std::mutex jobsMutex_;
     std::condition_variable jobsChanged_;
     std::deque<std::shared_ptr<StretchJob>> queued_; // for the next free encoder

@@ -14,6 +14,9 @@ constexpr std::size_t kStreamInfoBytes = 34;
 constexpr std::size_t kSmallestFrameAt = 4; // 24 bits, then the largest frame's 24
 constexpr std::size_t kSamplesAt = 13;      // 36 bits, from the low nibble of this byte
 constexpr std::size_t kMd5At = 18;
+// About six seconds at 44,100 Hz: FLAC's encoders cost nothing to go on
+// with, and a short stretch keeps little sound waiting.
+constexpr std::int64_t kLongestStretch = std::int64_t{1} << 18;
 
 void putBigEndian(std::vector<std::uint8_t>& into, std::size_t at, std::uint64_t value, int bytes)
 {
@@ -30,6 +33,17 @@ FlacStretchSplicer::FlacStretchSplicer(int bytesPerFrame) : bytesPerFrame_(bytes
 }
 
 FlacStretchSplicer::~FlacStretchSplicer() = default;
+
+void FlacStretchSplicer::start(const AVCodecContext& codec)
+{
+    if (codec.extradata && codec.extradata_size >= static_cast<int>(kStreamInfoBytes))
+        streamInfo_.assign(codec.extradata, codec.extradata + kStreamInfoBytes);
+}
+
+std::int64_t FlacStretchSplicer::longestStretch() const
+{
+    return kLongestStretch;
+}
 
 void FlacStretchSplicer::takeSound(const std::uint8_t* frames, std::int64_t count)
 {
@@ -50,17 +64,15 @@ MediaResult FlacStretchSplicer::writeHeld(const AudioEncoder::PacketHandler& wri
 
 MediaResult FlacStretchSplicer::splice(EncodedStretch& stretch, const AudioEncoder::PacketHandler& write)
 {
+    // An encoder that goes on from another stretch counts on from there:
+    // each frame's place is its order in the stretch.
+    std::int64_t firstSample = stretch.encodedFrom;
     for (PacketPtr& packet : stretch.packets) {
-        std::size_t infoSize = 0;
-        if (const std::uint8_t* info = av_packet_get_side_data(packet.get(), AV_PKT_DATA_NEW_EXTRADATA, &infoSize);
-            info && infoSize >= kStreamInfoBytes && streamInfo_.empty())
-            streamInfo_.assign(info, info + kStreamInfoBytes);
         if (packet->size <= 0)
             continue;
         FlacFrameHeader header;
         if (!readFlacFrame(packet->data, static_cast<std::size_t>(packet->size), header) || header.blockSize <= 0)
             return result::kUnexpected;
-        const std::int64_t firstSample = packet->pts + stretch.encodedFrom;
         // A fixed block size stream counts frames, a variable one samples;
         // the last frame of the join may be short.
         const std::uint64_t number = header.variableBlockSize
@@ -79,7 +91,8 @@ MediaResult FlacStretchSplicer::splice(EncodedStretch& stretch, const AudioEncod
             return result::kOutOfMemory;
         std::memcpy(placed->data, frame.data(), frame.size());
         placed->pts = placed->dts = firstSample;
-        placed->duration = packet->duration;
+        placed->duration = header.blockSize;
+        firstSample += header.blockSize;
         const auto size = static_cast<std::int64_t>(frame.size());
         smallestFrame_ = smallestFrame_ == 0 ? size : std::min(smallestFrame_, size);
         largestFrame_ = std::max(largestFrame_, size);

@@ -24,6 +24,8 @@ class Mp3StretchSplicer final : public StretchSplicer {
 public:
     Mp3StretchSplicer();
 
+    std::int64_t longestStretch() const override;
+    std::int64_t encoderBytes() const override { return std::int64_t{2} << 20; }
     std::int64_t leadIn(int frameSize) const override;
     std::int64_t leadOut(int frameSize) const override;
     MediaResult splice(EncodedStretch& stretch, const AudioEncoder::PacketHandler& write) override;

@@ -7,9 +7,6 @@
 namespace kestrine {
 namespace {
 
-// A few seconds at the usual rates: long beside any lead-in, short enough
-// that a stopped join's last stretches are encoded at once.
-constexpr std::int64_t kLongestStretch = std::int64_t{1} << 18;
 constexpr std::int64_t kFewestEncoderFrames = 8;
 
 } // namespace
@@ -18,7 +15,7 @@ std::int64_t StretchSplicer::stretchFrames(int frameSize, int bytesPerFrame, int
 {
     const std::int64_t fitting = bytes / std::max(1, held) / std::max(1, bytesPerFrame) -
                                  leadIn(frameSize) - leadOut(frameSize);
-    const std::int64_t frames = std::min(kLongestStretch, fitting);
+    const std::int64_t frames = std::min(longestStretch(), fitting);
     return std::max(kFewestEncoderFrames, frames / frameSize) * frameSize;
 }
 

@@ -30,14 +30,23 @@ class StretchSplicer {
 public:
     virtual ~StretchSplicer() = default;
 
+    // Before the first stretch: the encoder that wrote the file's header.
+    virtual void start(const AVCodecContext& /*codec*/) {}
     // The join's frames per stretch, a whole number of the encoder's
     // `frameSize`, so that at most `held` stretches of `bytesPerFrame`
     // frames stay within `bytes`.
-    virtual std::int64_t stretchFrames(int frameSize, int bytesPerFrame, int held, std::int64_t bytes) const;
+    std::int64_t stretchFrames(int frameSize, int bytesPerFrame, int held, std::int64_t bytes) const;
+    // Whether one encoder may go on from one stretch to any other, unflushed:
+    // a codec without delay whose frames stand alone.
+    virtual bool reusesEncoders() const { return false; }
     // Frames encoded before a stretch and after it, where the join has
     // them, whose packets are dropped again.
     virtual std::int64_t leadIn(int /*frameSize*/) const { return 0; }
     virtual std::int64_t leadOut(int /*frameSize*/) const { return 0; }
+    // The longest stretch worth its encoder's opening.
+    virtual std::int64_t longestStretch() const = 0;
+    // About the memory one open encoder takes.
+    virtual std::int64_t encoderBytes() const = 0;
 
     // The join's sound, in order, as stretches are cut from it.
     virtual void takeSound(const std::uint8_t* /*frames*/, std::int64_t /*count*/) {}
