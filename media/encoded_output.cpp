@@ -10,6 +10,9 @@ namespace {
 // About twelve seconds of stereo 16-bit sound at 44,100 Hz: enough to keep
 // the encoder fed across a source's opening, small beside any join.
 constexpr std::int64_t kWindowFrames = std::int64_t{1} << 19;
+// With encoders on stretches, the stretches hold the sound waiting to be
+// encoded: the window only lets the workers write ahead of the cutting.
+constexpr std::int64_t kStretchWindowFrames = std::int64_t{1} << 17;
 // The encoders of the stretches and the sound of those being encoded or
 // waiting to be spliced, all together: with the rest of a join, under 64 MB
 // whatever the number of workers.
@@ -20,7 +23,7 @@ constexpr std::int64_t kFirstStretchShare = 16;
 constexpr std::int64_t kLeastStretchBytes = std::int64_t{3} << 19;
 // The most frames taken from the window at once, so that its room comes
 // back to the workers as the stretch grows.
-constexpr std::int64_t kTakenAtOnce = kWindowFrames / 8;
+constexpr std::int64_t kTakenAtOnce = kStretchWindowFrames / 4;
 
 // A codec context that says what `codec` says of its stream, without its encoder.
 MediaResult describeCodec(const AVCodecContext& codec, CodecContextPtr& described)
@@ -39,9 +42,9 @@ MediaResult describeCodec(const AVCodecContext& codec, CodecContextPtr& describe
 
 } // namespace
 
-EncodedOutput::EncodedOutput(const OutputFormat& format, PartialFile file)
+EncodedOutput::EncodedOutput(const OutputFormat& format, PartialFile file, std::int64_t windowFrames)
     : bytesPerFrame_(format.channels * format.bitsPerSample / 8), file_(std::move(file)),
-      window_(bytesPerFrame_, kWindowFrames)
+      window_(bytesPerFrame_, windowFrames)
 {
 }
 
@@ -55,7 +58,14 @@ MediaResult EncodedOutput::open(PartialFile partial, const OutputFormat& format,
                                 std::unique_ptr<EncodedOutput>& output,
                                 std::unique_ptr<StretchSplicer> splicer, int workers)
 {
-    std::unique_ptr<EncodedOutput> made(new EncodedOutput(format, std::move(partial)));
+    // As many encoders as the workers, as far as the memory for them and
+    // their stretches goes; never fewer than two.
+    if (splicer)
+        while (workers > 2 && workers * splicer->encoderBytes() + kLeastStretchBytes * (workers + 1) > kEncodingBytes)
+            --workers;
+    const bool inStretches = splicer && workers > 1;
+    std::unique_ptr<EncodedOutput> made(
+        new EncodedOutput(format, std::move(partial), inStretches ? kStretchWindowFrames : kWindowFrames));
     made->container_ = std::move(container);
     ContainerWriter& writer = *made->container_;
     made->format_ = format;
@@ -70,12 +80,7 @@ MediaResult EncodedOutput::open(PartialFile partial, const OutputFormat& format,
     if (const MediaResult written = writer.writeHeader(&made->encoder_->context()); failed(written))
         return written;
     EncodedOutput* self = made.get();
-    // As many encoders as the workers, as far as the memory for them and
-    // their stretches goes; never fewer than two.
-    if (splicer)
-        while (workers > 2 && workers * splicer->encoderBytes() + kLeastStretchBytes * (workers + 1) > kEncodingBytes)
-            --workers;
-    if (splicer && workers > 1) {
+    if (inStretches) {
         // The encoders of the stretches do the encoding: the header's gives
         // its room back and leaves its description for the end.
         made->frameSize_ = made->encoder_->frameSize();

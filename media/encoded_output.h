@@ -70,7 +70,7 @@ private:
         bool done = false;
     };
 
-    EncodedOutput(const OutputFormat& format, PartialFile file);
+    EncodedOutput(const OutputFormat& format, PartialFile file, std::int64_t windowFrames);
     void encodeWindow();
     void encodeStretches();
     MediaResult spliceStretches();

@@ -13,10 +13,11 @@ constexpr int kLeadInFrames = 4;
 // LAME looks a frame and a half ahead, and treats frames near the end of
 // its input as an ending.
 constexpr int kLeadOutFrames = 2;
-// About 24 s at 44,100 Hz: long beside a lead-in and beside what opening
-// LAME costs (some milliseconds), short enough that a stopped join's last
-// stretches are encoded within a fraction of a second.
-constexpr std::int64_t kLongestStretch = std::int64_t{1} << 20;
+// About 12 s at 44,100 Hz: long beside a lead-in and beside what opening
+// LAME costs (some milliseconds, a few hundredths of encoding the stretch),
+// short enough that a stopped join's last stretches are encoded within a
+// fraction of a second.
+constexpr std::int64_t kLongestStretch = std::int64_t{1} << 19;
 
 } // namespace
 
