@@ -12,7 +12,7 @@ namespace {
 constexpr std::int64_t kWindowFrames = std::int64_t{1} << 19;
 // With encoders on stretches, the stretches hold the sound waiting to be
 // encoded: the window only lets the workers write ahead of the cutting.
-constexpr std::int64_t kStretchWindowFrames = std::int64_t{1} << 17;
+constexpr std::int64_t kStretchWindowFrames = std::int64_t{1} << 18;
 // The encoders of the stretches and the sound of those being encoded or
 // waiting to be spliced, all together: with the rest of a join, under 64 MB
 // whatever the number of workers.
@@ -23,7 +23,7 @@ constexpr std::int64_t kFirstStretchShare = 16;
 constexpr std::int64_t kLeastStretchBytes = std::int64_t{3} << 19;
 // The most frames taken from the window at once, so that its room comes
 // back to the workers as the stretch grows.
-constexpr std::int64_t kTakenAtOnce = kStretchWindowFrames / 4;
+constexpr std::int64_t kTakenAtOnce = kStretchWindowFrames / 8;
 
 // A codec context that says what `codec` says of its stream, without its encoder.
 MediaResult describeCodec(const AVCodecContext& codec, CodecContextPtr& described)

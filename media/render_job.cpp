@@ -74,7 +74,11 @@ public:
     {
         const std::lock_guard lock(mutex_);
         written_[segment] = framesWritten;
-        finished_[segment] = finished_[segment] || finished;
+        // A segment whose every frame is written is complete, even when its
+        // worker stops before it says so: the output has all of it, and
+        // counts the next segment's frames from its end on.
+        finished_[segment] = finished_[segment] || finished ||
+                             framesWritten == segments_[segment].endFrame - segments_[segment].firstFrame;
         while (first_ < segments_.size() && finished_[first_])
             ++first_;
         const std::int64_t complete =
