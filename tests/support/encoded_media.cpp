@@ -3,10 +3,10 @@
 #include "tests/support/encoded_media.h"
 
 #include "media/ffmpeg.h"
+#include "tests/support/run_tool.h"
 #include "tests/support/test_media.h"
 
 #include <QFile>
-#include <QProcess>
 #include <gtest/gtest.h>
 
 namespace kestrine::testmedia {
@@ -83,19 +83,13 @@ std::vector<Chapter> chaptersOf(const std::string& path)
 
 std::string flacTestFailure(const std::string& path)
 {
-    QProcess flac;
-    flac.start(QStringLiteral("flac"), {QStringLiteral("-t"), QStringLiteral("-s"),
-                                        QFile::decodeName(QByteArray::fromStdString(path))});
-    if (!flac.waitForStarted())
-        return "flac cannot be started: install the Debian package flac";
-    if (!flac.waitForFinished(120'000)) {
-        flac.kill();
-        flac.waitForFinished();
-        return "flac -t did not end within two minutes";
-    }
-    if (flac.exitStatus() == QProcess::NormalExit && flac.exitCode() == 0)
+    const testing::Tool flac = testing::runTool(
+        QStringLiteral("flac"), {QStringLiteral("-t"), QStringLiteral("-s"), QFile::decodeName(QByteArray::fromStdString(path))});
+    if (flac.exitCode == 0)
         return {};
-    return "flac -t " + path + ": " + flac.readAllStandardError().toStdString();
+    if (flac.exitCode < 0)
+        return "flac -t did not run to its end within two minutes (is the Debian package flac installed?)";
+    return "flac -t " + path + ": " + flac.err.toStdString();
 }
 
 } // namespace kestrine::testmedia

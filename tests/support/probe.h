@@ -2,9 +2,10 @@
 // Copyright (c) 2026 The Kestrine developers
 #pragma once
 
+#include "tests/support/run_tool.h"
+
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QString>
 
 #include <string>
@@ -16,13 +17,13 @@ namespace kestrine::testmedia {
 // Empty when ffprobe cannot read it.
 inline QJsonObject probeFile(const std::string& path)
 {
-    QProcess probe;
-    probe.start(QStringLiteral("ffprobe"),
-                {"-v", "error", "-of", "json", "-show_format", "-show_streams", "-show_chapters",
-                 QString::fromStdString(path)});
-    if (!probe.waitForFinished(60'000) || probe.exitStatus() != QProcess::NormalExit || probe.exitCode() != 0)
+    const testing::Tool probe = testing::runTool(
+        QStringLiteral("ffprobe"),
+        {"-v", "error", "-of", "json", "-show_format", "-show_streams", "-show_chapters", QString::fromStdString(path)},
+        60'000);
+    if (probe.exitCode != 0)
         return {};
-    return QJsonDocument::fromJson(probe.readAllStandardOutput()).object();
+    return QJsonDocument::fromJson(probe.out).object();
 }
 
 } // namespace kestrine::testmedia
