@@ -31,7 +31,7 @@ int stopWasRequested(void* stop)
 
 } // namespace
 
-MediaResult openInputFile(const std::string& path, MediaInput& input)
+MediaResult openInputFile(const std::string& path, MediaInput& input, const DemuxerOptions& demuxerOptions)
 {
     if (const MediaResult checked = checkSourceFile(path); failed(checked))
         return checked;
@@ -43,6 +43,8 @@ MediaResult openInputFile(const std::string& path, MediaInput& input)
     // one of FFmpeg's protocols, and nothing the file says may reach another.
     AVDictionary* options = nullptr;
     av_dict_set(&options, "protocol_whitelist", "file", 0);
+    for (const auto& [name, value] : demuxerOptions)
+        av_dict_set(&options, name.c_str(), value.c_str(), 0);
     const std::string url = "file:" + path;
     // avformat_open_input frees the context itself when it fails.
     const int error = avformat_open_input(&raw, url.c_str(), nullptr, &options);
@@ -103,10 +105,10 @@ MediaResult openDecoder(MediaInput& input, bool manualSkip)
 }
 
 MediaResult openMediaInput(const std::string& path, MediaInput& input, bool withDecoder,
-                           std::stop_token stop)
+                           std::stop_token stop, const DemuxerOptions& demuxerOptions)
 {
     *input.stop = std::move(stop);
-    if (const MediaResult opened = openInputFile(path, input); failed(opened))
+    if (const MediaResult opened = openInputFile(path, input, demuxerOptions); failed(opened))
         return opened;
     const int probed = avformat_find_stream_info(input.format.get(), nullptr);
     // A stop cuts the probe short, which leaves streams without a rate: that

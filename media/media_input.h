@@ -8,6 +8,8 @@
 #include <memory>
 #include <stop_token>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace kestrine {
 
@@ -23,9 +25,12 @@ struct MediaInput {
     AVStream* stream() const { return format->streams[streamIndex]; }
 };
 
+// Options for the demuxer, by FFmpeg's names: {"ignore_editlist", "1"}.
+using DemuxerOptions = std::vector<std::pair<std::string, std::string>>;
+
 // Opens the file's container, and nothing else: a quick test that it is media.
 // Only as a regular file through FFmpeg's file protocol, whatever its name.
-MediaResult openInputFile(const std::string& path, MediaInput& input);
+MediaResult openInputFile(const std::string& path, MediaInput& input, const DemuxerOptions& demuxerOptions = {});
 
 // openInputFile, findAudioStream and, with `withDecoder`, openDecoder in one.
 // FFmpeg's code for why the file did not open (AVERROR(ENOENT),
@@ -33,7 +38,7 @@ MediaResult openInputFile(const std::string& path, MediaInput& input);
 // kNoAudioStream, kUnsupportedRate or kNoDecoder for the later steps. Opening and every later read give up
 // with result::kStopped or AVERROR_EXIT soon after `stop` is requested.
 MediaResult openMediaInput(const std::string& path, MediaInput& input, bool withDecoder,
-                           std::stop_token stop = {});
+                           std::stop_token stop = {}, const DemuxerOptions& demuxerOptions = {});
 
 // Ogg's end trimming, as this FFmpeg applies it, can cut up to a block of real
 // samples off a Vorbis stream; its packet timestamps hold the true length.

@@ -2,6 +2,7 @@
 // Copyright (c) 2026 The Kestrine developers
 #include "media/writing/container_factory.h"
 
+#include "media/copying/aac_join_copier.h"
 #include "media/copying/copy_road.h"
 #include "media/copying/flac_copier.h"
 #include "media/copying/mp3_join_copier.h"
@@ -66,9 +67,10 @@ std::unique_ptr<JoinCopier> makeJoinCopier(Encoding encoding)
         return std::make_unique<FrameByFrameCopier>(std::make_unique<FlacCopier>());
     case Encoding::Mp3:
         return std::make_unique<Mp3JoinCopier>();
-    case Encoding::Wav:
     case Encoding::M4a:
     case Encoding::M4b:
+        return std::make_unique<AacJoinCopier>();
+    case Encoding::Wav:
     case Encoding::Opus:
     case Encoding::Aiff:
         break;

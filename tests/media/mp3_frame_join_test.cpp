@@ -2,6 +2,7 @@
 // Copyright (c) 2026 The Kestrine developers
 #include "media/copying/mp3_frame_join.h"
 #include "media/copying/mp3_join_writing.h"
+#include "tests/media/join_measures.h"
 #include "tests/media/mp3_sources.h"
 #include "tests/support/run_tool.h"
 #include "tests/support/test_media.h"
@@ -9,7 +10,6 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstring>
 #include <set>
 
@@ -34,40 +34,6 @@ std::vector<std::string> framesOf(const std::string& path)
     for (const Mp3Frame& frame : frames.frames)
         each.push_back(bytes.substr(frame.offset, static_cast<std::size_t>(frame.header.frameBytes)));
     return each;
-}
-
-double snrDb(const std::vector<float>& reference, const std::vector<float>& tested, std::size_t from, std::size_t to)
-{
-    double signal = 0.0;
-    double noise = 0.0;
-    for (std::size_t i = from; i < to; ++i) {
-        signal += double(reference[i]) * reference[i];
-        noise += (double(tested[i]) - reference[i]) * (double(tested[i]) - reference[i]);
-    }
-    return noise == 0.0 ? 200.0 : 10.0 * std::log10(signal / noise);
-}
-
-// The lag within ±`reach` samples at which `tested` best matches `reference`
-// over frames [from, to): 0 for a join with no gap and no overlap.
-int bestLag(const std::vector<float>& reference, const std::vector<float>& tested, int channels, std::int64_t from,
-            std::int64_t to, int reach)
-{
-    int best = 0;
-    double bestError = INFINITY;
-    for (int lag = -reach; lag <= reach; ++lag) {
-        double error = 0.0;
-        for (std::int64_t n = from; n < to; ++n)
-            for (int c = 0; c < channels; ++c) {
-                const double d = double(tested[static_cast<std::size_t>((n + lag) * channels + c)]) -
-                                 reference[static_cast<std::size_t>(n * channels + c)];
-                error += d * d;
-            }
-        if (error < bestError) {
-            bestError = error;
-            best = lag;
-        }
-    }
-    return best;
 }
 
 struct JoinCase {
