@@ -14,6 +14,7 @@ extern "C" {
 #include <libavutil/channel_layout.h>
 #include <libavutil/crc.h>
 #include <libavutil/intreadwrite.h>
+#include <libavutil/md5.h>
 #include <libavutil/opt.h>
 #include <libavutil/samplefmt.h>
 #include <libswresample/swresample.h>

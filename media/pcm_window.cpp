@@ -70,8 +70,10 @@ MediaResult PcmWindow::write(std::int64_t frame, const void* data, std::int64_t 
             std::unique_lock lock(mutex_);
             // A writer ahead waits for room for a good part of its frames, not
             // for every encoder frame's worth, which would wake it thousands of
-            // times a minute.
-            const std::int64_t wanted = std::min(frames, refill_);
+            // times a minute. Frames that fit half the window go in whole or
+            // not at all: a writer refused midway would leave frames that the
+            // reader may take but that its render never counted as written.
+            const std::int64_t wanted = frames <= capacity_ / 2 ? frames : std::min(frames, refill_);
             roomFreed_.wait(
                 lock, [&] { return failed(refusal_) || frame + wanted <= taken_ + capacity_; });
             if (failed(refusal_))

@@ -41,6 +41,8 @@ public:
 
     // Frames written and complete from the start.
     std::int64_t complete() const;
+    // How many frames past the reader's place writers may fill.
+    std::int64_t capacity() const { return capacity_; }
 
 private:
     void copyIn(std::int64_t frame, const std::uint8_t* data, std::int64_t frames);

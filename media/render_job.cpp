@@ -98,7 +98,11 @@ public:
     {
         const std::lock_guard lock(mutex_);
         written_[segment] = framesWritten;
-        finished_[segment] = finished_[segment] || finished;
+        // A segment whose every frame is written is complete, even when its
+        // worker stops before it says so: the output has all of it, and
+        // counts the next segment's frames from its end on.
+        finished_[segment] = finished_[segment] || finished ||
+                             framesWritten == segments_[segment].endFrame - segments_[segment].firstFrame;
         while (first_ < segments_.size() && finished_[first_])
             ++first_;
         const std::int64_t complete =
@@ -280,7 +284,7 @@ MediaResult renderJoin(const RenderPlan& plan, const std::string& path, RenderPr
         progress.road.store(JoinRoad::Encode);
     }
     std::unique_ptr<OutputSink> output;
-    if (const MediaResult created = createOutputSink(measuredPlan, path, output); failed(created))
+    if (const MediaResult created = createOutputSink(measuredPlan, path, output, options.workers); failed(created))
         return created;
     // Without a gain the sink stays the file itself, which the kernel can copy into.
     if (std::all_of(gains.begin(), gains.end(), [](double gain) { return gain == 0.0; }))

@@ -409,7 +409,11 @@ MediaResult copyBytes(int in, std::uint64_t inOffset, OutputSink& output, std::i
     while (left > 0) {
         if (stop.stop_requested())
             return result::kStopped;
-        const std::uint64_t chunk = std::min(left, kCopyChunkBytes);
+        // Read and written, a chunk goes in whole or not at all (an output's
+        // window takes writes up to half its size so): the progress counts
+        // all that a stopped render wrote.
+        const std::uint64_t chunk =
+            std::min(left, kernelCopies ? kCopyChunkBytes : static_cast<std::uint64_t>(kPendingBytes));
         ssize_t copied = -1;
         if (kernelCopies) {
             copied = ::copy_file_range(in, &in64, output.descriptor(), &out64, chunk, 0);

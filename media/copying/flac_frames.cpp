@@ -225,27 +225,33 @@ bool readFlacFrameHeader(const std::uint8_t* data, std::size_t size, FlacFrameHe
     return true;
 }
 
-std::vector<std::uint8_t> renumberedFlacHeader(const std::uint8_t* data, const FlacFrameHeader& header,
-                                               std::uint64_t firstSample)
+namespace {
+
+// The frame's header with `number` in its place (a frame number, or with
+// `variableBlockSize` the number of its first sample) and a new CRC-8;
+// empty when the number cannot be coded.
+std::vector<std::uint8_t> numberedHeader(const std::uint8_t* data, const FlacFrameHeader& header,
+                                         std::uint64_t number, bool variableBlockSize)
 {
     std::vector<std::uint8_t> bytes;
-    if (firstSample > kLargestSampleNumber)
+    if (number > kLargestSampleNumber)
         return bytes;
-    const std::vector<std::uint8_t> number = codeNumber(firstSample);
-    bytes.reserve(header.headerBytes + number.size());
+    const std::vector<std::uint8_t> coded = codeNumber(number);
+    bytes.reserve(header.headerBytes + coded.size());
     bytes.insert(bytes.end(), data, data + header.numberAt);
-    bytes[1] |= kVariableBlockSizeBit;
-    bytes.insert(bytes.end(), number.begin(), number.end());
+    if (variableBlockSize)
+        bytes[1] |= kVariableBlockSizeBit;
+    bytes.insert(bytes.end(), coded.begin(), coded.end());
     // The block size and rate fields that follow the number, then a new CRC-8.
     bytes.insert(bytes.end(), data + header.numberAt + header.numberBytes, data + header.headerBytes - 1);
     bytes.push_back(flacCrc8(bytes.data(), bytes.size()));
     return bytes;
 }
 
-std::vector<std::uint8_t> renumberFlacFrame(const std::uint8_t* data, std::size_t size,
-                                            const FlacFrameHeader& header, std::uint64_t firstSample)
+std::vector<std::uint8_t> numberedFrame(const std::uint8_t* data, std::size_t size, const FlacFrameHeader& header,
+                                        std::uint64_t number, bool variableBlockSize)
 {
-    std::vector<std::uint8_t> frame = renumberedFlacHeader(data, header, firstSample);
+    std::vector<std::uint8_t> frame = numberedHeader(data, header, number, variableBlockSize);
     if (frame.empty())
         return frame;
     frame.reserve(size + frame.size() - header.headerBytes);
@@ -254,6 +260,26 @@ std::vector<std::uint8_t> renumberFlacFrame(const std::uint8_t* data, std::size_
     frame.push_back(static_cast<std::uint8_t>(crc >> 8));
     frame.push_back(static_cast<std::uint8_t>(crc));
     return frame;
+}
+
+} // namespace
+
+std::vector<std::uint8_t> renumberedFlacHeader(const std::uint8_t* data, const FlacFrameHeader& header,
+                                               std::uint64_t firstSample)
+{
+    return numberedHeader(data, header, firstSample, true);
+}
+
+std::vector<std::uint8_t> renumberFlacFrame(const std::uint8_t* data, std::size_t size,
+                                            const FlacFrameHeader& header, std::uint64_t firstSample)
+{
+    return numberedFrame(data, size, header, firstSample, true);
+}
+
+std::vector<std::uint8_t> withFlacFrameNumber(const std::uint8_t* data, std::size_t size,
+                                              const FlacFrameHeader& header, std::uint64_t number)
+{
+    return numberedFrame(data, size, header, number, header.variableBlockSize);
 }
 
 } // namespace kestrine

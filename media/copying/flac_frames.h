@@ -54,4 +54,10 @@ std::vector<std::uint8_t> renumberedFlacHeader(const std::uint8_t* data, const F
 std::vector<std::uint8_t> renumberFlacFrame(const std::uint8_t* data, std::size_t size,
                                             const FlacFrameHeader& header, std::uint64_t firstSample);
 
+// The frame in `data`, read as `header`, given `number` in its own stream's
+// kind of numbering (its frame's number in a fixed block size stream, its
+// first sample's in a variable one), with both checksums made again.
+std::vector<std::uint8_t> withFlacFrameNumber(const std::uint8_t* data, std::size_t size,
+                                              const FlacFrameHeader& header, std::uint64_t number);
+
 } // namespace kestrine

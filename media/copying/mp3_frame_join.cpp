@@ -52,9 +52,6 @@ constexpr std::size_t kCopyChunkBytes = 1 << 20;
 // Extra frames decoded before the first one needed, beyond what its main
 // data and the transform's overlap reach back to.
 constexpr int kSpareWarmUpFrames = 2;
-// How often the stretch after a join may grow by a frame to find one the
-// reservoir's bytes fit into.
-constexpr int kStretchGrowths = 8;
 // The samples of a granule, by which each frame's transform overlaps the next one's.
 constexpr std::int64_t kOverlapSamples = 576;
 // LAME sees a source's end coming, and the silence after it, this far
@@ -106,6 +103,25 @@ std::int64_t ceilDiv(std::int64_t a, std::int64_t b)
 std::int64_t floorDiv(std::int64_t a, std::int64_t b)
 {
     return a >= 0 ? a / b : -((-a + b - 1) / b);
+}
+
+// The bytes the main data of `frames[target]` starts with, which lie in the
+// slots of the frames before it.
+MediaResult reservoirBytes(int fd, const Mp3SourceFrames& frames, std::size_t target, std::vector<std::uint8_t>& bytes)
+{
+    std::size_t need = static_cast<std::size_t>(frames.frames[target].mainData.begin);
+    bytes.assign(need, 0);
+    for (std::size_t f = target; need > 0 && f-- > 0;) {
+        const Mp3Frame& frame = frames.frames[f];
+        const std::size_t slot = static_cast<std::size_t>(frame.header.slotBytes());
+        const std::size_t take = std::min(slot, need);
+        need -= take;
+        if (const MediaResult read = readAt(fd, bytes.data() + need, take,
+                                            frame.offset + static_cast<std::uint64_t>(frame.header.frameBytes) - take);
+            failed(read))
+            return read;
+    }
+    return need == 0 ? result::kOk : result::kUnexpected;
 }
 
 } // namespace
@@ -406,23 +422,38 @@ void Mp3FrameJoin::reportFrame(std::int64_t outputFrame, const ProgressHandler& 
 
 MediaResult Mp3FrameJoin::run(const FrameHandler& frames, std::stop_token stop, const ProgressHandler& progress)
 {
+    Mp3ReservoirPacker packer(frames);
     for (; written_ < pieces_.size(); ++written_) {
-        if (stop.stop_requested())
-            return result::kStopped;
-        const MediaResult made = pieces_[written_].copied ? copyFrames(pieces_[written_], frames, stop, progress)
-                                                          : encodeStretch(written_, frames, stop, progress);
+        // A stopped join keeps the frames given so far.
+        if (stop.stop_requested()) {
+            const MediaResult flushed = packer.flush();
+            return failed(flushed) ? flushed : result::kStopped;
+        }
+        const MediaResult made = pieces_[written_].copied ? copyFrames(pieces_[written_], packer, stop, progress)
+                                                          : encodeStretch(written_, packer, stop, progress);
+        if (made == result::kStopped) {
+            const MediaResult flushed = packer.flush();
+            return failed(flushed) ? flushed : made;
+        }
         if (failed(made) || made == result::kFalse)
             return made;
     }
-    return result::kOk;
+    return packer.flush();
 }
 
-MediaResult Mp3FrameJoin::copyFrames(const Piece& piece, const FrameHandler& frames, std::stop_token stop,
+MediaResult Mp3FrameJoin::copyFrames(const Piece& piece, Mp3ReservoirPacker& frames, std::stop_token stop,
                                      const ProgressHandler& progress)
 {
     Source& source = sources_[piece.source];
     if (const MediaResult opened = openSource(source); failed(opened))
         return opened;
+    // The first frame's main data may begin in the source's frames before it.
+    std::vector<std::uint8_t> reservoir;
+    if (const MediaResult read = reservoirBytes(source.fd, source.frames,
+                                                static_cast<std::size_t>(piece.first - source.shift), reservoir);
+        failed(read))
+        return read;
+    Mp3MainDataReader mainData(std::move(reservoir));
     std::vector<std::uint8_t> chunk;
     std::int64_t g = piece.first;
     while (g < piece.end) {
@@ -448,10 +479,12 @@ MediaResult Mp3FrameJoin::copyFrames(const Piece& piece, const FrameHandler& fra
             // The file may have changed since it was read: a copied frame is
             // the frame that was planned, or nothing.
             Mp3FrameHeader header;
-            if (!parseMp3FrameHeader(at, header) || header.frameBytes != frame.header.frameBytes)
+            Mp3StreamFrame taken;
+            if (!parseMp3FrameHeader(at, header) || header.frameBytes != frame.header.frameBytes ||
+                !mainData.read(at, frame.header.frameBytes, taken))
                 return result::kSourceShrank;
-            if (const MediaResult written = frames(at, frame.header.frameBytes); failed(written))
-                return written;
+            if (const MediaResult placed = frames.add(std::move(taken)); failed(placed) || placed == result::kFalse)
+                return placed;
             reportFrame(g, progress);
         }
     }
@@ -459,59 +492,6 @@ MediaResult Mp3FrameJoin::copyFrames(const Piece& piece, const FrameHandler& fra
 }
 
 namespace {
-
-// The bytes the main data of `frames[target]` starts with, which lie in the
-// slots of the frames before it.
-MediaResult reservoirBytes(int fd, const Mp3SourceFrames& frames, std::size_t target, std::vector<std::uint8_t>& bytes)
-{
-    std::size_t need = static_cast<std::size_t>(frames.frames[target].mainData.begin);
-    bytes.assign(need, 0);
-    for (std::size_t f = target; need > 0 && f-- > 0;) {
-        const Mp3Frame& frame = frames.frames[f];
-        const std::size_t slot = static_cast<std::size_t>(frame.header.slotBytes());
-        const std::size_t take = std::min(slot, need);
-        need -= take;
-        if (const MediaResult read = readAt(fd, bytes.data() + need, take,
-                                            frame.offset + static_cast<std::uint64_t>(frame.header.frameBytes) - take);
-            failed(read))
-            return read;
-    }
-    return need == 0 ? result::kOk : result::kUnexpected;
-}
-
-// Makes `frame`, whose main data starts in its own slot, end with `tail`,
-// at a higher bit rate when its slot lacks the room. False when no bit rate
-// gives the room.
-bool carryReservoir(std::vector<std::uint8_t>& frame, const std::vector<std::uint8_t>& tail)
-{
-    if (tail.empty())
-        return true;
-    Mp3FrameHeader header;
-    if (!parseMp3FrameHeader(frame.data(), header))
-        return false;
-    const Mp3MainData mainData = mp3MainDataOf(header, frame.data());
-    if (mainData.begin != 0)
-        return false;
-    const int need = mainData.bytes + static_cast<int>(tail.size());
-    Mp3FrameHeader roomy = header;
-    if (header.slotBytes() < need) {
-        bool found = false;
-        for (int index = header.bitRateIndex + 1; index <= 14 && !found; ++index)
-            found = withMp3BitRateIndex(header, index, roomy) && roomy.slotBytes() >= need;
-        if (!found)
-            return false;
-    }
-    std::vector<std::uint8_t> rebuilt(static_cast<std::size_t>(roomy.frameBytes), 0);
-    writeMp3FrameHeader(roomy, frame.data(), rebuilt.data());
-    const int slot = slotOffset(header);
-    std::memcpy(rebuilt.data() + roomy.sideInfoOffset(), frame.data() + header.sideInfoOffset(),
-                static_cast<std::size_t>(header.sideInfoBytes));
-    std::memcpy(rebuilt.data() + slot, frame.data() + slot, static_cast<std::size_t>(mainData.bytes));
-    std::memcpy(rebuilt.data() + rebuilt.size() - tail.size(), tail.data(), tail.size());
-    updateMp3FrameCrc(roomy, rebuilt.data());
-    frame = std::move(rebuilt);
-    return true;
-}
 
 // The highest bit rate up to `wanted` at which a frame, raised to the
 // highest rate, has room for `need` bytes besides its own main data.
@@ -567,7 +547,7 @@ MediaResult openStretchEncoder(int sampleRate, int channels, int bitRate, Stretc
 
 } // namespace
 
-MediaResult Mp3FrameJoin::encodeStretch(std::size_t index, const FrameHandler& frames, std::stop_token stop,
+MediaResult Mp3FrameJoin::encodeStretch(std::size_t index, Mp3ReservoirPacker& frames, std::stop_token stop,
                                         const ProgressHandler& progress)
 {
     Piece& piece = pieces_[index];
@@ -588,7 +568,8 @@ MediaResult Mp3FrameJoin::encodeStretch(std::size_t index, const FrameHandler& f
     const int wantedBitRate =
         std::min(2 * bitRate, samplesPerFrame_ == 1152 ? kHighestMpeg1BitRate : kHighestMpeg2BitRate);
 
-    for (int growth = 0;; ++growth) {
+    {
+        // The room the next copied frame's reservoir needs at the stretch's end.
         std::vector<std::uint8_t> tail;
         if (next) {
             Source& source = sources_[next->source];
@@ -650,18 +631,14 @@ MediaResult Mp3FrameJoin::encodeStretch(std::size_t index, const FrameHandler& f
                 av_packet_unref(encoder.packet.get());
             }
         }
-        if (!carryReservoir(kept.back(), tail)) {
-            // The next copied frame joins the stretch, and its successor's
-            // reservoir is tried.
-            if (growth == kStretchGrowths || !next || next->end - next->first < 2)
-                return result::kFalse;
-            ++piece.end;
-            ++next->first;
-            continue;
-        }
+        // Without a reservoir, each frame's main data lies in its own slot.
+        Mp3MainDataReader mainData;
         for (std::size_t i = 0; i < kept.size(); ++i) {
-            if (const MediaResult written = frames(kept[i].data(), static_cast<int>(kept[i].size())); failed(written))
-                return written;
+            Mp3StreamFrame frame;
+            if (!mainData.read(kept[i].data(), static_cast<int>(kept[i].size()), frame))
+                return result::kUnexpected;
+            if (const MediaResult placed = frames.add(std::move(frame)); failed(placed) || placed == result::kFalse)
+                return placed;
             reportFrame(piece.first + static_cast<std::int64_t>(i), progress);
         }
         return result::kOk;

@@ -2,6 +2,7 @@
 // Copyright (c) 2026 The Kestrine developers
 #pragma once
 
+#include "media/copying/mp3_reservoir_packer.h"
 #include "media/copying/mp3_source_frames.h"
 #include "media/render_plan.h"
 #include "output/framework/media_result.h"
@@ -33,10 +34,10 @@ bool mp3FramesFallInPlace(std::int64_t start, int outputDelay, int sourceDelay, 
 // output's delay. Around each join, where one source's padding and the next
 // one's delay would lie, and across a source too short to keep a frame of
 // its own, the frames are encoded anew with LAME from the sources' decoded sound, without a bit
-// reservoir, at the neighbours' highest bit rate. A copied frame after such
-// a stretch finds the bytes its main_data_begin points back to at the end
-// of the stretch's last frame, which takes a higher bit rate where it needs
-// the room.
+// reservoir, at the neighbours' highest bit rate. Every frame goes out
+// through an Mp3ReservoirPacker: a copied frame after such a stretch finds
+// the bytes its main_data_begin points back to at the end of the stretch's
+// last frame, which takes a higher bit rate where it needs the room.
 class Mp3FrameJoin {
 public:
     // One whole frame of the output, in order.
@@ -87,9 +88,9 @@ public:
 
 private:
     Mp3FrameJoin() = default;
-    MediaResult encodeStretch(std::size_t piece, const FrameHandler& frames, std::stop_token stop,
+    MediaResult encodeStretch(std::size_t piece, Mp3ReservoirPacker& frames, std::stop_token stop,
                               const ProgressHandler& progress);
-    MediaResult copyFrames(const Piece& piece, const FrameHandler& frames, std::stop_token stop,
+    MediaResult copyFrames(const Piece& piece, Mp3ReservoirPacker& frames, std::stop_token stop,
                            const ProgressHandler& progress);
     void reportFrame(std::int64_t outputFrame, const ProgressHandler& progress) const;
 

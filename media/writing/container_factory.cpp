@@ -7,6 +7,8 @@
 #include "media/copying/flac_copier.h"
 #include "media/copying/mp3_join_copier.h"
 #include "media/encoded_output.h"
+#include "media/encoding/flac_stretch_splicer.h"
+#include "media/encoding/mp3_stretch_splicer.h"
 #include "media/output_file.h"
 #include "media/partial_file.h"
 #include "media/writing/aiff_writer.h"
@@ -15,6 +17,7 @@
 #include "media/writing/mp4_writer.h"
 #include "media/writing/ogg_opus_writer.h"
 #include "media/writing/wav_writer.h"
+#include "output/framework/worker_pool.h"
 
 namespace kestrine {
 
@@ -75,8 +78,34 @@ std::unique_ptr<JoinCopier> makeJoinCopier(Encoding encoding)
     return nullptr;
 }
 
+namespace {
+
+// More encoders than this gain nothing on a join: the decoding keeps the rest of the cores.
+constexpr std::size_t kMostStretchEncoders = 16;
+
+} // namespace
+
+std::unique_ptr<StretchSplicer> makeStretchSplicer(const OutputFormat& format)
+{
+    switch (format.encoding) {
+    case Encoding::Flac:
+        return std::make_unique<FlacStretchSplicer>(format.channels * format.bitsPerSample / 8);
+    case Encoding::Mp3:
+        return std::make_unique<Mp3StretchSplicer>();
+    // AAC and Opus frames lean on the ones before them beyond what a
+    // lead-in restores: one encoder keeps them seamless.
+    case Encoding::Wav:
+    case Encoding::M4a:
+    case Encoding::M4b:
+    case Encoding::Opus:
+    case Encoding::Aiff:
+        break;
+    }
+    return nullptr;
+}
+
 MediaResult createOutputSink(const RenderPlan& plan, const std::string& path,
-                             std::unique_ptr<OutputSink>& sink)
+                             std::unique_ptr<OutputSink>& sink, int workers)
 {
     PartialFile partial;
     if (const MediaResult created = createPartialFile(path, partial); failed(created))
@@ -97,7 +126,8 @@ MediaResult createOutputSink(const RenderPlan& plan, const std::string& path,
     }
     std::unique_ptr<EncodedOutput> encoded;
     const MediaResult opened =
-        EncodedOutput::open(std::move(partial), plan.format, std::move(writer), encoded);
+        EncodedOutput::open(std::move(partial), plan.format, std::move(writer), encoded,
+                            makeStretchSplicer(plan.format), workerCount(kMostStretchEncoders, workers));
     sink = std::move(encoded);
     return opened;
 }

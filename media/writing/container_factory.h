@@ -27,10 +27,18 @@ class JoinCopier;
 // that codec already; null for an encoding without one.
 std::unique_ptr<JoinCopier> makeJoinCopier(Encoding encoding);
 
+class StretchSplicer;
+
+// How the encoder of `format`'s codec splits across threads without a
+// seam; null for a codec that keeps one encoder.
+std::unique_ptr<StretchSplicer> makeStretchSplicer(const OutputFormat& format);
+
 // The sink a render of `plan` writes into: a partial file beside `path` in
 // the plan's container, with its markers, which takes the output's place
 // when the sink finishes. Nothing is left behind when creating fails.
+// `workers` as RenderOptions has them: how many threads an encoder that
+// splits takes.
 MediaResult createOutputSink(const RenderPlan& plan, const std::string& path,
-                             std::unique_ptr<OutputSink>& sink);
+                             std::unique_ptr<OutputSink>& sink, int workers = 1);
 
 } // namespace kestrine
