@@ -90,11 +90,6 @@ MediaResult readAt(int fd, std::uint8_t* into, std::size_t size, std::uint64_t o
     return result::kOk;
 }
 
-int slotOffset(const Mp3FrameHeader& header)
-{
-    return header.sideInfoOffset() + header.sideInfoBytes;
-}
-
 std::int64_t ceilDiv(std::int64_t a, std::int64_t b)
 {
     return a >= 0 ? (a + b - 1) / b : -((-a) / b);

@@ -144,15 +144,15 @@ protected:
     QString makeTone(const QString& name, double seconds, const QStringList& arguments)
     {
         QByteArray said;
-        const QString made = path(name);
+        const QString tone = path(name);
         const bool ok = runTool("ffmpeg", QStringList{"-v", "error", "-y", "-f", "lavfi", "-i",
                                                       QStringLiteral("sine=f=440:sample_rate=%1:duration=%2")
                                                           .arg(kRate)
                                                           .arg(seconds)} +
-                                              arguments + QStringList{"-ac", "1", made},
+                                              arguments + QStringList{"-ac", "1", tone},
                                 &said);
         EXPECT_TRUE(ok) << said.toStdString();
-        return ok ? made : QString();
+        return ok ? tone : QString();
     }
 
     // A source of `kind` holding `chapters`, named `baseName`; made on the
@@ -171,7 +171,7 @@ protected:
     {
         const QString kindName = kind.name;
         if (kindName == "FlacCueSheet") {
-            const QString made = makeTone(name, seconds, {});
+            const QString tone = makeTone(name, seconds, {});
             QByteArray sheet = "FILE \"x.flac\" WAVE\n";
             for (std::size_t i = 0; i < chapters.size(); ++i) {
                 const long long frames75 = std::llround(chapters[i].start * 75);
@@ -184,9 +184,9 @@ protected:
             }
             testmedia::writeBytes(path("sheet.cue").toStdString(), sheet.toStdString());
             QByteArray said;
-            EXPECT_TRUE(runTool("metaflac", {"--import-cuesheet-from=" + path("sheet.cue"), made}, &said))
+            EXPECT_TRUE(runTool("metaflac", {"--import-cuesheet-from=" + path("sheet.cue"), tone}, &said))
                 << said.toStdString();
-            return made;
+            return tone;
         }
         if (kindName == "FlacChapterComments" || kindName == "OpusChapterComments") {
             // Written as comments rather than by FFmpeg's chapter writer,
@@ -208,9 +208,9 @@ protected:
             return makeTone(name, seconds, comments);
         }
         if (kindName == "WavCuePoints") {
-            const QString made = makeTone(name, seconds, {"-c:a", "pcm_s16le"});
-            EXPECT_TRUE(addWavCuePoints(made.toStdString(), chapters));
-            return made;
+            const QString tone = makeTone(name, seconds, {"-c:a", "pcm_s16le"});
+            EXPECT_TRUE(addWavCuePoints(tone.toStdString(), chapters));
+            return tone;
         }
         testmedia::writeBytes(path("meta.txt").toStdString(), ffmetadata(chapters, seconds).toStdString());
         QStringList arguments{"-i", path("meta.txt"), "-map", "0", "-map_metadata", "1", "-map_chapters", "1"};

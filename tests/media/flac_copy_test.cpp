@@ -217,8 +217,9 @@ TEST_P(FlacCopyCases, JoinCopiesEverySampleIntoAValidStream)
     std::int64_t smallest = kBlock;
     for (std::size_t i = 0; i + 1 < c.lengths.size(); ++i)
         smallest = std::min(smallest, c.lengths[i] % kBlock == 0 ? kBlock : c.lengths[i] % kBlock);
-    if (total > kBlock)
+    if (total > kBlock) {
         EXPECT_EQ(info.smallestBlock, smallest);
+    }
     std::int64_t largest = 0;
     for (const std::int64_t length : c.lengths)
         largest = std::max(largest, std::min(length, kBlock));
@@ -235,7 +236,7 @@ INSTANTIATE_TEST_SUITE_P(
                       CopyCase{"Mono24Bit48kHz", {50'000, 20'011}, 48000, 1, 24},
                       CopyCase{"SourcesShorterThanABlock", {1'000, 4'607, 700}, 44100, 2, 16},
                       CopyCase{"WholeBlocksOnly", {2 * kBlock, kBlock}, 44100, 2, 16}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& tested) { return std::string(tested.param.name); });
 
 // Joins that must not copy still write every sample, by decoding and encoding.
 struct EncodeCase {
@@ -290,7 +291,7 @@ INSTANTIATE_TEST_SUITE_P(
                        const std::vector<std::string> paths = test.makeSources(lengths, 44100, 2, 16);
                        plan = test.flacPlan(paths, lengths, 44100, 2, 16);
                    }}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& tested) { return std::string(tested.param.name); });
 
 // Stands for the FLAC copier and asks the join to stop once the first
 // source is in, as the user's Stop would.
