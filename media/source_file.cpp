@@ -35,6 +35,22 @@ MediaResult openSourceFile(const std::string& path, int& fd)
     return result::kOk;
 }
 
+MediaResult readSourceAt(int fd, std::uint8_t* into, std::size_t size, std::uint64_t offset)
+{
+    std::size_t got = 0;
+    while (got < size) {
+        const ssize_t read = ::pread(fd, into + got, size - got, static_cast<off_t>(offset + got));
+        if (read < 0 && errno == EINTR)
+            continue;
+        if (read < 0)
+            return AVERROR(errno);
+        if (read == 0)
+            return result::kSourceShrank;
+        got += static_cast<std::size_t>(read);
+    }
+    return result::kOk;
+}
+
 std::int64_t sourceFileSize(const std::string& path)
 {
     struct stat status {};

@@ -19,6 +19,11 @@ MediaResult checkSourceFile(const std::string& path);
 // be; on success `fd` is the caller's to close.
 MediaResult openSourceFile(const std::string& path, int& fd);
 
+// Reads exactly `size` bytes from `offset` of an open source, through
+// interruptions. result::kSourceShrank when the file ends first; FFmpeg's
+// code for the system's error.
+MediaResult readSourceAt(int fd, std::uint8_t* into, std::size_t size, std::uint64_t offset);
+
 // The size in bytes a source has now; -1 when it cannot be told.
 std::int64_t sourceFileSize(const std::string& path);
 

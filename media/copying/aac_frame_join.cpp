@@ -80,22 +80,6 @@ MediaResult openSource(AacFrameJoin::Source& source)
     return source.fd >= 0 ? result::kOk : openSourceFile(source.path, source.fd);
 }
 
-MediaResult readAt(int fd, std::uint8_t* into, std::size_t size, std::uint64_t offset)
-{
-    std::size_t got = 0;
-    while (got < size) {
-        const ssize_t read = ::pread(fd, into + got, size - got, static_cast<off_t>(offset + got));
-        if (read < 0 && errno == EINTR)
-            continue;
-        if (read < 0)
-            return AVERROR(errno);
-        if (read == 0)
-            return result::kSourceShrank;
-        got += static_cast<std::size_t>(read);
-    }
-    return result::kOk;
-}
-
 std::int64_t ceilDiv(std::int64_t a, std::int64_t b)
 {
     return a >= 0 ? (a + b - 1) / b : -((-a) / b);
@@ -113,7 +97,7 @@ MediaResult windowOf(AacFrameJoin::Source& source, std::int64_t index, AacWindow
         return opened;
     const AacUnit& unit = source.units.units[static_cast<std::size_t>(index)];
     std::vector<std::uint8_t> bytes(unit.size);
-    if (const MediaResult read = readAt(source.fd, bytes.data(), bytes.size(), unit.offset); failed(read))
+    if (const MediaResult read = readSourceAt(source.fd, bytes.data(), bytes.size(), unit.offset); failed(read))
         return read;
     return inspectAacUnit(bytes.data(), bytes.size(), source.units.channels, source.units.rateIndex, window)
                ? result::kOk
@@ -215,7 +199,7 @@ private:
             av_packet_unref(decoder.packet.get());
             if (av_new_packet(decoder.packet.get(), static_cast<int>(unit.size)) < 0)
                 return result::kOutOfMemory;
-            if (const MediaResult read = readAt(source.fd, decoder.packet->data, unit.size, unit.offset); failed(read))
+            if (const MediaResult read = readSourceAt(source.fd, decoder.packet->data, unit.size, unit.offset); failed(read))
                 return read;
             const bool wanted = decoder.next == target;
             int error = avcodec_send_packet(decoder.context.get(), decoder.packet.get());
@@ -427,7 +411,7 @@ MediaResult AacFrameJoin::copyUnits(const Piece& piece, const UnitHandler& units
             ++endUnit;
         }
         const std::uint64_t base = all[firstUnit].offset;
-        if (const MediaResult read = readAt(source.fd, chunk.get(), bytes, base); failed(read))
+        if (const MediaResult read = readSourceAt(source.fd, chunk.get(), bytes, base); failed(read))
             return read;
         for (std::size_t u = firstUnit; u < endUnit; ++u, ++g) {
             if (stop.stop_requested())

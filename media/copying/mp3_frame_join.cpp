@@ -3,6 +3,7 @@
 #include "media/copying/mp3_frame_join.h"
 
 #include "media/ffmpeg.h"
+#include "media/source_file.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -74,22 +75,6 @@ MediaResult openSource(Mp3FrameJoin::Source& source)
     return source.fd < 0 ? AVERROR(errno) : result::kOk;
 }
 
-MediaResult readAt(int fd, std::uint8_t* into, std::size_t size, std::uint64_t offset)
-{
-    std::size_t got = 0;
-    while (got < size) {
-        const ssize_t read = ::pread(fd, into + got, size - got, static_cast<off_t>(offset + got));
-        if (read < 0 && errno == EINTR)
-            continue;
-        if (read < 0)
-            return AVERROR(errno);
-        if (read == 0)
-            return result::kSourceShrank;
-        got += static_cast<std::size_t>(read);
-    }
-    return result::kOk;
-}
-
 std::int64_t ceilDiv(std::int64_t a, std::int64_t b)
 {
     return a >= 0 ? (a + b - 1) / b : -((-a) / b);
@@ -111,7 +96,7 @@ MediaResult reservoirBytes(int fd, const Mp3SourceFrames& frames, std::size_t ta
         const std::size_t slot = static_cast<std::size_t>(frame.header.slotBytes());
         const std::size_t take = std::min(slot, need);
         need -= take;
-        if (const MediaResult read = readAt(fd, bytes.data() + need, take,
+        if (const MediaResult read = readSourceAt(fd, bytes.data() + need, take,
                                             frame.offset + static_cast<std::uint64_t>(frame.header.frameBytes) - take);
             failed(read))
             return read;
@@ -220,7 +205,7 @@ private:
             av_packet_unref(decoder.packet.get());
             if (av_new_packet(decoder.packet.get(), frame.header.frameBytes) < 0)
                 return result::kOutOfMemory;
-            if (const MediaResult read = readAt(source.fd, decoder.packet->data,
+            if (const MediaResult read = readSourceAt(source.fd, decoder.packet->data,
                                                 static_cast<std::size_t>(frame.header.frameBytes), frame.offset);
                 failed(read))
                 return read;
@@ -464,7 +449,7 @@ MediaResult Mp3FrameJoin::copyFrames(const Piece& piece, Mp3ReservoirPacker& fra
         }
         chunk.resize(bytes);
         const std::uint64_t base = source.frames.frames[firstFrame].offset;
-        if (const MediaResult read = readAt(source.fd, chunk.data(), chunk.size(), base); failed(read))
+        if (const MediaResult read = readSourceAt(source.fd, chunk.data(), chunk.size(), base); failed(read))
             return read;
         for (std::size_t f = firstFrame; f < endFrame; ++f, ++g) {
             if (stop.stop_requested())

@@ -18,20 +18,11 @@ namespace {
 // tables would describe days of sound.
 constexpr std::uint64_t kLargestMoov = 256u << 20;
 
+// A file that ends before its boxes do is not one a join copies from.
 MediaResult readAt(int fd, std::uint8_t* into, std::size_t size, std::uint64_t offset)
 {
-    std::size_t got = 0;
-    while (got < size) {
-        const ssize_t read = ::pread(fd, into + got, size - got, static_cast<off_t>(offset + got));
-        if (read < 0 && errno == EINTR)
-            continue;
-        if (read < 0)
-            return AVERROR(errno);
-        if (read == 0)
-            return result::kFalse;
-        got += static_cast<std::size_t>(read);
-    }
-    return result::kOk;
+    const MediaResult read = readSourceAt(fd, into, size, offset);
+    return read == result::kSourceShrank ? result::kFalse : read;
 }
 
 std::uint64_t bigEndian(const std::uint8_t* at, int bytes)
