@@ -94,7 +94,14 @@ static_assert(kVectors * 8 == kPeakStretch);
 // kPeakStretch after the first, whatever `count`). Built for the wider
 // vector units too, where the processor has them: the true peak's filter is
 // most of the measuring's work. The sums stay in registers, tap after tap.
-__attribute__((target_clones("arch=x86-64-v3", "default"))) float
+// Not under the thread sanitizer: the loader runs the choosing function
+// before the sanitizer is ready, and its instrumented code crashes there.
+#if defined(__x86_64__) && !defined(__SANITIZE_THREAD__)
+#define KESTRINE_WIDER_VECTORS __attribute__((target_clones("arch=x86-64-v3", "default")))
+#else
+#define KESTRINE_WIDER_VECTORS
+#endif
+KESTRINE_WIDER_VECTORS float
 highestInterpolated(const float* line, std::int64_t count, const float* coefficients, int phases, int taps)
 {
     const Floats8 lane = {0, 1, 2, 3, 4, 5, 6, 7};
